@@ -1,0 +1,143 @@
+#pragma once
+
+#include "BootLauncher.h"
+#include "Clock.h"
+#include "DebugLog.h"
+#include "DeviceComponent.h"
+#include "HandleTable.h"
+#include "NamedObjects.h"
+#include "ProgramTable.h"
+#include "Scheduler.h"
+#include "Types.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <typeindex>
+#include <vector>
+
+namespace kivo {
+
+class Process;
+class SimThread;
+
+// One simulated device: its clock, processes and threads, handles and named objects, debug output,
+// program table and boot launcher, and the state of every other stand-in (as components). Tests
+// make one per test; the simulator makes one per boot. The thread that makes it becomes its
+// controller: it drives the virtual clock and may call the layer as the device's system process.
+class Device {
+public:
+    struct Options {
+        std::filesystem::path root;
+        Clock::Options clock;
+        bool echo_debug_output = false;
+    };
+
+    explicit Device(Options);
+    ~Device();
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    // The device of the calling thread; aborts outside any device, since that is a bug.
+    static Device& current();
+
+    const std::filesystem::path& root() const { return m_root; }
+    Clock& clock() { return m_clock; }
+    Scheduler& scheduler() { return m_scheduler; }
+    HandleTable& handles() { return m_handles; }
+    NamedObjects& named_objects() { return m_named_objects; }
+    DebugLog& debug_log() { return m_debug_log; }
+    ProgramTable& programs() { return m_programs; }
+    BootLauncher& boot_launcher() { return m_boot_launcher; }
+    Process& system_process() { return *m_system_process; }
+
+    // The virtual clock, driven by the controller.
+    void run_until_idle() { m_scheduler.run_until_idle(); }
+    void advance(uint64_t ms) { m_scheduler.advance(ms); }
+    bool run_until(const std::function<bool()>& predicate, uint64_t limit_ms) { return m_scheduler.run_until(predicate, limit_ms); }
+
+    // Starts a process of a registered image; on failure returns null with the platform's error.
+    // Checks that the image can be started (see set_image_check) before anything runs.
+    std::shared_ptr<Process> create_process(std::u16string_view image_path, std::u16string_view command_line, DWORD& error);
+    std::shared_ptr<SimThread> create_thread(Process&, std::function<DWORD()> body);
+    std::vector<std::shared_ptr<Process>> processes();
+    std::shared_ptr<Process> find_process(std::u16string_view image_path);
+
+    // The storage stand-in makes starts fail when the image's file or volume is missing.
+    using ImageCheck = std::function<DWORD(std::u16string_view image_path)>;
+    void set_image_check(ImageCheck check) { m_image_check = std::move(check); }
+
+    // Modules (program images and libraries) by handle, for GetModuleFileName.
+    HMODULE register_module(std::u16string device_path);
+    std::u16string module_path(HMODULE) const;
+
+    void write_debug(std::u16string_view text);
+
+    // Power: ends the device's run. Every process ends; a calling simulated thread never returns.
+    void stop(StopReason);
+    StopReason stop_reason() const { return m_stop_reason; }
+    bool running() const { return m_stop_reason == StopReason::None; }
+
+    // The state of a stand-in, made on first use.
+    template<typename T>
+    T& component()
+    {
+        std::lock_guard guard(m_components_lock);
+        for (auto& [type, component] : m_components) {
+            if (type == typeid(T))
+                return static_cast<T&>(*component);
+        }
+        auto component = std::make_unique<T>(*this);
+        T& result = *component;
+        m_components.emplace_back(typeid(T), std::move(component));
+        return result;
+    }
+    void for_each_component(const std::function<void(DeviceComponent&)>&);
+
+    // Lets a host thread that the layer did not start (an audio callback, a window loop) call the
+    // layer as the system process, for as long as the returned guard lives.
+    class HostThreadScope {
+    public:
+        explicit HostThreadScope(Device&);
+        ~HostThreadScope();
+
+    private:
+        std::shared_ptr<SimThread> m_thread;
+        SimThread* m_previous;
+    };
+
+private:
+    DWORD next_thread_id() { return m_next_thread_id++; }
+    friend class HostThreadScope;
+    friend class Scheduler;
+
+    std::filesystem::path m_root;
+    Clock m_clock;
+    Scheduler m_scheduler;
+    HandleTable m_handles;
+    NamedObjects m_named_objects;
+    DebugLog m_debug_log;
+    ProgramTable m_programs;
+    BootLauncher m_boot_launcher { *this };
+    ImageCheck m_image_check;
+
+    std::mutex m_processes_lock;
+    std::vector<std::shared_ptr<Process>> m_processes;
+    std::shared_ptr<Process> m_system_process;
+    std::shared_ptr<SimThread> m_controller;
+    SimThread* m_previous_current = nullptr;
+    DWORD m_next_process_id = 1;
+    std::atomic<DWORD> m_next_thread_id = 0x1000;
+
+    mutable std::mutex m_modules_lock;
+    std::vector<std::u16string> m_modules;
+
+    std::atomic<StopReason> m_stop_reason = StopReason::None;
+
+    std::recursive_mutex m_components_lock;
+    std::vector<std::pair<std::type_index, std::unique_ptr<DeviceComponent>>> m_components;
+};
+
+} // namespace kivo

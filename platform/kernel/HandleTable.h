@@ -1,0 +1,43 @@
+#pragma once
+
+#include "KernelObject.h"
+#include "Types.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace kivo {
+
+class Process;
+
+// The device's handles: small opaque values (they fit in 32 bits) that stand for a kernel object
+// within the process that owns them. A closed handle or another process's handle is refused and
+// never dereferenced.
+class HandleTable {
+public:
+    HANDLE insert(std::shared_ptr<KernelObject>, const Process& owner);
+    std::shared_ptr<KernelObject> resolve(HANDLE, const Process& by) const;
+    template<typename T>
+    std::shared_ptr<T> resolve_as(HANDLE handle, const Process& by) const
+    {
+        return std::dynamic_pointer_cast<T>(resolve(handle, by));
+    }
+    // Drops the entry; the object is gone when nothing else holds it.
+    bool close(HANDLE, const Process& by);
+    // Every handle a process still holds, closed as it ends.
+    void close_all_of(const Process&);
+    size_t count_of(const Process&) const;
+
+private:
+    struct Entry {
+        std::shared_ptr<KernelObject> object;
+        const Process* owner;
+    };
+    mutable std::mutex m_lock;
+    std::map<uintptr_t, Entry> m_entries;
+    // Never reused within a run, so that a stale handle is always refused.
+    uintptr_t m_next = 0x100;
+};
+
+} // namespace kivo

@@ -1,0 +1,31 @@
+#include "NamedObjects.h"
+
+namespace kivo {
+
+std::shared_ptr<KernelObject> NamedObjects::find_or_create(const std::u16string& name,
+    const std::function<std::shared_ptr<KernelObject>()>& make, bool& existed)
+{
+    std::lock_guard guard(m_lock);
+    auto it = m_objects.find(name);
+    if (it != m_objects.end()) {
+        if (auto object = it->second.lock()) {
+            existed = true;
+            return object;
+        }
+        m_objects.erase(it);
+    }
+    existed = false;
+    auto object = make();
+    object->set_name(name);
+    m_objects.emplace(name, object);
+    return object;
+}
+
+bool NamedObjects::contains(const std::u16string& name)
+{
+    std::lock_guard guard(m_lock);
+    auto it = m_objects.find(name);
+    return it != m_objects.end() && !it->second.expired();
+}
+
+} // namespace kivo

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "KernelObject.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace kivo {
+
+// One namespace of named kernel objects for all processes of the device. It holds no object
+// alive: a name disappears with the last handle to its object.
+class NamedObjects {
+public:
+    // The object of that name, or a new one from `make`; `existed` tells which.
+    std::shared_ptr<KernelObject> find_or_create(const std::u16string& name,
+        const std::function<std::shared_ptr<KernelObject>()>& make, bool& existed);
+    bool contains(const std::u16string& name);
+
+private:
+    std::mutex m_lock;
+    std::map<std::u16string, std::weak_ptr<KernelObject>> m_objects;
+};
+
+} // namespace kivo

@@ -1,0 +1,244 @@
+#include "TestDevice.h"
+
+#include "KernelApi.h"
+#include "Process.h"
+#include "WideCrt.h"
+#include "WideText.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivo;
+using namespace kivo::test;
+
+namespace {
+
+DWORD start(Device& device, std::u16string_view image, PROCESS_INFORMATION& info, std::u16string arguments = u"")
+{
+    if (!CreateProcess(std::u16string(image).c_str(), arguments.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info))
+        return GetLastError();
+    (void)device;
+    return 0;
+}
+
+} // namespace
+
+TEST(Process, NamedEventIsSharedAndTheSecondCreateReportsItExists)
+{
+    auto device = make_test_device();
+    std::vector<DWORD> errors;
+    std::vector<bool> saw_set;
+    device->programs().add(u"\\NAND\\App\\Glimmo.exe", [&](std::u16string_view) {
+        HANDLE event = CreateEvent(nullptr, FALSE, FALSE, u"belongstoPhoto");
+        errors.push_back(GetLastError());
+        saw_set.push_back(WaitForSingleObject(event, 0) == WAIT_OBJECT_0);
+        SetEvent(event);
+        Sleep(1000);
+        CloseHandle(event);
+        return 0;
+    });
+    PROCESS_INFORMATION first;
+    PROCESS_INFORMATION second;
+    ASSERT_EQ(start(*device, u"\\nand\\app\\glimmo.exe", first), 0u);
+    device->run_until_idle();
+    ASSERT_EQ(start(*device, u"NAND\\App\\GLIMMO.EXE", second), 0u);
+    device->run_until_idle();
+    EXPECT_EQ(errors, (std::vector<DWORD> { ERROR_SUCCESS, ERROR_ALREADY_EXISTS }));
+    EXPECT_EQ(saw_set, (std::vector<bool> { false, true }));
+    EXPECT_TRUE(device->named_objects().contains(u"belongstoPhoto"));
+
+    // The name goes with the last handle: once both processes end, a create is fresh again.
+    device->advance(1000);
+    EXPECT_FALSE(device->named_objects().contains(u"belongstoPhoto"));
+    HANDLE again = CreateEvent(nullptr, FALSE, FALSE, u"belongstoPhoto");
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    CloseHandle(again);
+}
+
+TEST(Process, EndingAProcessClosesItsHandlesAndReleasesItsNames)
+{
+    auto device = make_test_device();
+    device->programs().add(u"\\leaky.exe", [](std::u16string_view) {
+        CreateEvent(nullptr, TRUE, FALSE, u"leaked");
+        CreateMutex(nullptr, FALSE, nullptr);
+        Sleep(INFINITE);
+        return 0;
+    });
+    PROCESS_INFORMATION info;
+    ASSERT_EQ(start(*device, u"\\leaky.exe", info), 0u);
+    device->run_until_idle();
+    auto process = device->find_process(u"\\leaky.exe");
+    ASSERT_TRUE(process);
+    EXPECT_EQ(device->handles().count_of(*process), 2u);
+    EXPECT_TRUE(device->named_objects().contains(u"leaked"));
+
+    EXPECT_TRUE(TerminateProcess(info.hProcess, 9));
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 1000), WAIT_OBJECT_0);
+    EXPECT_EQ(device->handles().count_of(*process), 0u);
+    EXPECT_FALSE(device->named_objects().contains(u"leaked"));
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(info.hProcess, &code));
+    EXPECT_EQ(code, 9u);
+    EXPECT_FALSE(device->find_process(u"\\leaky.exe"));
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
+
+TEST(Process, TerminatedWhileBlockedRunsNoMoreOfItsCode)
+{
+    auto device = make_test_device();
+    bool ran_past_wait = false;
+    bool destructor_ran = false;
+    struct Guard {
+        bool* flag;
+        ~Guard()
+        {
+            *flag = true;
+            // Blocking calls fail at once while the thread unwinds.
+            EXPECT_EQ(WaitForSingleObject(GetCurrentThread(), INFINITE), WAIT_FAILED);
+        }
+    };
+    device->programs().add(u"\\victim.exe", [&](std::u16string_view) {
+        Guard guard { &destructor_ran };
+        HANDLE never = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+        WaitForSingleObject(never, INFINITE);
+        ran_past_wait = true;
+        return 0;
+    });
+    PROCESS_INFORMATION info;
+    ASSERT_EQ(start(*device, u"\\victim.exe", info), 0u);
+    device->run_until_idle();
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    EXPECT_EQ(code, STILL_ACTIVE);
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 0), WAIT_TIMEOUT);
+
+    TerminateProcess(info.hProcess, 3);
+    device->run_until_idle();
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(info.hThread, 0), WAIT_OBJECT_0);
+    EXPECT_FALSE(ran_past_wait);
+    EXPECT_TRUE(destructor_ran);
+}
+
+TEST(Process, MainReturnEndsTheProcessWithItsOtherThreadsAndItsExitCode)
+{
+    auto device = make_test_device();
+    bool worker_finished = false;
+    device->programs().add(u"\\main.exe", [&](std::u16string_view) {
+        CreateThread(
+            nullptr, 0, [](LPVOID finished) -> DWORD {
+                Sleep(5000);
+                *static_cast<bool*>(finished) = true;
+                return 0;
+            },
+            &worker_finished, 0, nullptr);
+        Sleep(10);
+        return 42;
+    });
+    PROCESS_INFORMATION info;
+    ASSERT_EQ(start(*device, u"\\main.exe", info), 0u);
+    device->advance(10'000);
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    EXPECT_EQ(code, 42u);
+    EXPECT_FALSE(worker_finished);
+}
+
+TEST(Process, StartFailuresCarryThePlatformsError)
+{
+    auto device = make_test_device();
+    device->programs().add(u"\\NAND\\App\\Telvix.exe", [](std::u16string_view) { return 0; });
+    PROCESS_INFORMATION info;
+    EXPECT_EQ(start(*device, u"\\NAND\\App\\Missing.exe", info), ERROR_FILE_NOT_FOUND);
+    device->programs().set_start_failure(u"\\nand\\app\\telvix.exe", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(start(*device, u"\\NAND\\App\\Telvix.exe", info), ERROR_NOT_ENOUGH_MEMORY);
+    device->programs().set_start_failure(u"\\NAND\\App\\Telvix.exe", 0);
+    device->set_image_check([](std::u16string_view) -> DWORD { return ERROR_PATH_NOT_FOUND; });
+    EXPECT_EQ(start(*device, u"\\NAND\\App\\Telvix.exe", info), ERROR_PATH_NOT_FOUND);
+    device->set_image_check({});
+    EXPECT_EQ(start(*device, u"\\NAND\\App\\Telvix.exe", info), 0u);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
+
+TEST(Process, ModuleNameCommandLineAndProcessLocalState)
+{
+    auto device = make_test_device();
+    static ProcessLocal<int> counter;
+    std::vector<std::string> seen;
+    device->programs().add(u"\\NAND\\App\\BT\\Voxlane.exe", [&](std::u16string_view) {
+        WCHAR path[MAX_PATH];
+        GetModuleFileName(nullptr, path, MAX_PATH);
+        WCHAR small[6];
+        DWORD cut = GetModuleFileName(nullptr, small, 6);
+        *counter += 1;
+        Sleep(10);
+        *counter += 1;
+        seen.push_back(to_utf8(path) + "|" + to_utf8(GetCommandLine()) + "|" + std::to_string(cut) + to_utf8(small) + "|"
+            + std::to_string(*counter));
+        return 0;
+    });
+    PROCESS_INFORMATION a;
+    PROCESS_INFORMATION b;
+    start(*device, u"\\nand\\app\\bt\\VOXLANE.exe", a, u"-h");
+    start(*device, u"\\NAND\\App\\BT\\Voxlane.exe", b, u"-type:2");
+    device->advance(100);
+    // Each process counts for itself although both ran interleaved.
+    EXPECT_EQ(seen, (std::vector<std::string> {
+                        "\\NAND\\App\\BT\\Voxlane.exe|-h|5\\NAND|2",
+                        "\\NAND\\App\\BT\\Voxlane.exe|-type:2|5\\NAND|2",
+                    }));
+    EXPECT_EQ(*counter, 0); // the controller's own process has its own
+}
+
+TEST(Process, BootLauncherStartsProgramsOnceTheirLaunchNumbersAreSignalled)
+{
+    auto device = make_test_device();
+    std::vector<std::string> order;
+    device->programs().add(u"\\Windows\\Upvane.exe", [&](std::u16string_view arguments) {
+        order.push_back("updater " + to_utf8(arguments));
+        Sleep(500);
+        SignalStarted(_wtoi(std::u16string(arguments).c_str()));
+        return 0;
+    });
+    device->programs().add(u"\\NAND\\App\\Hubscreen.exe", [&](std::u16string_view) {
+        order.push_back("home screen");
+        return 0;
+    });
+    device->boot_launcher().set_table({
+        { u"\\NAND\\App\\Hubscreen.exe", 60, { 50 } },
+        { u"\\Windows\\Upvane.exe", 50, {} },
+    });
+    device->boot_launcher().boot();
+    device->advance(499);
+    EXPECT_EQ(order, (std::vector<std::string> { "updater 50" }));
+    device->advance(1);
+    EXPECT_EQ(order, (std::vector<std::string> { "updater 50", "home screen" }));
+}
+
+TEST(Process, PowerOffEndsTheRunWithoutReturningToTheCaller)
+{
+    auto device = make_test_device();
+    bool returned = false;
+    bool other_ran_on = false;
+    device->programs().add(u"\\waits.exe", [&](std::u16string_view) {
+        Sleep(1000);
+        other_ran_on = true;
+        return 0;
+    });
+    device->programs().add(u"\\off.exe", [&](std::u16string_view) {
+        Sleep(10);
+        GwesPowerOffSystem();
+        returned = true;
+        return 0;
+    });
+    DWORD error;
+    device->create_process(u"\\waits.exe", u"", error);
+    device->create_process(u"\\off.exe", u"", error);
+    device->advance(2000);
+    EXPECT_EQ(device->stop_reason(), StopReason::PowerOff);
+    EXPECT_FALSE(returned);
+    EXPECT_FALSE(other_ran_on);
+    EXPECT_TRUE(device->processes().empty());
+    EXPECT_FALSE(device->create_process(u"\\waits.exe", u"", error));
+}
