@@ -242,3 +242,22 @@ TEST(Process, PowerOffEndsTheRunWithoutReturningToTheCaller)
     EXPECT_TRUE(device->processes().empty());
     EXPECT_FALSE(device->create_process(u"\\waits.exe", u"", error));
 }
+
+TEST(Process, AnotherProcesssHandleIsRefused)
+{
+    auto device = make_test_device();
+    HANDLE mine = CreateEvent(nullptr, TRUE, TRUE, nullptr);
+    DWORD result = 0;
+    DWORD error = 0;
+    device->programs().add(u"\\snoop.exe", [&](std::u16string_view) {
+        result = WaitForSingleObject(mine, 0);
+        error = GetLastError();
+        return 0;
+    });
+    DWORD create_error;
+    device->create_process(u"\\snoop.exe", u"", create_error);
+    device->run_until_idle();
+    EXPECT_EQ(result, WAIT_FAILED);
+    EXPECT_EQ(error, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(WaitForSingleObject(mine, 0), WAIT_OBJECT_0);
+}
