@@ -1,26 +1,41 @@
-// kivo-sim: runs the device's suite on a simulated device.
+// kivo-sim: runs the device's suite on a simulated device, in a window or headless from a script.
 
-#include "Device.h"
-#include "KernelApi.h"
+#include "ScriptRunner.h"
+#include "Simulator.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <string>
 #include <string_view>
 
 namespace {
 
-void print_help()
-{
-    std::puts("usage: kivo-sim [--root DIR] [--log] [--help]\n"
-              "\n"
-              "Boots a simulated kivo device from the device root DIR (default: kivo-device in the\n"
-              "user's data folder, created on first run).\n"
-              "  --root DIR  the device root folder on this machine\n"
-              "  --log       echo the device's debug output to stderr\n"
-              "  --help      this text");
-}
+const char* const help_text = R"(usage: kivo-sim [--root DIR] [--headless] [--real-time] [--script FILE] [--shots DIR] [--log] [--help]
+
+Boots a simulated kivo device from a device root folder and runs it.
+  --root DIR     the device root on this machine (default: kivo-device in the user's data folder);
+                 made with the device's defaults on first run
+  --headless     no window; runs on the virtual clock, driven by a script
+  --real-time    run a script on the real clock instead of the virtual one
+  --script FILE  the script to run ('-' for standard input; implies --headless)
+  --shots DIR    where 'shot' writes its screenshots (default: the current folder)
+  --log          echo the device's debug output to stderr
+  --help         this text
+
+Script commands (one a line, '#' starts a comment; times are device milliseconds):
+  boot                          boot the device (again, after a power-off or reset)
+  start PATH [ARGS...]          start a program by its device image path
+  wait MS                       let MS of device time pass
+  idle                          run until every simulated thread is blocked
+  time YYYY-MM-DD HH:MM:SS      set the device's local time
+  expect power on|off|reset     whether the device runs, was powered off or reset
+  expect process PATH running|absent
+  expect debug TEXT             a debug line containing TEXT since the last 'expect debug'
+A failed expectation prints the line, what was expected and what was found; the run exits 1.
+)";
 
 std::filesystem::path default_root()
 {
@@ -35,28 +50,60 @@ std::filesystem::path default_root()
 
 int main(int argc, char** argv)
 {
-    kivo::Device::Options options;
+    kivo::Simulator::Options options;
     options.root = default_root();
-    options.clock.mode = kivo::ClockMode::Virtual;
+    bool headless = false;
+    bool real_time = false;
+    std::string script_path;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         if (argument == "--help" || argument == "-h") {
-            print_help();
+            std::fputs(help_text, stdout);
             return 0;
-        }
-        if (argument == "--log") {
+        } else if (argument == "--log") {
             options.echo_debug_output = true;
-        } else if (argument == "--root" && i + 1 < argc) {
-            options.root = argv[++i];
+        } else if (argument == "--headless") {
+            headless = true;
+        } else if (argument == "--real-time") {
+            real_time = true;
+        } else if (argument == "--root" || argument == "--script" || argument == "--shots") {
+            const char* text = value();
+            if (!text) {
+                std::fprintf(stderr, "kivo-sim: %s needs a value (see --help)\n", argv[i]);
+                return 2;
+            }
+            if (argument == "--root")
+                options.root = text;
+            else if (argument == "--script")
+                script_path = text;
+            else
+                options.shots = text;
         } else {
             std::fprintf(stderr, "kivo-sim: unknown argument '%s' (see --help)\n", argv[i]);
             return 2;
         }
     }
-    std::filesystem::create_directories(options.root);
-    kivo::Device device(options);
-    device.boot_launcher().boot();
-    device.run_until_idle();
+    if (!script_path.empty())
+        headless = true;
+    options.clock = headless && !real_time ? kivo::ClockMode::Virtual : kivo::ClockMode::Real;
+    kivo::Simulator simulator(options);
+
+    if (headless) {
+        kivo::ScriptRunner runner(simulator, std::cerr);
+        if (script_path.empty() || script_path == "-")
+            return runner.run(std::cin, "stdin") ? 0 : 1;
+        std::ifstream script(script_path);
+        if (!script) {
+            std::fprintf(stderr, "kivo-sim: cannot read the script %s\n", script_path.c_str());
+            return 2;
+        }
+        return runner.run(script, script_path) ? 0 : 1;
+    }
+
+    // FIXME: the window comes with the screen; until then the device boots and reports itself.
+    simulator.boot();
+    simulator.device().run_until_idle();
     std::printf("kivo-sim: device booted from %s; no program is installed yet, so the device is empty.\n",
         options.root.string().c_str());
     return 0;

@@ -1,0 +1,244 @@
+#include "ScriptRunner.h"
+
+#include "KernelApi.h"
+#include "Process.h"
+#include "Simulator.h"
+#include "WideText.h"
+
+#include <charconv>
+#include <cstdio>
+#include <sstream>
+
+namespace kivo {
+
+namespace {
+
+std::optional<long long> number(const std::string& word)
+{
+    long long value = 0;
+    int base = 10;
+    std::string_view text = word;
+    bool negative = !text.empty() && text.front() == '-';
+    if (negative)
+        text.remove_prefix(1);
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+std::string stop_reason_name(StopReason reason)
+{
+    switch (reason) {
+    case StopReason::None:
+        return "on";
+    case StopReason::PowerOff:
+        return "off";
+    case StopReason::Reset:
+        return "reset";
+    case StopReason::Destroyed:
+        return "destroyed";
+    }
+    return "?";
+}
+
+std::string join(const std::vector<std::string>& words, size_t from)
+{
+    std::string text;
+    for (size_t i = from; i < words.size(); ++i)
+        text += (i > from ? " " : "") + words[i];
+    return text;
+}
+
+// The rest of a line after its first `count` words.
+std::string rest_after(const std::string& line, size_t count)
+{
+    size_t position = 0;
+    for (size_t i = 0; i < count; ++i) {
+        position = line.find_first_not_of(" \t", position);
+        if (position == std::string::npos)
+            return {};
+        position = line.find_first_of(" \t", position);
+        if (position == std::string::npos)
+            return {};
+    }
+    position = line.find_first_not_of(" \t", position);
+    return position == std::string::npos ? std::string() : line.substr(position);
+}
+
+} // namespace
+
+ScriptRunner::ScriptRunner(Simulator& simulator, std::ostream& errors)
+    : m_simulator(simulator)
+    , m_errors(errors)
+{
+    add_commands();
+}
+
+std::vector<std::string> ScriptRunner::split(const std::string& line)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t') {
+            ++i;
+            continue;
+        }
+        if (line[i] == '#')
+            break;
+        std::string word;
+        if (line[i] == '"') {
+            size_t end = line.find('"', i + 1);
+            word = line.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
+            i = end == std::string::npos ? line.size() : end + 1;
+        } else {
+            size_t end = line.find_first_of(" \t", i);
+            word = line.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            i = end == std::string::npos ? line.size() : end;
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+bool ScriptRunner::run(std::istream& script, const std::string& script_name)
+{
+    std::string line;
+    int line_number = 0;
+    while (std::getline(script, line)) {
+        ++line_number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (auto error = run_line(line)) {
+            m_errors << script_name << ":" << line_number << ": " << line << "\n  " << *error << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<std::string> ScriptRunner::run_line(const std::string& line)
+{
+    auto words = split(line);
+    if (words.empty())
+        return std::nullopt;
+    auto it = m_commands.find(words[0]);
+    if (it == m_commands.end())
+        return "unknown command '" + words[0] + "' (see kivo-sim --help)";
+    // The rest of the line keeps its blanks, for texts and titles; a trailing comment is dropped.
+    std::string rest = rest_after(line, 1);
+    if (auto hash = rest.find(" #"); hash != std::string::npos && rest.front() != '"')
+        rest.erase(hash);
+    return it->second(words, rest);
+}
+
+std::optional<std::string> ScriptRunner::require_device() const
+{
+    if (!m_simulator.booted())
+        return std::string("the device has not been booted (use 'boot' first)");
+    return std::nullopt;
+}
+
+void ScriptRunner::add_commands()
+{
+    m_commands["boot"] = [this](const Words&, const std::string&) -> std::optional<std::string> {
+        m_simulator.boot();
+        m_debug_cursor = 0;
+        m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
+    m_commands["start"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        if (words.size() < 2)
+            return "usage: start PATH [ARGS...]";
+        std::string arguments = join(words, 2);
+        DWORD error = 0;
+        if (!m_simulator.device().create_process(to_utf16(words[1]), to_utf16(arguments), error))
+            return "cannot start " + words[1] + " (error " + std::to_string(error) + ")";
+        m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
+    m_commands["wait"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        auto ms = words.size() == 2 ? number(words[1]) : std::nullopt;
+        if (!ms || *ms < 0)
+            return "usage: wait MS";
+        m_simulator.device().advance(static_cast<uint64_t>(*ms));
+        return std::nullopt;
+    };
+    m_commands["idle"] = [this](const Words&, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
+    m_commands["time"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        SYSTEMTIME time {};
+        int year, month, day, hour, minute, second;
+        if (words.size() != 3
+            || std::sscanf((words[1] + " " + words[2]).c_str(), "%d-%d-%d %d:%d:%d", &year, &month, &day, &hour, &minute, &second) != 6)
+            return "usage: time YYYY-MM-DD HH:MM:SS";
+        time.wYear = static_cast<WORD>(year);
+        time.wMonth = static_cast<WORD>(month);
+        time.wDay = static_cast<WORD>(day);
+        time.wHour = static_cast<WORD>(hour);
+        time.wMinute = static_cast<WORD>(minute);
+        time.wSecond = static_cast<WORD>(second);
+        if (!SetLocalTime(&time))
+            return "not a valid date and time: " + words[1] + " " + words[2];
+        return std::nullopt;
+    };
+    m_commands["expect"] = [this](const Words& words, const std::string& rest) { return expect(words, rest); };
+}
+
+std::optional<std::string> ScriptRunner::expect(const Words& words, const std::string& rest)
+{
+    if (words.size() < 2)
+        return "usage: expect WHAT ...";
+    const std::string& what = words[1];
+    if (what == "power") {
+        if (words.size() != 3)
+            return "usage: expect power on|off|reset";
+        std::string found = m_simulator.booted() ? stop_reason_name(m_simulator.device().stop_reason()) : "off";
+        if (found != words[2])
+            return "expected power " + words[2] + ", found " + found;
+        return std::nullopt;
+    }
+    if (auto error = require_device())
+        return error;
+    Device& device = m_simulator.device();
+    if (what == "debug") {
+        std::string text = rest_after(rest, 1);
+        if (text.empty())
+            return "usage: expect debug TEXT";
+        size_t found_at = 0;
+        if (!device.debug_log().contains(text, m_debug_cursor, &found_at))
+            return "expected a debug line containing \"" + text + "\" since the last 'expect debug', found none";
+        m_debug_cursor = found_at + 1;
+        return std::nullopt;
+    }
+    if (what == "process") {
+        if (words.size() < 4)
+            return "usage: expect process PATH running|absent";
+        const std::string& state = words.back();
+        std::string path = words[2];
+        bool running = device.find_process(to_utf16(path)) != nullptr;
+        std::string found = running ? "running" : "absent";
+        if (state != "running" && state != "absent")
+            return "usage: expect process PATH running|absent";
+        if (found != state)
+            return "expected process " + path + " " + state + ", found " + found;
+        return std::nullopt;
+    }
+    return "expect " + what + " is not known (see kivo-sim --help)";
+}
+
+} // namespace kivo

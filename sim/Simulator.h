@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Clock.h"
+#include "Device.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace kivo {
+
+// One simulated device session: the device root on this machine, the device booted from it, and
+// a new boot from the same root after a power-off or a reset.
+class Simulator {
+public:
+    struct Options {
+        std::filesystem::path root;
+        ClockMode clock = ClockMode::Virtual;
+        bool echo_debug_output = false;
+        // Where screenshots go.
+        std::filesystem::path shots = ".";
+    };
+
+    explicit Simulator(Options);
+    ~Simulator();
+
+    // Makes a device from the root (creating the root with the device's defaults on first run),
+    // installs the programs and runs the boot launcher's table. A running device is stopped first.
+    void boot();
+    bool booted() const { return m_device != nullptr; }
+    Device& device() { return *m_device; }
+    const Options& options() const { return m_options; }
+
+private:
+    void create_root_if_missing();
+    void install_programs(Device&);
+
+    Options m_options;
+    std::unique_ptr<Device> m_device;
+};
+
+} // namespace kivo
