@@ -1,6 +1,7 @@
 // kivo-sim: runs the device's suite on a simulated device, in a window or headless from a script.
 
 #include "ScriptRunner.h"
+#include "SdlWindow.h"
 #include "Simulator.h"
 
 #include <cstdio>
@@ -101,10 +102,8 @@ int main(int argc, char** argv)
         return runner.run(script, script_path) ? 0 : 1;
     }
 
-    // FIXME: the window comes with the screen; until then the device boots and reports itself.
-    simulator.boot();
-    simulator.device().run_until_idle();
-    std::printf("kivo-sim: device booted from %s; no program is installed yet, so the device is empty.\n",
-        options.root.string().c_str());
-    return 0;
+    kivo::SdlWindow window(simulator);
+    if (!window.open())
+        return 1;
+    return window.run();
 }
