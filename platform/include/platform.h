@@ -7,3 +7,6 @@
 #include "kernel/Types.h"
 #include "kernel/WideCrt.h"
 #include "registry/RegistryApi.h"
+#include "drivers/CeddkApi.h"
+#include "drivers/DriverApi.h"
+#include "drivers/PowerApi.h"
