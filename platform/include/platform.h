@@ -6,3 +6,7 @@
 #include "kernel/KernelApi.h"
 #include "kernel/Types.h"
 #include "kernel/WideCrt.h"
+#include "registry/RegistryApi.h"
+#include "drivers/CeddkApi.h"
+#include "drivers/DriverApi.h"
+#include "drivers/PowerApi.h"

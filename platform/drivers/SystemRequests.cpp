@@ -1,0 +1,31 @@
+#include "SystemRequests.h"
+
+#include "Device.h"
+
+namespace kivo {
+
+void SystemRequests::note_touch_calibration()
+{
+    std::lock_guard guard(m_lock);
+    m_touch_calibrations.push_back(m_device.clock().now_ms());
+}
+
+void SystemRequests::note_sound_refresh(std::optional<DWORD> screen)
+{
+    std::lock_guard guard(m_lock);
+    m_sound_refreshes.push_back({ m_device.clock().now_ms(), screen });
+}
+
+std::vector<uint64_t> SystemRequests::touch_calibrations() const
+{
+    std::lock_guard guard(m_lock);
+    return m_touch_calibrations;
+}
+
+std::vector<SystemRequests::SoundRefresh> SystemRequests::sound_refreshes() const
+{
+    std::lock_guard guard(m_lock);
+    return m_sound_refreshes;
+}
+
+} // namespace kivo

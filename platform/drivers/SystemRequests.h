@@ -1,0 +1,44 @@
+#pragma once
+
+#include "DeviceComponent.h"
+#include "Types.h"
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace kivo {
+
+class Device;
+
+// Requests to the platform that have no effect on the simulated device but that tests check:
+// touch-screen calibrations and refreshes of the sound settings, each with its device time.
+class SystemRequests final : public DeviceComponent {
+public:
+    struct SoundRefresh {
+        uint64_t time_ms = 0;
+        // The "Screen" value of the current user's volume settings as the refresh found it.
+        std::optional<DWORD> screen;
+        bool operator==(const SoundRefresh&) const = default;
+    };
+
+    explicit SystemRequests(Device& device)
+        : m_device(device)
+    {
+    }
+
+    void note_touch_calibration();
+    void note_sound_refresh(std::optional<DWORD> screen);
+
+    std::vector<uint64_t> touch_calibrations() const;
+    std::vector<SoundRefresh> sound_refreshes() const;
+
+private:
+    Device& m_device;
+    mutable std::mutex m_lock;
+    std::vector<uint64_t> m_touch_calibrations;
+    std::vector<SoundRefresh> m_sound_refreshes;
+};
+
+} // namespace kivo
