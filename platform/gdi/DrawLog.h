@@ -15,12 +15,12 @@ namespace kivo {
 class DrawLog {
 public:
     struct Entry {
-        std::string call;       // the platform call: "BitBlt", "DrawText", "FillRect" …
-        RECT rect;              // where, in screen coordinates, before clipping
-        UINT bitmap_id = 0;     // the resource number of the source bitmap, 0 for none
-        std::u16string text;    // the text as drawn (one entry per line of a DrawText)
-        uint32_t colour = 0;    // the fill, pen or text colour as a COLORREF
-        bool painted = false;   // whether any pixel was inside the clip region
+        std::string call;     // the platform call: "BitBlt", "DrawText", "FillRect" …
+        RECT rect;            // where, in screen coordinates, before clipping
+        UINT bitmap_id = 0;   // the resource number of the source bitmap, 0 for none
+        std::u16string text;  // the text as drawn (one entry per line of a DrawText)
+        uint32_t colour = 0;  // the fill, pen or text colour as a COLORREF
+        bool painted = false; // whether any pixel was inside the clip region
         DWORD process_id = 0;
     };
 

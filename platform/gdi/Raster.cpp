@@ -33,6 +33,19 @@ void copy_rows(const Surface& to, const RECT& part, const Surface& from, LONG dx
     }
 }
 
+// The transparent copy between two RGB565 surfaces of the same size.
+void copy_rows_keyed(const Surface& to, const RECT& part, const Surface& from, LONG dx, LONG dy, uint16_t key)
+{
+    for (LONG y = part.top; y < part.bottom; ++y) {
+        uint16_t* out = to.row_565(y);
+        const uint16_t* in = from.row_565(y + dy);
+        for (LONG x = part.left; x < part.right; ++x) {
+            if (uint16_t pixel = in[x + dx]; pixel != key)
+                out[x] = pixel;
+        }
+    }
+}
+
 } // namespace
 
 bool copy_pixels(const Surface& to, const RECT& destination, const Region& clip, const Surface& from,
@@ -63,8 +76,11 @@ bool copy_pixels(const Surface& to, const RECT& destination, const Region& clip,
         painted = true;
         LONG dx = source.left - destination.left;
         LONG dy = source.top - destination.top;
-        if (!stretched && op == RasterOp::Copy && !key && to.is_565() && from.is_565()) {
-            copy_rows(to, part, from, dx, dy);
+        if (!stretched && op == RasterOp::Copy && to.is_565() && from.is_565()) {
+            if (key)
+                copy_rows_keyed(to, part, from, dx, dy, *key);
+            else
+                copy_rows(to, part, from, dx, dy);
             continue;
         }
         for (LONG y = part.top; y < part.bottom; ++y) {

@@ -10,10 +10,10 @@ namespace kivo {
 
 // How source pixels combine with the destination's.
 enum class RasterOp {
-    Copy,   // SRCCOPY
-    And,    // SRCAND
-    Or,     // SRCPAINT
-    Xor,    // SRCINVERT
+    Copy, // SRCCOPY
+    And,  // SRCAND
+    Or,   // SRCPAINT
+    Xor,  // SRCINVERT
 };
 
 // Copies the `source` rectangle of `from` onto the `destination` rectangle of `to`, stretching

@@ -43,6 +43,7 @@ Dib565Info dib565(LONG width, LONG height)
 struct CoveredPainter {
     const char* name;
     std::function<void(HDC dc, HDC full_screen_bitmap)> paint;
+    friend void PrintTo(const CoveredPainter& painter, std::ostream* out) { *out << painter.name; }
 };
 
 class CoveredWindow : public GdiTest
@@ -77,14 +78,10 @@ INSTANTIATE_TEST_SUITE_P(Painters, CoveredWindow,
                             RECT all { 0, 0, 480, 272 };
                             FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
                         } },
-        CoveredPainter { "BitBlt", [](HDC dc, HDC picture) { BitBlt(dc, 0, 0, 480, 272, picture, 0, 0, SRCCOPY); } },
-        CoveredPainter { "StretchBlt", [](HDC dc, HDC picture) { StretchBlt(dc, 0, 0, 480, 272, picture, 0, 0, 10, 10, SRCCOPY); } },
-        CoveredPainter { "TransparentImage", [](HDC dc, HDC picture) { TransparentImage(dc, 0, 0, 480, 272, picture, 0, 0, 480, 272, key); } },
-        CoveredPainter { "Rectangle", [](HDC dc, HDC) { Rectangle(dc, 0, 0, 480, 272); } },
-        CoveredPainter { "LineTo", [](HDC dc, HDC) {
-                            MoveToEx(dc, 0, 0, nullptr);
-                            LineTo(dc, 479, 271);
-                        } },
+        CoveredPainter { "BitBlt", [](HDC dc, HDC picture) { BitBlt(dc, 0, 0, 480, 272, picture, 0, 0, SRCCOPY); } }, CoveredPainter { "StretchBlt", [](HDC dc, HDC picture) { StretchBlt(dc, 0, 0, 480, 272, picture, 0, 0, 10, 10, SRCCOPY); } }, CoveredPainter { "TransparentImage", [](HDC dc, HDC picture) { TransparentImage(dc, 0, 0, 480, 272, picture, 0, 0, 480, 272, key); } }, CoveredPainter { "Rectangle", [](HDC dc, HDC) { Rectangle(dc, 0, 0, 480, 272); } }, CoveredPainter { "LineTo", [](HDC dc, HDC) {
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                    MoveToEx(dc, 0, 0, nullptr);
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                    LineTo(dc, 479, 271);
+                                                                                                                                                                                                                                                                                                                                                                                                                                                                                                } },
         CoveredPainter { "SetPixel", [](HDC dc, HDC) {
                             for (int x = 0; x < 480; ++x)
                                 SetPixel(dc, x, 100, black);
@@ -292,7 +289,7 @@ TEST_F(GdiTest, DibSectionsHandOutTheirMemoryInTheAskedOrderAndFormat)
     HBITMAP top_down = CreateDIBSection(screen, &info24, DIB_RGB_COLORS, &bits24, nullptr, 0);
     ASSERT_NE(top_down, nullptr);
     auto* bytes = static_cast<uint8_t*>(bits24);
-    bytes[0] = 0xFF; // first pixel blue
+    bytes[0] = 0xFF;     // first pixel blue
     bytes[8 + 4] = 0xFF; // second row (8 bytes on), second pixel: green
 
     HDC dc = CreateCompatibleDC(screen);
