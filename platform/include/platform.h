@@ -2,6 +2,7 @@
 
 // Everything the system's code reaches of the platform, by the platform's own names.
 
+#include "gdi/GdiApi.h"
 #include "kernel/Errors.h"
 #include "kernel/KernelApi.h"
 #include "kernel/Types.h"

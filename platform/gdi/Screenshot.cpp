@@ -1,0 +1,72 @@
+#include "Screenshot.h"
+
+#include "Colour.h"
+#include "Device.h"
+#include "FrameBuffer.h"
+
+#include <png.h>
+
+#include <fstream>
+
+namespace kivo {
+
+namespace {
+
+void append_bytes(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void flush_nothing(png_structp) { }
+
+} // namespace
+
+std::vector<uint8_t> screenshot_png(Device& device)
+{
+    auto& frame_buffer = device.component<FrameBuffer>();
+    std::vector<uint8_t> rgb(size_t(FrameBuffer::width) * FrameBuffer::height * 3);
+    for (int y = 0; y < FrameBuffer::height; ++y) {
+        for (int x = 0; x < FrameBuffer::width; ++x) {
+            uint16_t pixel = frame_buffer.pixel(x, y);
+            uint8_t* out = &rgb[(size_t(y) * FrameBuffer::width + x) * 3];
+            out[0] = red_of(pixel);
+            out[1] = green_of(pixel);
+            out[2] = blue_of(pixel);
+        }
+    }
+
+    std::vector<uint8_t> result;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info) {
+        png_destroy_write_struct(&png, nullptr);
+        return {};
+    }
+    // libpng reports failures by jumping back here; nothing with a destructor lives in between.
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(png, &result, append_bytes, flush_nothing);
+    png_set_IHDR(png, info, FrameBuffer::width, FrameBuffer::height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+        PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < FrameBuffer::height; ++y)
+        png_write_row(png, &rgb[size_t(y) * FrameBuffer::width * 3]);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return result;
+}
+
+bool write_screenshot_png(Device& device, const std::filesystem::path& path)
+{
+    auto bytes = screenshot_png(device);
+    if (bytes.empty())
+        return false;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(out);
+}
+
+} // namespace kivo

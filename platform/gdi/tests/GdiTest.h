@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Colour.h"
+#include "Device.h"
+#include "FrameBuffer.h"
+#include "Gdi.h"
+#include "TestDevice.h"
+#include "platform.h"
+
+#include <gtest/gtest.h>
+
+namespace kivo::test {
+
+// A device with the screen's context open, and helpers to read the screen and to make bitmaps.
+class GdiTest : public ::testing::Test {
+protected:
+    ~GdiTest() override
+    {
+        for (HDC dc : m_memory_dcs)
+            DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+    }
+
+    uint16_t pixel(int x, int y) { return frame_buffer.pixel(x, y); }
+    static constexpr uint16_t c565(COLORREF colour) { return rgb565_of_colorref(colour); }
+
+    void fill_screen(COLORREF colour)
+    {
+        RECT all { 0, 0, FrameBuffer::width, FrameBuffer::height };
+        HBRUSH brush = CreateSolidBrush(colour);
+        FillRect(screen, &all, brush);
+        DeleteObject(brush);
+    }
+
+    // A memory context with a new bitmap of one colour selected (the bitmap dies with the test).
+    HDC memory_dc(int width, int height, COLORREF colour)
+    {
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+        SelectObject(dc, bitmap);
+        RECT all { 0, 0, width, height };
+        HBRUSH brush = CreateSolidBrush(colour);
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+        DeleteObject(bitmap); // the context keeps it
+        m_memory_dcs.push_back(dc);
+        return dc;
+    }
+
+    // How many screen pixels inside the rectangle differ from a colour.
+    int pixels_not(const RECT& rect, COLORREF colour)
+    {
+        int count = 0;
+        for (LONG y = rect.top; y < rect.bottom; ++y) {
+            for (LONG x = rect.left; x < rect.right; ++x)
+                count += pixel(x, y) != c565(colour);
+        }
+        return count;
+    }
+
+    std::unique_ptr<Device> device = make_test_device();
+    FrameBuffer& frame_buffer = device->component<FrameBuffer>();
+    Gdi& gdi = device->component<Gdi>();
+    HDC screen = GetDC(nullptr);
+
+private:
+    std::vector<HDC> m_memory_dcs;
+};
+
+} // namespace kivo::test
