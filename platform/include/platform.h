@@ -11,3 +11,16 @@
 #include "drivers/CeddkApi.h"
 #include "drivers/DriverApi.h"
 #include "drivers/PowerApi.h"
+#include "storage/CodePageApi.h"
+#include "storage/CrtFileApi.h"
+#include "storage/FileApi.h"
+#include "storage/LibraryApi.h"
+#include "storage/MappingApi.h"
+#include "storage/SoundApi.h"
+#include "storage/StoreApi.h"
+#include "storage/VersionApi.h"
+
+// The device's fopen takes device paths in the ANSI code page, but has the host's exact
+// signature, so it cannot be an overload: the system's calls are mapped to it here, after the
+// standard headers have declared the host's own.
+#define fopen kivo_fopen

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "KernelObject.h"
+#include "Volumes.h"
+
+#include <filesystem>
+
+namespace kivo {
+
+// An open file: the host file it stands for, what the handle may do, and its position. It holds
+// nothing of the device's components, so it may outlive them in a handle table.
+class FileObject final : public KernelObject {
+public:
+    struct Access {
+        bool read = false;
+        bool write = false;
+        bool append = false; // every write goes to the end (the run-time's "a" modes)
+    };
+
+    FileObject(int descriptor, std::u16string device_path, std::filesystem::path host, VolumeId, Access);
+    ~FileObject() override;
+    FileObject(const FileObject&) = delete;
+    FileObject& operator=(const FileObject&) = delete;
+
+    const char* kind() const override { return "file"; }
+
+    int descriptor() const { return m_descriptor; }
+    const std::u16string& device_path() const { return m_device_path; }
+    const std::filesystem::path& host() const { return m_host; }
+    VolumeId volume() const { return m_volume; }
+    const Access& access() const { return m_access; }
+
+    uint64_t position() const { return m_position; }
+    void set_position(uint64_t position) { m_position = position; }
+
+private:
+    int m_descriptor;
+    std::u16string m_device_path;
+    std::filesystem::path m_host;
+    VolumeId m_volume;
+    Access m_access;
+    uint64_t m_position = 0;
+};
+
+} // namespace kivo

@@ -1,0 +1,197 @@
+#include "LibraryLoader.h"
+
+#include "Device.h"
+#include "Errors.h"
+#include "Process.h"
+#include "SimThread.h"
+#include "StorageManager.h"
+#include "WideText.h"
+
+#include <dlfcn.h>
+
+namespace kivo {
+
+namespace {
+
+std::u16string_view file_name_of(std::u16string_view path)
+{
+    auto slash = path.find_last_of(u"\\/");
+    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::u16string key_of(std::u16string_view path)
+{
+    std::u16string key;
+    for (char16_t c : file_name_of(path))
+        key += fold_case(c);
+    return key;
+}
+
+DWORD caller_id()
+{
+    auto* thread = SimThread::current();
+    return thread ? thread->process().id() : 0;
+}
+
+} // namespace
+
+LibraryLoader::LibraryLoader(Device& device)
+    : m_device(device)
+{
+    add_module(u"fatutil.dll", { u"\\Windows\\fatutil.dll", { { "FormatVolume", reinterpret_cast<void*>(&fatutil_format_volume) } } });
+}
+
+LibraryLoader::~LibraryLoader()
+{
+    for (auto& [key, loaded] : m_loaded) {
+        if (loaded.handle)
+            dlclose(loaded.handle);
+    }
+}
+
+void LibraryLoader::add_module(std::u16string_view file_name, Module module)
+{
+    std::lock_guard guard(m_lock);
+    m_modules[key_of(file_name)] = std::move(module);
+}
+
+void LibraryLoader::set_missing(std::u16string_view file_name, bool missing)
+{
+    std::lock_guard guard(m_lock);
+    if (missing)
+        m_missing.insert(key_of(file_name));
+    else
+        m_missing.erase(key_of(file_name));
+}
+
+std::filesystem::path LibraryLoader::library_folder()
+{
+    Dl_info info {};
+    if (!dladdr(reinterpret_cast<void*>(&LibraryLoader::library_folder), &info) || !info.dli_fname)
+        return {};
+    return std::filesystem::path(info.dli_fname).parent_path();
+}
+
+HMODULE LibraryLoader::load(std::u16string_view name, DWORD& error)
+{
+    error = ERROR_SUCCESS;
+    std::u16string key = key_of(name);
+    if (key.empty()) {
+        error = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
+    std::unique_lock guard(m_lock);
+    if (m_missing.contains(key)) {
+        error = ERROR_MOD_NOT_FOUND;
+        return nullptr;
+    }
+    auto loaded = m_loaded.find(key);
+    if (loaded == m_loaded.end()) {
+        Loaded entry;
+        std::u16string device_path;
+        if (auto module = m_modules.find(key); module != m_modules.end()) {
+            entry.in_process = &module->second;
+            device_path = module->second.device_path;
+        } else {
+            std::u16string file(file_name_of(name));
+            std::u16string stem = file;
+            if (stem.size() > 4 && equals_ignoring_case(stem.substr(stem.size() - 4), u".dll"))
+                stem.resize(stem.size() - 4);
+            auto library = library_folder() / ("lib" + to_utf8(stem) + ".so");
+            entry.handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!entry.handle) {
+                guard.unlock();
+                m_device.write_debug(u"LoadLibrary: " + file + u" not found: " + to_utf16(dlerror()) + u"\r\n");
+                error = ERROR_MOD_NOT_FOUND;
+                return nullptr;
+            }
+            // A library named with its folder keeps that path; a bare name is the system's.
+            device_path = file.size() == name.size() ? u"\\Windows\\" + file : std::u16string(name);
+        }
+        entry.module = m_device.register_module(device_path);
+        loaded = m_loaded.emplace(key, std::move(entry)).first;
+    }
+    ++loaded->second.loads[caller_id()];
+    return loaded->second.module;
+}
+
+LibraryLoader::Loaded* LibraryLoader::find_loaded(HMODULE module)
+{
+    for (auto& [key, loaded] : m_loaded) {
+        if (loaded.module == module)
+            return &loaded;
+    }
+    return nullptr;
+}
+
+void* LibraryLoader::find_export(HMODULE module, std::string_view name, DWORD& error)
+{
+    std::lock_guard guard(m_lock);
+    auto* loaded = find_loaded(module);
+    if (!loaded) {
+        error = ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    void* address = nullptr;
+    if (loaded->in_process) {
+        auto it = loaded->in_process->exports.find(name);
+        address = it == loaded->in_process->exports.end() ? nullptr : it->second;
+    } else {
+        address = dlsym(loaded->handle, std::string(name).c_str());
+    }
+    error = address ? ERROR_SUCCESS : ERROR_PROC_NOT_FOUND;
+    return address;
+}
+
+int LibraryLoader::load_count(HMODULE module) const
+{
+    std::lock_guard guard(m_lock);
+    for (auto& [key, loaded] : m_loaded) {
+        if (loaded.module == module) {
+            auto it = loaded.loads.find(caller_id());
+            return it == loaded.loads.end() ? 0 : it->second;
+        }
+    }
+    return 0;
+}
+
+DWORD LibraryLoader::release(HMODULE module)
+{
+    std::lock_guard guard(m_lock);
+    for (auto& [key, loaded] : m_loaded) {
+        if (loaded.module != module)
+            continue;
+        auto it = loaded.loads.find(caller_id());
+        if (it == loaded.loads.end())
+            return ERROR_INVALID_HANDLE;
+        if (--it->second == 0)
+            loaded.loads.erase(it);
+        unload_if_unused(key);
+        return ERROR_SUCCESS;
+    }
+    return ERROR_INVALID_HANDLE;
+}
+
+void LibraryLoader::unload_if_unused(const std::u16string& key)
+{
+    auto it = m_loaded.find(key);
+    if (it == m_loaded.end() || !it->second.loads.empty())
+        return;
+    if (it->second.handle)
+        dlclose(it->second.handle);
+    m_loaded.erase(it);
+}
+
+void LibraryLoader::process_ending(Process& process)
+{
+    std::lock_guard guard(m_lock);
+    std::vector<std::u16string> keys;
+    for (auto& [key, loaded] : m_loaded) {
+        if (loaded.loads.erase(process.id()))
+            keys.push_back(key);
+    }
+    for (auto& key : keys)
+        unload_if_unused(key);
+}
+
+} // namespace kivo

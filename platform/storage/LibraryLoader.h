@@ -1,0 +1,69 @@
+#pragma once
+
+#include "DeviceComponent.h"
+#include "Types.h"
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kivo {
+
+class Device;
+
+// The libraries the device loads by name. "X.dll" is the real shared library built for X
+// (libX.so) in the device's library folder, the folder the layer's own libraries were loaded
+// from; the layer's own modules ("fatutil.dll") and those a test registers live in the process.
+// A loaded library has a device path, and its loads are counted per process.
+class LibraryLoader final : public DeviceComponent {
+public:
+    using Exports = std::map<std::string, void*, std::less<>>;
+    struct Module {
+        std::u16string device_path;
+        Exports exports;
+    };
+
+    explicit LibraryLoader(Device&);
+    ~LibraryLoader() override;
+    LibraryLoader(const LibraryLoader&) = delete;
+    LibraryLoader& operator=(const LibraryLoader&) = delete;
+
+    // An in-process module under a file name ("ZolManagerU.dll"); it replaces a shared library of
+    // that name. A module lacking an export is simply registered without it.
+    void add_module(std::u16string_view file_name, Module);
+    // Makes every load of the name fail as if the file were missing, until cleared.
+    void set_missing(std::u16string_view file_name, bool missing);
+
+    static std::filesystem::path library_folder();
+
+    HMODULE load(std::u16string_view name, DWORD& error);
+    void* find_export(HMODULE, std::string_view name, DWORD& error);
+    DWORD release(HMODULE);
+    // How many loads the calling process holds of a module (0 when not loaded).
+    int load_count(HMODULE) const;
+
+    void process_ending(Process&) override;
+
+private:
+    struct Loaded {
+        HMODULE module = nullptr;
+        void* handle = nullptr; // dlopen's; null for an in-process module
+        const Module* in_process = nullptr;
+        std::map<DWORD, int> loads; // by process id
+    };
+
+    Loaded* find_loaded(HMODULE);
+    void unload_if_unused(const std::u16string& key);
+
+    Device& m_device;
+    mutable std::mutex m_lock;
+    std::map<std::u16string, Module> m_modules;
+    std::set<std::u16string> m_missing;
+    std::map<std::u16string, Loaded> m_loaded;
+};
+
+} // namespace kivo
