@@ -3,6 +3,7 @@
 #include "Device.h"
 #include "FrameBuffer.h"
 #include "Process.h"
+#include "Volumes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,6 +24,10 @@ Board::Board(Device& device)
     // The board as it starts: a card in its slot and a tuner fitted (both read as 0), the power
     // hold line up.
     set_gpio_bit(gpio_power_hold, 31, true);
+    // The card-detect line follows the card in its slot (present, mounted or not).
+    auto& volumes = device.component<Volumes>();
+    set_card_inserted(volumes.card_present());
+    volumes.add_card_listener([this, &volumes](bool) { set_card_inserted(volumes.card_present()); });
 }
 
 Board::~Board() = default;

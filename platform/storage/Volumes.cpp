@@ -204,14 +204,16 @@ bool Volumes::card_present() const
 void Volumes::set_card_present(bool present)
 {
     bool was = is_available(VolumeId::Card);
+    bool moved;
     {
         std::lock_guard guard(m_lock);
+        moved = m_card_present != present;
         m_card_present = present;
         // A card that comes in is mounted by the storage manager.
         if (present)
             m_card_mounted = true;
     }
-    card_changed(was);
+    card_changed(was, moved);
 }
 
 bool Volumes::card_write_protected() const
@@ -251,7 +253,7 @@ void Volumes::set_card_mounted(bool mounted)
         std::lock_guard guard(m_lock);
         m_card_mounted = mounted;
     }
-    card_changed(was);
+    card_changed(was, false);
 }
 
 void Volumes::add_card_listener(CardListener listener)
@@ -260,10 +262,10 @@ void Volumes::add_card_listener(CardListener listener)
     m_card_listeners.push_back(std::move(listener));
 }
 
-void Volumes::card_changed(bool was_available)
+void Volumes::card_changed(bool was_available, bool moved)
 {
     bool now = is_available(VolumeId::Card);
-    if (now == was_available)
+    if (now == was_available && !moved)
         return;
     std::vector<CardListener> listeners;
     {

@@ -82,12 +82,13 @@ public:
     void set_card_partition_type(BYTE);
     bool card_mounted() const;
     void set_card_mounted(bool);
-    // Called (without locks) whenever the card appears or disappears for the device.
+    // Called (without locks) whenever the card appears or disappears for the device, and when it
+    // is put in or taken out of its slot while dismounted.
     using CardListener = std::function<void(bool available)>;
     void add_card_listener(CardListener);
 
 private:
-    void card_changed(bool was_available);
+    void card_changed(bool was_available, bool moved);
 
     Device& m_device;
     mutable std::mutex m_lock;

@@ -4,6 +4,7 @@
 #include "FrameBuffer.h"
 #include "KernelApi.h"
 #include "Process.h"
+#include "Volumes.h"
 #include "platform.h"
 
 #include <gtest/gtest.h>
@@ -201,4 +202,20 @@ TEST(Board, WritingTheResetBitEndsTheRunAndTheWriterNeverReturns)
     EXPECT_EQ(board.writes()[1].address, 0xB3000028u);
     EXPECT_EQ(board.writes()[1].value, 0x80000001u);
     EXPECT_TRUE(process->ended());
+}
+
+TEST(Board, CardDetectFollowsTheCardInItsSlot)
+{
+    auto device = make_test_device();
+    auto& volumes = device->component<Volumes>();
+    volumes.set_card_present(false);
+    auto& board = device->component<Board>();
+    EXPECT_FALSE(board.card_inserted()); // a board made after the card left sees it gone
+    volumes.set_card_present(true);
+    EXPECT_TRUE(board.card_inserted());
+    volumes.set_card_mounted(false); // dismounted for a format, but still in the slot
+    EXPECT_TRUE(board.card_inserted());
+    volumes.set_card_present(false);
+    EXPECT_FALSE(board.card_inserted());
+    EXPECT_EQ(GetFileAttributes(u"\\SDMMC"), INVALID_FILE_ATTRIBUTES);
 }
