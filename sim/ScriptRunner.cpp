@@ -3,10 +3,15 @@
 #include "KernelApi.h"
 #include "Process.h"
 #include "Simulator.h"
+#include "SoundDevice.h"
 #include "WideText.h"
+#include "platform.h"
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace kivo {
@@ -52,6 +57,27 @@ std::string join(const std::vector<std::string>& words, size_t from)
     for (size_t i = from; i < words.size(); ++i)
         text += (i > from ? " " : "") + words[i];
     return text;
+}
+
+// "HKEY_LOCAL_MACHINE\Software\ZOLSOFT" (or HKLM, HKCU, HKCR) split into its root and subkey.
+std::optional<std::pair<HKEY, std::u16string>> registry_key(const std::string& text)
+{
+    struct Root {
+        const char* long_name;
+        const char* short_name;
+        HKEY key;
+    } roots[] = {
+        { "HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE },
+        { "HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER },
+        { "HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT },
+    };
+    auto slash = text.find('\\');
+    std::string root_name = text.substr(0, slash);
+    for (auto& root : roots) {
+        if (root_name == root.long_name || root_name == root.short_name)
+            return std::pair { root.key, to_utf16(slash == std::string::npos ? "" : text.substr(slash + 1)) };
+    }
+    return std::nullopt;
 }
 
 // The rest of a line after its first `count` words.
@@ -196,6 +222,42 @@ void ScriptRunner::add_commands()
             return "not a valid date and time: " + words[1] + " " + words[2];
         return std::nullopt;
     };
+    m_commands["put"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        if (words.size() < 2 || words.size() > 3)
+            return "usage: put PATH [HOSTFILE]";
+        std::string content;
+        if (words.size() == 3) {
+            std::ifstream host(words[2], std::ios::binary);
+            if (!host)
+                return "cannot read the host file " + words[2];
+            content.assign(std::istreambuf_iterator<char>(host), {});
+        }
+        HANDLE file = CreateFile(to_utf16(words[1]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return "cannot create " + words[1] + " (error " + std::to_string(GetLastError()) + ")";
+        DWORD written = 0;
+        bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) && written == content.size();
+        DWORD error = GetLastError();
+        CloseHandle(file);
+        if (!ok)
+            return "cannot write " + words[1] + " (error " + std::to_string(error) + ")";
+        return std::nullopt;
+    };
+    m_commands["delete"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        if (words.size() != 2)
+            return "usage: delete PATH";
+        auto path = to_utf16(words[1]);
+        DWORD attributes = GetFileAttributes(path.c_str());
+        bool ok = attributes != INVALID_FILE_ATTRIBUTES
+            && ((attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectory(path.c_str()) : DeleteFile(path.c_str()));
+        if (!ok)
+            return "cannot delete " + words[1] + " (error " + std::to_string(GetLastError()) + ")";
+        return std::nullopt;
+    };
     m_commands["expect"] = [this](const Words& words, const std::string& rest) { return expect(words, rest); };
 }
 
@@ -237,6 +299,56 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
         if (found != state)
             return "expected process " + path + " " + state + ", found " + found;
         return std::nullopt;
+    }
+    if (what == "file") {
+        if (words.size() != 4 || (words[3] != "exists" && words[3] != "absent"))
+            return "usage: expect file PATH exists|absent";
+        bool exists = GetFileAttributes(to_utf16(words[2]).c_str()) != INVALID_FILE_ATTRIBUTES;
+        std::string found = exists ? "exists" : "absent";
+        if (found != words[3])
+            return "expected file " + words[2] + " " + words[3] + ", found " + found;
+        return std::nullopt;
+    }
+    if (what == "reg") {
+        if (words.size() != 5)
+            return "usage: expect reg KEY VALUE DATA";
+        auto key = registry_key(words[2]);
+        if (!key)
+            return "not a registry key: " + words[2];
+        HKEY opened = nullptr;
+        if (RegOpenKeyEx(key->first, key->second.c_str(), 0, 0, &opened) != ERROR_SUCCESS)
+            return "expected key " + words[2] + ", found none";
+        BYTE data[4096];
+        DWORD type = 0;
+        DWORD size = sizeof data;
+        LONG result = RegQueryValueEx(opened, to_utf16(words[3]).c_str(), nullptr, &type, data, &size);
+        RegCloseKey(opened);
+        if (result != ERROR_SUCCESS)
+            return "expected value " + words[3] + " under " + words[2] + ", found none";
+        std::string found;
+        if (type == REG_DWORD) {
+            DWORD value;
+            std::memcpy(&value, data, sizeof value);
+            found = std::to_string(value);
+            if (auto wanted = number(words[4]); wanted && static_cast<DWORD>(*wanted) == value)
+                return std::nullopt;
+        } else if (type == REG_SZ) {
+            found = to_utf8(std::u16string(reinterpret_cast<const char16_t*>(data), size / 2).c_str());
+            if (found == words[4])
+                return std::nullopt;
+        } else {
+            found = "a value of type " + std::to_string(type);
+        }
+        return "expected " + words[2] + " " + words[3] + " = " + words[4] + ", found " + found;
+    }
+    if (what == "sound") {
+        if (words.size() != 3)
+            return "usage: expect sound NAME";
+        for (auto& sound : device.component<SoundDevice>().sounds()) {
+            if (to_utf8(sound.file).find(words[2]) != std::string::npos)
+                return std::nullopt;
+        }
+        return "expected a sound whose file name contains " + words[2] + ", found none";
     }
     return "expect " + what + " is not known (see kivo-sim --help)";
 }

@@ -1,5 +1,11 @@
 #include "Simulator.h"
 
+#include "BatteryDriver.h"
+#include "Board.h"
+#include "ProgramImages.h"
+#include "StreamDrivers.h"
+#include "Volumes.h"
+
 namespace kivo {
 
 Simulator::Simulator(Options options)
@@ -20,8 +26,21 @@ void Simulator::boot()
     options.clock.mode = m_options.clock;
     options.echo_debug_output = m_options.echo_debug_output;
     m_device = std::make_unique<Device>(options);
+    install_stream_drivers(*m_device);
+    apply_hardware();
     install_programs(*m_device);
+    m_device->component<ProgramImages>().install();
     m_device->boot_launcher().boot();
+}
+
+void Simulator::apply_hardware()
+{
+    auto& volumes = m_device->component<Volumes>();
+    volumes.set_card_present(m_hardware.card_present);
+    volumes.set_card_write_protected(m_hardware.card_write_protected);
+    volumes.set_card_partition_type(m_hardware.card_partition_type);
+    m_device->component<Board>().set_tuner_fitted(m_hardware.tuner_fitted);
+    m_device->component<BatteryDriver>().set_state(m_hardware.mains_connected ? 7 : m_hardware.battery_state);
 }
 
 void Simulator::create_root_if_missing()

@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "Device.h"
+#include "Types.h"
 
 #include <filesystem>
 #include <memory>
@@ -21,6 +22,17 @@ public:
         std::filesystem::path shots = ".";
     };
 
+    // What is plugged in and how the battery stands: it outlives a boot, as the hardware does.
+    struct Hardware {
+        bool card_present = true;
+        bool card_write_protected = false;
+        BYTE card_partition_type = 0x0B; // FAT32
+        bool tuner_fitted = true;
+        DWORD battery_state = 5; // full
+        bool usb_connected = false;
+        bool mains_connected = false;
+    };
+
     explicit Simulator(Options);
     ~Simulator();
 
@@ -30,12 +42,16 @@ public:
     bool booted() const { return m_device != nullptr; }
     Device& device() { return *m_device; }
     const Options& options() const { return m_options; }
+    Hardware& hardware() { return m_hardware; }
+    // Puts the hardware state into the running device's board, drivers and card.
+    void apply_hardware();
 
 private:
     void create_root_if_missing();
     void install_programs(Device&);
 
     Options m_options;
+    Hardware m_hardware;
     std::unique_ptr<Device> m_device;
 };
 

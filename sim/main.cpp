@@ -32,9 +32,14 @@ Script commands (one a line, '#' starts a comment; times are device milliseconds
   wait MS                       let MS of device time pass
   idle                          run until every simulated thread is blocked
   time YYYY-MM-DD HH:MM:SS      set the device's local time
+  put PATH [HOSTFILE]           create a file on the device, empty or from a file of this machine
+  delete PATH                   delete a file (or an empty folder) on the device
   expect power on|off|reset     whether the device runs, was powered off or reset
   expect process PATH running|absent
   expect debug TEXT             a debug line containing TEXT since the last 'expect debug'
+  expect file PATH exists|absent
+  expect reg KEY VALUE DATA     a registry value (KEY as HKLM\..., HKCU\...; DATA text or number)
+  expect sound NAME             a sound whose file name contains NAME has been played
 A failed expectation prints the line, what was expected and what was found; the run exits 1.
 )";
 
