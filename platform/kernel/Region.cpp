@@ -36,6 +36,23 @@ bool Region::contains(LONG x, LONG y) const
     });
 }
 
+bool Region::intersects(const RECT& rect) const
+{
+    for (auto& own : m_rects) {
+        if (!is_empty(intersection(own, rect)))
+            return true;
+    }
+    return false;
+}
+
+long Region::area() const
+{
+    long total = 0;
+    for (auto& rect : m_rects)
+        total += long(rect.right - rect.left) * (rect.bottom - rect.top);
+    return total;
+}
+
 void Region::intersect(const RECT& clip)
 {
     std::vector<RECT> result;

@@ -21,6 +21,10 @@ public:
     // The smallest rectangle around the region; an empty rectangle for an empty region.
     RECT bounds() const;
     bool contains(LONG x, LONG y) const;
+    bool intersects(const RECT&) const;
+    // The number of pixels covered.
+    long area() const;
+    void clear() { m_rects.clear(); }
 
     void intersect(const RECT&);
     void intersect(const Region&);
