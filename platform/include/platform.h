@@ -6,3 +6,4 @@
 #include "kernel/KernelApi.h"
 #include "kernel/Types.h"
 #include "kernel/WideCrt.h"
+#include "gwes/GwesApi.h"

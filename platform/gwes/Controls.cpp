@@ -1,0 +1,44 @@
+#include "Controls.h"
+
+#include "ButtonControl.h"
+#include "EditControl.h"
+#include "ListBoxControl.h"
+#include "ListViewControl.h"
+#include "ProgressControl.h"
+#include "StaticControl.h"
+#include "WindowManager.h"
+
+namespace kivo {
+
+void register_standard_controls(WindowManager& windows)
+{
+    struct Entry {
+        const char16_t* name;
+        UINT style;
+        WNDPROC proc;
+    };
+    const Entry entries[] = {
+        { WC_BUTTON, CS_DBLCLKS, ButtonControl::proc },
+        { WC_STATIC, 0, StaticControl::proc },
+        { WC_EDIT, CS_DBLCLKS, EditControl::proc },
+        { WC_LISTBOX, CS_DBLCLKS, ListBoxControl::proc },
+        { PROGRESS_CLASS, 0, ProgressControl::proc },
+        { WC_LISTVIEW, CS_DBLCLKS, ListViewControl::proc },
+    };
+    for (auto& entry : entries)
+        windows.add_system_class(entry.name, entry.style, entry.proc);
+}
+
+void notify_parent(HWND control, WORD code)
+{
+    HWND parent = GetParent(control);
+    if (parent)
+        SendMessage(parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(control)), code), reinterpret_cast<LPARAM>(control));
+}
+
+int text_width(std::u16string_view text)
+{
+    return static_cast<int>(text.size()) * char_width;
+}
+
+} // namespace kivo
