@@ -22,7 +22,10 @@ using ATOM = WORD;
 using PDWORD_PTR = DWORD_PTR*;
 
 #define MAKEINTRESOURCE(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
-inline constexpr WPARAM MAKEWPARAM(WORD low, WORD high) { return MAKELONG(low, high); }
+inline constexpr WPARAM MAKEWPARAM(WORD low, WORD high)
+{
+    return MAKELONG(low, high);
+}
 inline constexpr LPARAM MAKELPARAM(WORD low, WORD high) { return static_cast<LPARAM>(MAKELONG(low, high)); }
 inline constexpr LRESULT MAKELRESULT(WORD low, WORD high) { return static_cast<LRESULT>(MAKELONG(low, high)); }
 inline constexpr int GET_X_LPARAM(LPARAM value) { return static_cast<SHORT>(LOWORD(value)); }

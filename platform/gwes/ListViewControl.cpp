@@ -2,9 +2,9 @@
 
 #include "Controls.h"
 
-#include <utility>
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace kivo {
 

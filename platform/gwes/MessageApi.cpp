@@ -7,8 +7,8 @@
 #include "kernel/KernelApi.h"
 #include "kernel/SimThread.h"
 
-#include <utility>
 #include <algorithm>
+#include <utility>
 
 using namespace kivo;
 

@@ -1,7 +1,7 @@
 #include "MessageQueue.h"
 
-#include <utility>
 #include <algorithm>
+#include <utility>
 
 namespace kivo {
 

@@ -2,8 +2,8 @@
 
 #include "Controls.h"
 
-#include <utility>
 #include <algorithm>
+#include <utility>
 
 namespace kivo {
 

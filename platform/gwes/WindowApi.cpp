@@ -8,9 +8,9 @@
 #include "kernel/SimThread.h"
 #include "kernel/WideCrt.h"
 
-#include <utility>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 using namespace kivo;
 

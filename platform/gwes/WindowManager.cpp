@@ -7,8 +7,8 @@
 #include "kernel/SimThread.h"
 #include "kernel/WideText.h"
 
-#include <utility>
 #include <algorithm>
+#include <utility>
 
 namespace kivo {
 
