@@ -10,6 +10,20 @@
 
 namespace kivo {
 
+namespace {
+
+// What a dialog does by itself: closing it is cancelling it.
+LRESULT dialog_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_CLOSE) {
+        PostMessage(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+        return 0;
+    }
+    return DefWindowProc(hwnd, message, wparam, lparam);
+}
+
+} // namespace
+
 void register_standard_controls(WindowManager& windows)
 {
     struct Entry {
@@ -24,6 +38,8 @@ void register_standard_controls(WindowManager& windows)
         { WC_LISTBOX, CS_DBLCLKS, ListBoxControl::proc },
         { PROGRESS_CLASS, 0, ProgressControl::proc },
         { WC_LISTVIEW, CS_DBLCLKS, ListViewControl::proc },
+        { WC_DIALOG, CS_DBLCLKS, dialog_proc },
+        { u"KivoWnd", CS_DBLCLKS, DefWindowProc },
     };
     for (auto& entry : entries)
         windows.add_system_class(entry.name, entry.style, entry.proc);

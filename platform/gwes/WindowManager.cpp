@@ -20,6 +20,12 @@ SimThread& self()
     return *SimThread::current();
 }
 
+struct PendingHook {
+    WindowManager::CreationHook hook = nullptr;
+    void* context = nullptr;
+};
+thread_local PendingHook t_creation_hook;
+
 bool contains(const RECT& rect, POINT point)
 {
     return point.x >= rect.left && point.x < rect.right && point.y >= rect.top && point.y < rect.bottom;
@@ -427,6 +433,8 @@ HWND WindowManager::create_window(const CREATESTRUCT& create, DWORD& error)
             normalize_top_levels_locked();
         m_router.own_queue_locked(me);
     }
+    if (auto pending = std::exchange(t_creation_hook, {}); pending.hook)
+        pending.hook(hwnd, pending.context);
     CREATESTRUCT copy = create;
     if (m_router.call_window_proc(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&copy)) == -1) {
         DWORD ignored = 0;
@@ -439,6 +447,11 @@ HWND WindowManager::create_window(const CREATESTRUCT& create, DWORD& error)
         show_window(hwnd, child ? SW_SHOWNA : SW_SHOW, was_visible);
     }
     return hwnd;
+}
+
+void WindowManager::hook_next_creation(CreationHook hook, void* context)
+{
+    t_creation_hook = { hook, context };
 }
 
 void WindowManager::collect_subtree_locked(HWND hwnd, std::vector<HWND>& out)

@@ -45,6 +45,10 @@ public:
     std::optional<WindowClass> class_info(std::u16string_view name);
 
     HWND create_window(const CREATESTRUCT&, DWORD& error);
+    // Called once, for the next window the calling thread creates, before it gets WM_CREATE: the
+    // MFC layer subclasses its windows there so that they see every message.
+    using CreationHook = void (*)(HWND, void* context);
+    static void hook_next_creation(CreationHook, void* context);
     // Destroys owned windows, then sends WM_DESTROY (the window, then its children) and
     // WM_NCDESTROY (the children first); only the window's own thread may destroy it.
     bool destroy_window(HWND, DWORD& error);

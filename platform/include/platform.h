@@ -7,3 +7,4 @@
 #include "kernel/Types.h"
 #include "kernel/WideCrt.h"
 #include "gwes/GwesApi.h"
+#include "mfc/MfcApi.h"
