@@ -20,6 +20,9 @@
 #include "storage/StoreApi.h"
 #include "storage/VersionApi.h"
 
+#include "gwes/GwesApi.h"
+#include "mfc/MfcApi.h"
+
 // The device's fopen takes device paths in the ANSI code page, but has the host's exact
 // signature, so it cannot be an overload: the system's calls are mapped to it here, after the
 // standard headers have declared the host's own.

@@ -3,6 +3,7 @@
 namespace kivo {
 
 class Process;
+class SimThread;
 
 // Why the device stopped running.
 enum class StopReason {
@@ -21,6 +22,9 @@ public:
 
     // A process is ending: release what it owns. Runs on the process's last thread, without locks.
     virtual void process_ending(Process&) { }
+    // A simulated thread is ending (returned or unwound): release what belongs to the thread alone.
+    // Runs on that thread, without locks, before its process may end.
+    virtual void thread_ending(SimThread&) { }
     // The device stops; an orderly stop (power-off or destruction) keeps what should be kept.
     virtual void device_stopping(StopReason) { }
 };

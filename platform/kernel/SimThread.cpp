@@ -95,6 +95,7 @@ void SimThread::run(std::function<DWORD()> body)
         }
         exit_code = 0xC0000005;
     }
+    m_device.for_each_component([this](DeviceComponent& component) { component.thread_ending(*this); });
     scheduler.end_thread(*this, exit_code);
     m_host_done = true;
     set_current(nullptr);

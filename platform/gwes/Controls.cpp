@@ -1,0 +1,60 @@
+#include "Controls.h"
+
+#include "ButtonControl.h"
+#include "EditControl.h"
+#include "ListBoxControl.h"
+#include "ListViewControl.h"
+#include "ProgressControl.h"
+#include "StaticControl.h"
+#include "WindowManager.h"
+
+namespace kivo {
+
+namespace {
+
+// What a dialog does by itself: closing it is cancelling it.
+LRESULT dialog_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_CLOSE) {
+        PostMessage(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+        return 0;
+    }
+    return DefWindowProc(hwnd, message, wparam, lparam);
+}
+
+} // namespace
+
+void register_standard_controls(WindowManager& windows)
+{
+    struct Entry {
+        const char16_t* name;
+        UINT style;
+        WNDPROC proc;
+    };
+    const Entry entries[] = {
+        { WC_BUTTON, CS_DBLCLKS, ButtonControl::proc },
+        { WC_STATIC, 0, StaticControl::proc },
+        { WC_EDIT, CS_DBLCLKS, EditControl::proc },
+        { WC_LISTBOX, CS_DBLCLKS, ListBoxControl::proc },
+        { PROGRESS_CLASS, 0, ProgressControl::proc },
+        { WC_LISTVIEW, CS_DBLCLKS, ListViewControl::proc },
+        { WC_DIALOG, CS_DBLCLKS, dialog_proc },
+        { u"KivoWnd", CS_DBLCLKS, DefWindowProc },
+    };
+    for (auto& entry : entries)
+        windows.add_system_class(entry.name, entry.style, entry.proc);
+}
+
+void notify_parent(HWND control, WORD code)
+{
+    HWND parent = GetParent(control);
+    if (parent)
+        SendMessage(parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(control)), code), reinterpret_cast<LPARAM>(control));
+}
+
+int text_width(std::u16string_view text)
+{
+    return static_cast<int>(text.size()) * char_width;
+}
+
+} // namespace kivo

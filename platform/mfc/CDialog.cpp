@@ -1,0 +1,202 @@
+#include "CDialog.h"
+
+#include "CWinApp.h"
+#include "DialogTemplates.h"
+#include "gwes/WindowManager.h"
+#include "kernel/Device.h"
+#include "kernel/KernelApi.h"
+
+using namespace kivo;
+
+namespace {
+
+void attach_dialog(HWND hwnd, void* context)
+{
+    static_cast<CDialog*>(context)->SubclassWindow(hwnd);
+}
+
+} // namespace
+
+void DDX_Control(CDataExchange* exchange, int id, CWnd& control)
+{
+    if (!exchange || control.m_hWnd)
+        return;
+    if (!control.SubclassDlgItem(static_cast<UINT>(id), exchange->m_pDlgWnd))
+        NKDbgPrintfW(u"DDX_Control: dialog item %d is missing\r\n", id);
+}
+
+CDialog::CDialog(UINT template_id, CWnd* parent)
+    : m_nIDTemplate(template_id)
+    , m_pParentWnd(parent)
+{
+}
+
+CDialog::CDialog(LPCWSTR, CWnd* parent)
+    : m_pParentWnd(parent)
+{
+    // FIXME: templates are found by number only; no program names one.
+    OutputDebugString(u"CDialog: a template by name is not supported\r\n");
+}
+
+HWND CDialog::create_from_template(HWND owner)
+{
+    auto& templates = Device::current().component<DialogTemplates>();
+    auto dialog = templates.find(AfxGetResourceHandle(), m_nIDTemplate);
+    if (!dialog) {
+        NKDbgPrintfW(u"CDialog: no dialog template %u\r\n", m_nIDTemplate);
+        return nullptr;
+    }
+    auto place = [&](const RECT& rect) { return dialog->in_pixels ? rect : DialogTemplates::to_pixels(rect); };
+    RECT rect = place(dialog->rect);
+    DWORD style = (dialog->style & ~(WS_VISIBLE | WS_CHILD)) | (dialog->style & WS_CHILD ? WS_CHILD : WS_POPUP);
+    WindowManager::hook_next_creation(attach_dialog, this);
+    HWND hwnd = ::CreateWindowEx(dialog->ex_style, WC_DIALOG, dialog->caption.c_str(), style, rect.left, rect.top,
+        rect.right - rect.left, rect.bottom - rect.top, owner, nullptr, AfxGetResourceHandle(), nullptr);
+    WindowManager::hook_next_creation(nullptr, nullptr);
+    if (!hwnd)
+        return nullptr;
+    for (auto& control : dialog->controls) {
+        RECT at = place(control.rect);
+        ::CreateWindowEx(control.ex_style, control.class_name.c_str(), control.text.c_str(), control.style | WS_CHILD, at.left,
+            at.top, at.right - at.left, at.bottom - at.top, hwnd, reinterpret_cast<HMENU>(static_cast<intptr_t>(control.id)),
+            AfxGetResourceHandle(), nullptr);
+    }
+    CDataExchange exchange { this, FALSE };
+    DoDataExchange(&exchange);
+    SendMessage(WM_INITDIALOG, 0, 0);
+    if ((dialog->style & WS_VISIBLE) && !m_modal && ::IsWindow(hwnd))
+        ::ShowWindow(hwnd, SW_SHOW);
+    return hwnd;
+}
+
+HWND CDialog::modal_owner() const
+{
+    HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    if (!owner) {
+        // A parentless dialog is owned by the thread's main window, or its active window.
+        CWnd* main = AfxGetMainWnd();
+        if (main && main->m_hWnd && ::GetWindowThreadProcessId(main->m_hWnd, nullptr) == ::GetCurrentThreadId() && main != this)
+            owner = main->m_hWnd;
+        else
+            owner = ::GetActiveWindow();
+    }
+    while (owner && (::GetWindowLong(owner, GWL_STYLE) & WS_CHILD))
+        owner = ::GetParent(owner);
+    return owner;
+}
+
+INT_PTR CDialog::DoModal()
+{
+    HWND owner = modal_owner();
+    m_modal = true;
+    m_continue_modal = true;
+    m_nModalResult = -1;
+    bool owner_was_enabled = owner && ::IsWindowEnabled(owner);
+    if (owner_was_enabled)
+        ::EnableWindow(owner, FALSE);
+    HWND hwnd = create_from_template(owner);
+    if (!hwnd) {
+        if (owner_was_enabled)
+            ::EnableWindow(owner, TRUE);
+        m_modal = false;
+        return -1;
+    }
+    bool shown = m_bStartHidden || ::IsWindowVisible(hwnd);
+    while (m_continue_modal && ::IsWindow(hwnd)) {
+        MSG message {};
+        if (!shown && !::PeekMessage(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            ::ShowWindow(hwnd, SW_SHOWNORMAL);
+            shown = true;
+            continue;
+        }
+        BOOL got = ::GetMessage(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // The thread quits: the dialog ends and the quit goes on to the outer loop.
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got == -1)
+            break;
+        if (!PreTranslateMessage(&message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessage(&message);
+        }
+    }
+    m_modal = false;
+    // The owner comes back before the dialog goes, so that it is the one activated.
+    if (::IsWindow(hwnd))
+        ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (owner_was_enabled) {
+        ::EnableWindow(owner, TRUE);
+        ::SetActiveWindow(owner);
+    }
+    if (::IsWindow(hwnd))
+        ::DestroyWindow(hwnd);
+    return m_nModalResult;
+}
+
+BOOL CDialog::Create(UINT template_id, CWnd* parent)
+{
+    m_nIDTemplate = template_id;
+    m_pParentWnd = parent;
+    m_modal = false;
+    HWND owner = parent ? parent->m_hWnd : nullptr;
+    return create_from_template(owner) != nullptr;
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+BOOL CDialog::UpdateData(BOOL save)
+{
+    CDataExchange exchange { this, save };
+    DoDataExchange(&exchange);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    UpdateData(TRUE);
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+void CDialog::EndDialog(int result)
+{
+    m_nModalResult = result;
+    if (m_modal) {
+        m_continue_modal = false;
+        return;
+    }
+    // A modeless dialog only hides; the program destroys it.
+    if (m_hWnd)
+        ::ShowWindow(m_hWnd, SW_HIDE);
+}
+
+BOOL CDialog::OnCommand(WPARAM wparam, LPARAM)
+{
+    switch (LOWORD(wparam)) {
+    case IDOK:
+        OnOK();
+        return TRUE;
+    case IDCANCEL:
+        OnCancel();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+LRESULT CDialog::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_INITDIALOG)
+        return OnInitDialog();
+    return CWnd::WindowProc(message, wparam, lparam);
+}

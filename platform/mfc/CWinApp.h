@@ -1,0 +1,53 @@
+#pragma once
+
+#include "CObject.h"
+#include "CString.h"
+#include "CWnd.h"
+
+#include <string_view>
+
+// A program's application object, one per process: made by the program's entry, which hands it to
+// AfxWinMain. ExitInstance runs whether InitInstance succeeded or not.
+class CWinApp : public CObject {
+public:
+    explicit CWinApp(LPCWSTR app_name = nullptr);
+    ~CWinApp() override;
+
+    virtual BOOL InitInstance() { return TRUE; }
+    virtual int ExitInstance();
+    // The thread's message loop, until WM_QUIT; then ExitInstance.
+    virtual int Run();
+    virtual BOOL PreTranslateMessage(MSG*);
+
+    // Colours of dialogs and their text, kept for the drawing of dialogs.
+    void SetDialogBkColor(DWORD background = 0x00C0C0C0, DWORD text = 0x00000000);
+    // Where the program's settings go in the registry; kept, as the programs only name it.
+    void SetRegistryKey(LPCWSTR key);
+    void BeginWaitCursor();
+    void EndWaitCursor();
+    void RestoreWaitCursor();
+
+    CWnd* m_pMainWnd = nullptr;
+    LPWSTR m_lpCmdLine = nullptr;
+    HINSTANCE m_hInstance = nullptr;
+    LPCWSTR m_pszAppName = nullptr;
+    LPCWSTR m_pszRegistryKey = nullptr;
+    DWORD m_dialog_background = 0x00C0C0C0;
+    DWORD m_dialog_text = 0;
+    int m_nWaitCursorCount = 0;
+    MSG m_msgCur {};
+
+private:
+    friend int AfxWinMain(CWinApp&, std::u16string_view);
+    CString m_app_name;
+    CString m_command_line;
+    CString m_registry_key;
+};
+
+// Runs a program's application: InitInstance, then the message loop, then ExitInstance (at once
+// when InitInstance fails). The program table's entry for the program calls it.
+int AfxWinMain(CWinApp&, std::u16string_view command_line);
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+HINSTANCE AfxGetInstanceHandle();
+HINSTANCE AfxGetResourceHandle();

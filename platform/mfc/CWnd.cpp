@@ -1,0 +1,356 @@
+#include "CWnd.h"
+
+#include "gwes/WindowManager.h"
+#include "kernel/KernelApi.h"
+#include "kernel/Process.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <utility>
+
+using namespace kivo;
+
+namespace {
+
+// The windows of a process that have an object; temporary objects are owned here.
+struct WindowMap {
+    std::map<HWND, CWnd*> permanent;
+    std::map<HWND, std::unique_ptr<CWnd>> temporary;
+};
+ProcessLocal<WindowMap> g_windows;
+
+// The message being handled by the calling thread, for Default().
+struct CurrentMessage {
+    CWnd* window = nullptr;
+    UINT message = 0;
+    WPARAM wparam = 0;
+    LPARAM lparam = 0;
+};
+thread_local CurrentMessage t_current;
+
+class MessageScope {
+public:
+    MessageScope(CWnd* window, UINT message, WPARAM wparam, LPARAM lparam)
+        : m_saved(t_current)
+    {
+        t_current = { window, message, wparam, lparam };
+    }
+    ~MessageScope() { t_current = m_saved; }
+
+private:
+    CurrentMessage m_saved;
+};
+
+void attach_on_creation(HWND hwnd, void* context)
+{
+    auto* window = static_cast<CWnd*>(context);
+    window->SubclassWindow(hwnd);
+}
+
+} // namespace
+
+// A window's object made on demand for a window that has none.
+class CWndTemporary final : public CWnd {
+public:
+    CWndTemporary() { m_temporary = true; }
+};
+
+const CWnd CWnd::wndTop(HWND_TOP);
+const CWnd CWnd::wndBottom(HWND_BOTTOM);
+const CWnd CWnd::wndTopMost(HWND_TOPMOST);
+const CWnd CWnd::wndNoTopMost(HWND_NOTOPMOST);
+
+CWnd::~CWnd()
+{
+    if (m_hWnd && !m_temporary && FromHandlePermanent(m_hWnd) == this) {
+        ::DestroyWindow(m_hWnd);
+        if (m_hWnd)
+            Detach();
+    }
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hwnd)
+{
+    if (!hwnd)
+        return nullptr;
+    auto& map = g_windows->permanent;
+    auto it = map.find(hwnd);
+    return it == map.end() ? nullptr : it->second;
+}
+
+CWnd* CWnd::FromHandle(HWND hwnd)
+{
+    if (!hwnd || !::IsWindow(hwnd))
+        return nullptr;
+    if (auto* window = FromHandlePermanent(hwnd))
+        return window;
+    auto& temporary = g_windows->temporary[hwnd];
+    if (!temporary) {
+        temporary = std::make_unique<CWndTemporary>();
+        temporary->m_hWnd = hwnd;
+    }
+    return temporary.get();
+}
+
+BOOL CWnd::Attach(HWND hwnd)
+{
+    if (!hwnd || m_hWnd)
+        return FALSE;
+    m_hWnd = hwnd;
+    g_windows->permanent[hwnd] = this;
+    g_windows->temporary.erase(hwnd);
+    return TRUE;
+}
+
+HWND CWnd::Detach()
+{
+    HWND hwnd = std::exchange(m_hWnd, nullptr);
+    if (hwnd) {
+        auto& map = g_windows->permanent;
+        if (auto it = map.find(hwnd); it != map.end() && it->second == this)
+            map.erase(it);
+    }
+    return hwnd;
+}
+
+BOOL CWnd::SubclassWindow(HWND hwnd)
+{
+    if (!Attach(hwnd))
+        return FALSE;
+    auto previous = reinterpret_cast<WNDPROC>(::SetWindowLongPtr(hwnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(mfc_window_proc)));
+    if (previous != mfc_window_proc)
+        m_pfnSuper = previous;
+    return TRUE;
+}
+
+HWND CWnd::UnsubclassWindow()
+{
+    if (m_pfnSuper)
+        ::SetWindowLongPtr(m_hWnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(std::exchange(m_pfnSuper, nullptr)));
+    return Detach();
+}
+
+BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
+{
+    HWND item = parent ? ::GetDlgItem(parent->m_hWnd, static_cast<int>(id)) : nullptr;
+    return item ? SubclassWindow(item) : FALSE;
+}
+
+BOOL CWnd::CreateEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD style, int x, int y, int width, int height,
+    HWND parent, HMENU menu_or_id, LPVOID parameter)
+{
+    CREATESTRUCT create { parameter, ::GetModuleHandle(nullptr), menu_or_id, parent, height, width, y, x,
+        static_cast<LONG>(style), title, class_name ? class_name : u"KivoWnd", ex_style };
+    if (!PreCreateWindow(create)) {
+        PostNcDestroy();
+        return FALSE;
+    }
+    WindowManager::hook_next_creation(attach_on_creation, this);
+    HWND hwnd = ::CreateWindowEx(create.dwExStyle, create.lpszClass, create.lpszName, static_cast<DWORD>(create.style), create.x,
+        create.y, create.cx, create.cy, create.hwndParent, create.hMenu, create.hInstance, create.lpCreateParams);
+    WindowManager::hook_next_creation(nullptr, nullptr);
+    if (!hwnd) {
+        PostNcDestroy();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CWnd::CreateEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD style, const RECT& rect, CWnd* parent, UINT id, LPVOID parameter)
+{
+    return CreateEx(ex_style, class_name, title, style, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+        parent ? parent->m_hWnd : nullptr, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), parameter);
+}
+
+BOOL CWnd::Create(LPCWSTR class_name, LPCWSTR title, DWORD style, const RECT& rect, CWnd* parent, UINT id, LPVOID parameter)
+{
+    return CreateEx(0, class_name, title, style | WS_CHILD, rect, parent, id, parameter);
+}
+
+BOOL CWnd::DestroyWindow()
+{
+    if (!m_hWnd)
+        return FALSE;
+    return ::DestroyWindow(m_hWnd);
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (m_pfnSuper)
+        return ::CallWindowProc(m_pfnSuper, m_hWnd, message, wparam, lparam);
+    return ::DefWindowProc(m_hWnd, message, wparam, lparam);
+}
+
+LRESULT CWnd::Default()
+{
+    auto& current = t_current;
+    return DefWindowProc(current.message, current.wparam, current.lparam);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(reinterpret_cast<LPCREATESTRUCT>(lparam));
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    case WM_NCDESTROY:
+        OnNcDestroy();
+        return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_ERASEBKGND:
+        return OnEraseBkgnd(nullptr);
+    case WM_TIMER:
+        OnTimer(wparam);
+        return 0;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(static_cast<UINT>(wparam), CPoint(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)));
+        return 0;
+    case WM_LBUTTONUP:
+        OnLButtonUp(static_cast<UINT>(wparam), CPoint(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)));
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        OnLButtonDblClk(static_cast<UINT>(wparam), CPoint(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)));
+        return 0;
+    case WM_MOUSEMOVE:
+        OnMouseMove(static_cast<UINT>(wparam), CPoint(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)));
+        return 0;
+    case WM_ACTIVATE:
+        OnActivate(LOWORD(wparam), FromHandle(reinterpret_cast<HWND>(lparam)), HIWORD(wparam));
+        return 0;
+    case WM_SHOWWINDOW:
+        OnShowWindow(static_cast<BOOL>(wparam), static_cast<UINT>(lparam));
+        return 0;
+    case WM_SIZE:
+        OnSize(static_cast<UINT>(wparam), LOWORD(lparam), HIWORD(lparam));
+        return 0;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_COPYDATA:
+        return OnCopyData(FromHandle(reinterpret_cast<HWND>(wparam)), reinterpret_cast<COPYDATASTRUCT*>(lparam));
+    case WM_HSCROLL:
+        OnHScroll(LOWORD(wparam), HIWORD(wparam), FromHandle(reinterpret_cast<HWND>(lparam)));
+        return 0;
+    case WM_VSCROLL:
+        OnVScroll(LOWORD(wparam), HIWORD(wparam), FromHandle(reinterpret_cast<HWND>(lparam)));
+        return 0;
+    case WM_SETFOCUS:
+        OnSetFocus(FromHandle(reinterpret_cast<HWND>(wparam)));
+        return 0;
+    case WM_KILLFOCUS:
+        OnKillFocus(FromHandle(reinterpret_cast<HWND>(wparam)));
+        return 0;
+    case WM_ENABLE:
+        OnEnable(static_cast<BOOL>(wparam));
+        return 0;
+    case WM_COMMAND:
+        if (OnCommand(wparam, lparam))
+            return 0;
+        break;
+    case WM_NOTIFY: {
+        LRESULT result = 0;
+        if (OnNotify(wparam, lparam, &result))
+            return result;
+        break;
+    }
+    default:
+        break;
+    }
+    return DefWindowProc(message, wparam, lparam);
+}
+
+LRESULT mfc_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    CWnd* window = CWnd::FromHandlePermanent(hwnd);
+    if (!window)
+        return ::DefWindowProc(hwnd, message, wparam, lparam);
+    LRESULT result = 0;
+    {
+        MessageScope scope(window, message, wparam, lparam);
+        result = window->WindowProc(message, wparam, lparam);
+    }
+    if (message == WM_NCDESTROY) {
+        // The window is gone: the object lets go of it and may delete itself.
+        window->m_pfnSuper = nullptr;
+        window->Detach();
+        window->PostNcDestroy();
+    }
+    return result;
+}
+
+void CWnd::GetWindowText(CString& text) const
+{
+    int length = ::GetWindowTextLength(m_hWnd);
+    LPWSTR buffer = text.GetBufferSetLength(length + 1);
+    ::GetWindowText(m_hWnd, buffer, length + 1);
+    text.ReleaseBuffer();
+}
+
+BOOL CWnd::SetWindowPos(const CWnd* insert_after, int x, int y, int width, int height, UINT flags)
+{
+    return ::SetWindowPos(m_hWnd, insert_after ? insert_after->m_hWnd : HWND_TOP, x, y, width, height, flags);
+}
+
+void CWnd::ClientToScreen(LPRECT rect) const
+{
+    POINT origin { 0, 0 };
+    ::ClientToScreen(m_hWnd, &origin);
+    ::OffsetRect(rect, origin.x, origin.y);
+}
+
+void CWnd::ScreenToClient(LPRECT rect) const
+{
+    POINT origin { 0, 0 };
+    ::ClientToScreen(m_hWnd, &origin);
+    ::OffsetRect(rect, -origin.x, -origin.y);
+}
+
+void CWnd::CenterWindow(CWnd* alternate)
+{
+    RECT area { 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN) };
+    HWND over = alternate ? alternate->m_hWnd : ::GetParent(m_hWnd);
+    bool child = GetStyle() & WS_CHILD;
+    if (child)
+        ::GetClientRect(over, &area);
+    else if (over)
+        ::GetWindowRect(over, &area);
+    RECT own {};
+    ::GetWindowRect(m_hWnd, &own);
+    int width = own.right - own.left;
+    int height = own.bottom - own.top;
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT)
+{
+    DWORD style = GetStyle();
+    DWORD changed = (style & ~remove) | add;
+    if (changed == style)
+        return FALSE;
+    ::SetWindowLong(m_hWnd, GWL_STYLE, static_cast<LONG>(changed));
+    return TRUE;
+}
+
+BOOL CWnd::GetScrollInfo(int bar, LPSCROLLINFO info, UINT mask) const
+{
+    if (!info)
+        return FALSE;
+    info->cbSize = sizeof(SCROLLINFO);
+    info->fMask = mask;
+    return ::GetScrollInfo(m_hWnd, bar, info);
+}
+
+int CWnd::GetScrollLimit(int bar) const
+{
+    SCROLLINFO info {};
+    if (!GetScrollInfo(bar, &info, SIF_RANGE | SIF_PAGE))
+        return 0;
+    return std::max(info.nMin, info.nMax - std::max(static_cast<int>(info.nPage) - 1, 0));
+}

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "CObject.h"
+#include "CPoint.h"
+#include "CRect.h"
+#include "CString.h"
+#include "gwes/GwesApi.h"
+
+class CDC;
+
+// A window as a C++ object. Every message reaches WindowProc first (a program overrides it to see
+// messages before the default handling); WindowProc hands each known message to its virtual
+// OnXxx handler, and the rest to DefWindowProc, which a program may override too. A handler that
+// is not overridden does what the window would do by itself (Default()).
+class CWnd : public CObject {
+public:
+    CWnd() = default;
+    ~CWnd() override;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    HWND m_hWnd = nullptr;
+
+    // The object of a window of the calling process; a window without one gets a temporary
+    // object that lives as long as the window.
+    static CWnd* FromHandle(HWND);
+    static CWnd* FromHandlePermanent(HWND);
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    operator HWND() const { return GetSafeHwnd(); }
+    BOOL Attach(HWND);
+    HWND Detach();
+
+    virtual BOOL Create(LPCWSTR class_name, LPCWSTR title, DWORD style, const RECT&, CWnd* parent, UINT id, LPVOID parameter = nullptr);
+    virtual BOOL CreateEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD style, int x, int y, int width, int height,
+        HWND parent, HMENU menu_or_id, LPVOID parameter = nullptr);
+    BOOL CreateEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD style, const RECT&, CWnd* parent, UINT id, LPVOID parameter = nullptr);
+    virtual BOOL PreCreateWindow(CREATESTRUCT&) { return TRUE; }
+    virtual BOOL DestroyWindow();
+    // After the window's last message: a window that deletes itself does it here.
+    virtual void PostNcDestroy() { }
+
+    virtual LRESULT WindowProc(UINT message, WPARAM, LPARAM);
+    virtual LRESULT DefWindowProc(UINT message, WPARAM, LPARAM);
+    virtual BOOL PreTranslateMessage(MSG*) { return FALSE; }
+    virtual BOOL OnCommand(WPARAM, LPARAM) { return FALSE; }
+    virtual BOOL OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
+    LRESULT Default();
+
+    // Handlers. FIXME: the CDC of OnEraseBkgnd comes with the screen's drawing layer; until then
+    // it is null.
+    virtual int OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
+    virtual void OnDestroy() { Default(); }
+    virtual void OnNcDestroy() { Default(); }
+    virtual void OnPaint() { Default(); }
+    virtual BOOL OnEraseBkgnd(CDC*) { return static_cast<BOOL>(Default()); }
+    virtual void OnTimer(UINT_PTR) { Default(); }
+    virtual void OnLButtonDown(UINT, CPoint) { Default(); }
+    virtual void OnLButtonUp(UINT, CPoint) { Default(); }
+    virtual void OnLButtonDblClk(UINT, CPoint) { Default(); }
+    virtual void OnMouseMove(UINT, CPoint) { Default(); }
+    virtual void OnActivate(UINT, CWnd*, BOOL) { Default(); }
+    virtual void OnShowWindow(BOOL, UINT) { Default(); }
+    virtual void OnSize(UINT, int, int) { Default(); }
+    virtual void OnClose() { Default(); }
+    virtual BOOL OnCopyData(CWnd*, COPYDATASTRUCT*) { return static_cast<BOOL>(Default()); }
+    virtual void OnHScroll(UINT, UINT, CWnd*) { Default(); }
+    virtual void OnVScroll(UINT, UINT, CWnd*) { Default(); }
+    virtual void OnSetFocus(CWnd*) { Default(); }
+    virtual void OnKillFocus(CWnd*) { Default(); }
+    virtual void OnEnable(BOOL) { Default(); }
+
+    // The window's calls.
+    BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
+    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
+    BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
+    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+    void SetWindowText(LPCWSTR text) { ::SetWindowText(m_hWnd, text); }
+    void GetWindowText(CString&) const;
+    int GetWindowTextLength() const { return ::GetWindowTextLength(m_hWnd); }
+    void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE) { ::MoveWindow(m_hWnd, x, y, width, height, repaint); }
+    void MoveWindow(LPCRECT rect, BOOL repaint = TRUE) { MoveWindow(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, repaint); }
+    BOOL SetWindowPos(const CWnd* insert_after, int x, int y, int width, int height, UINT flags);
+    void GetWindowRect(LPRECT rect) const { ::GetWindowRect(m_hWnd, rect); }
+    void GetClientRect(LPRECT rect) const { ::GetClientRect(m_hWnd, rect); }
+    void ClientToScreen(LPPOINT point) const { ::ClientToScreen(m_hWnd, point); }
+    void ClientToScreen(LPRECT) const;
+    void ScreenToClient(LPPOINT point) const { ::ScreenToClient(m_hWnd, point); }
+    void ScreenToClient(LPRECT) const;
+    void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+    void InvalidateRect(LPCRECT rect, BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, rect, erase); }
+    void ValidateRect(LPCRECT rect) { ::ValidateRect(m_hWnd, rect); }
+    void UpdateWindow() { ::UpdateWindow(m_hWnd); }
+    BOOL RedrawWindow(LPCRECT rect = nullptr, HRGN region = nullptr, UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE)
+    {
+        return ::RedrawWindow(m_hWnd, rect, region, flags);
+    }
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr) { return ::SetTimer(m_hWnd, id, elapse, proc); }
+    BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+    CWnd* GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
+    int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
+    void SetDlgItemText(int id, LPCWSTR text) { ::SetWindowText(::GetDlgItem(m_hWnd, id), text); }
+    // Makes this object the window of the dialog item `id` of `parent`: it sees the item's
+    // messages first, and the item's own procedure does the rest.
+    BOOL SubclassDlgItem(UINT id, CWnd* parent);
+    BOOL SubclassWindow(HWND);
+    HWND UnsubclassWindow();
+    CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+    CWnd* SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
+    CWnd* SetCapture() { return FromHandle(::SetCapture(m_hWnd)); }
+    CWnd* SetActiveWindow() { return FromHandle(::SetActiveWindow(m_hWnd)); }
+    BOOL SetForegroundWindow() { return ::SetForegroundWindow(m_hWnd) != nullptr; }
+    void BringWindowToTop() { ::BringWindowToTop(m_hWnd); }
+    // Centres the window over its owner (or `alternate`), or over the screen without one.
+    void CenterWindow(CWnd* alternate = nullptr);
+    HICON SetIcon(HICON icon, BOOL big) { return ::SetIcon(m_hWnd, big ? ICON_BIG : ICON_SMALL, icon); }
+    DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLong(m_hWnd, GWL_STYLE)); }
+    DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLong(m_hWnd, GWL_EXSTYLE)); }
+    BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
+    LRESULT SendMessage(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const { return ::SendMessage(m_hWnd, message, wparam, lparam); }
+    BOOL PostMessage(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const { return ::PostMessage(m_hWnd, message, wparam, lparam); }
+    BOOL GetScrollInfo(int bar, LPSCROLLINFO, UINT mask = SIF_ALL) const;
+    BOOL SetScrollInfo(int bar, LPSCROLLINFO info, BOOL redraw = TRUE) { return ::SetScrollInfo(m_hWnd, bar, info, redraw); }
+    int GetScrollPos(int bar) const { return ::GetScrollPos(m_hWnd, bar); }
+    int SetScrollPos(int bar, int position, BOOL redraw = TRUE) { return ::SetScrollPos(m_hWnd, bar, position, redraw); }
+    // The largest position a scroll bar can take: its maximum less a page.
+    int GetScrollLimit(int bar) const;
+
+    static const CWnd wndTop;
+    static const CWnd wndBottom;
+    static const CWnd wndTopMost;
+    static const CWnd wndNoTopMost;
+
+protected:
+    // The window's own procedure, which the default handling goes to.
+    WNDPROC m_pfnSuper = nullptr;
+
+private:
+    // The placement constants stand for no window and own nothing.
+    explicit CWnd(HWND special)
+        : m_hWnd(special)
+        , m_temporary(true)
+    {
+    }
+    friend LRESULT mfc_window_proc(HWND, UINT, WPARAM, LPARAM);
+    friend class CWndTemporary;
+    bool m_temporary = false;
+};
+
+LRESULT mfc_window_proc(HWND, UINT, WPARAM, LPARAM);
