@@ -1,5 +1,9 @@
 #include "Gdi.h"
 
+#include "GdiApi.h"
+#include "GwesApi.h"
+#include "WindowManager.h"
+
 #include "Bitmap.h"
 #include "Brush.h"
 #include "Colour.h"
@@ -37,6 +41,19 @@ Gdi::Gdi(Device& device)
     m_stock[BLACK_PEN] = std::make_shared<Pen>(false, 1, RGB(0, 0, 0));
     m_stock[NULL_PEN] = std::make_shared<Pen>(true, 1, RGB(0, 0, 0));
     m_stock[default_bitmap] = Bitmap::create_compatible(1, 1);
+
+    device.component<WindowManager>().set_painter({
+        [](HWND window) {
+            HDC dc = GetDC(window);
+            SendMessage(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+            ReleaseDC(window, dc);
+        },
+        [](HDC dc, HWND window, HBRUSH brush) {
+            RECT client {};
+            GetClientRect(window, &client);
+            FillRect(dc, &client, brush);
+        },
+    });
 }
 
 Gdi::~Gdi() = default;
@@ -110,11 +127,16 @@ DeviceContext::State Gdi::fresh_state()
     return state;
 }
 
-std::optional<Gdi::WindowSurface> Gdi::window_surface(HWND window, bool whole_window) const
+std::optional<Gdi::WindowSurface> Gdi::window_surface(HWND window) const
 {
-    if (!m_window_surfaces)
+    // Windows have no frame here, so a window's context and its client area's are the same.
+    auto& windows = m_device.component<WindowManager>();
+    if (!windows.is_window(window))
         return std::nullopt;
-    return m_window_surfaces(window, whole_window);
+    Region visible;
+    for (auto& rect : windows.visible_region(window))
+        visible.unite(rect);
+    return WindowSurface { windows.client_origin(window), std::move(visible) };
 }
 
 std::optional<RECT> Gdi::video_key_bounds() const

@@ -54,14 +54,13 @@ public:
     // The state of a fresh device context: stock font, white brush, black pen.
     DeviceContext::State fresh_state();
 
-    // The window system tells a window's context where the window is and which part of it shows.
+    // Where a window's context draws: its top-left corner on the screen and the part of it that
+    // shows (in screen coordinates), from the window system. None for a refused window.
     struct WindowSurface {
-        POINT origin;   // the window's (or its client area's) top-left corner on the screen
-        Region visible; // in screen coordinates
+        POINT origin;
+        Region visible;
     };
-    using WindowSurfaceProvider = std::function<std::optional<WindowSurface>(HWND, bool whole_window)>;
-    void set_window_surface_provider(WindowSurfaceProvider provider) { m_window_surfaces = std::move(provider); }
-    std::optional<WindowSurface> window_surface(HWND, bool whole_window) const;
+    std::optional<WindowSurface> window_surface(HWND) const;
 
     // The smallest rectangle around the screen's pixels in the video key colour, if any.
     std::optional<RECT> video_key_bounds() const;
@@ -82,7 +81,6 @@ private:
     std::mutex m_resources_lock;
     std::map<HMODULE, std::unique_ptr<ResourceTable>> m_resources;
     std::array<std::shared_ptr<GdiObject>, stock_count> m_stock;
-    WindowSurfaceProvider m_window_surfaces;
 };
 
 } // namespace kivo

@@ -1,5 +1,8 @@
 #include "GdiApi.h"
 
+#include "GwesApi.h"
+#include "WindowManager.h"
+
 #include "Bitmap.h"
 #include "Brush.h"
 #include "Colour.h"
@@ -142,16 +145,58 @@ HDC GetDC(HWND window)
         auto dc = std::make_shared<DeviceContext>(call.gdi().screen(), POINT { 0, 0 }, Region(screen), call.gdi().fresh_state());
         return static_cast<HDC>(call.device().handles().insert(std::move(dc), call.process()));
     }
-    auto surface = call.gdi().window_surface(window, false);
+    auto surface = call.gdi().window_surface(window);
     if (!surface) {
-        // FIXME: until the window system places windows on the screen, only the screen's own
-        // context exists.
-        call.device().write_debug(u"GetDC: no window system to place the window\r\n");
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
     auto dc = std::make_shared<DeviceContext>(call.gdi().screen(), surface->origin, std::move(surface->visible), call.gdi().fresh_state());
     return static_cast<HDC>(call.device().handles().insert(std::move(dc), call.process()));
+}
+
+HDC GetWindowDC(HWND window)
+{
+    return GetDC(window);
+}
+
+HDC BeginPaint(HWND window, LPPAINTSTRUCT paint)
+{
+    HDC handle = nullptr;
+    WindowManager::UpdateRegion update;
+    {
+        GdiCall call;
+        auto& windows = call.device().component<WindowManager>();
+        auto surface = call.gdi().window_surface(window);
+        if (!surface || !paint) {
+            SetLastError(surface ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        // Painting covers what was invalid, and only where the window shows; the window is valid
+        // now.
+        update = windows.take_update_region(window);
+        Region invalid;
+        for (auto rect : update.rects) {
+            OffsetRect(&rect, surface->origin.x, surface->origin.y);
+            invalid.unite(rect);
+        }
+        invalid.intersect(surface->visible);
+        auto dc = std::make_shared<DeviceContext>(call.gdi().screen(), surface->origin, std::move(invalid), call.gdi().fresh_state());
+        handle = static_cast<HDC>(call.device().handles().insert(std::move(dc), call.process()));
+    }
+    *paint = {};
+    paint->hdc = handle;
+    paint->rcPaint = update.bounds;
+    // Sent without the drawing lock: the window's handler draws with the context.
+    if (update.erase)
+        paint->fErase = SendMessage(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(handle), 0) == 0;
+    return handle;
+}
+
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint)
+{
+    if (!paint)
+        return FALSE;
+    return ReleaseDC(window, paint->hdc) ? TRUE : FALSE;
 }
 
 int ReleaseDC(HWND, HDC handle)

@@ -160,9 +160,25 @@ inline constexpr UINT DT_END_ELLIPSIS = 0x8000;
 inline constexpr UINT ETO_OPAQUE = 0x2;
 inline constexpr UINT ETO_CLIPPED = 0x4;
 
-// Device contexts.
+// What BeginPaint hands a window's WM_PAINT: its context, whether the background is still to be
+// erased (WM_ERASEBKGND did not), and the rectangle to paint in client coordinates.
+struct PAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+};
+using LPPAINTSTRUCT = PAINTSTRUCT*;
+
+// Device contexts. A window's context draws only where the window shows; BeginPaint's only where
+// it is also invalid.
 HDC GetDC(HWND);
+HDC GetWindowDC(HWND);
 int ReleaseDC(HWND, HDC);
+HDC BeginPaint(HWND, LPPAINTSTRUCT);
+BOOL EndPaint(HWND, const PAINTSTRUCT*);
 HDC CreateCompatibleDC(HDC);
 BOOL DeleteDC(HDC);
 int SaveDC(HDC);

@@ -210,9 +210,19 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
         // Nothing to draw here; what was invalid counts as painted.
         manager().validate(hwnd, nullptr);
         return 0;
-    case WM_ERASEBKGND:
-        // FIXME: filled with the class brush once the screen's drawing layer is joined.
+    case WM_ERASEBKGND: {
+        // The class brush fills the background; without one the window erases nothing.
+        HBRUSH brush = nullptr;
+        manager().with_window(hwnd, [&](Window& window) {
+            if (window.window_class)
+                brush = window.window_class->background;
+        });
+        auto painter = manager().painter();
+        if (!brush || !wparam || !painter.fill_background)
+            return 0;
+        painter.fill_background(reinterpret_cast<HDC>(wparam), hwnd, brush);
         return 1;
+    }
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;

@@ -21,6 +21,16 @@ WindowManager& manager()
     return WindowManager::current();
 }
 
+// WM_ERASEBKGND goes with a context of the window, which the drawing layer makes.
+void erase_background(HWND hwnd)
+{
+    manager().clear_erase(hwnd);
+    if (auto painter = manager().painter(); painter.send_erase)
+        painter.send_erase(hwnd);
+    else
+        SendMessage(hwnd, WM_ERASEBKGND, 0, 0);
+}
+
 template<typename T>
 T fail(DWORD error, T value)
 {
@@ -488,10 +498,8 @@ BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase)
         *rect = update->bounds;
     if (update->rects.empty())
         return FALSE;
-    if (erase && update->erase) {
-        manager().clear_erase(hwnd);
-        SendMessage(hwnd, WM_ERASEBKGND, 0, 0);
-    }
+    if (erase && update->erase)
+        erase_background(hwnd);
     return TRUE;
 }
 
@@ -513,10 +521,8 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags)
         manager().clear_erase(hwnd);
     if (flags & (RDW_ERASENOW | RDW_UPDATENOW)) {
         auto update = manager().peek_update_region(hwnd);
-        if (update && update->erase && !update->rects.empty()) {
-            manager().clear_erase(hwnd);
-            SendMessage(hwnd, WM_ERASEBKGND, 0, 0);
-        }
+        if (update && update->erase && !update->rects.empty())
+            erase_background(hwnd);
     }
     if (flags & RDW_UPDATENOW)
         manager().update_window(hwnd, children);

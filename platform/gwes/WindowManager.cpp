@@ -188,6 +188,18 @@ bool WindowManager::screen_rect(HWND hwnd, RECT& rect)
     return true;
 }
 
+void WindowManager::set_painter(Painter painter)
+{
+    std::lock_guard guard(m_painter_lock);
+    m_painter = std::move(painter);
+}
+
+WindowManager::Painter WindowManager::painter()
+{
+    std::lock_guard guard(m_painter_lock);
+    return m_painter;
+}
+
 POINT WindowManager::client_origin(HWND hwnd)
 {
     RECT rect {};

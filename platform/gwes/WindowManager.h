@@ -31,6 +31,15 @@ public:
     ~WindowManager() override;
 
     static WindowManager& current();
+
+    // Window management draws nothing itself: the drawing layer joins here, to send
+    // WM_ERASEBKGND with a context of the window and to fill a background with a brush.
+    struct Painter {
+        std::function<void(HWND)> send_erase;
+        std::function<void(HDC, HWND, HBRUSH)> fill_background;
+    };
+    void set_painter(Painter);
+    Painter painter();
     Device& device() const { return m_device; }
     MessageRouter& router() { return m_router; }
 
@@ -152,6 +161,8 @@ private:
     void cancel_timers(const std::vector<Timer>&);
 
     Device& m_device;
+    std::mutex m_painter_lock;
+    Painter m_painter;
     MessageRouter m_router;
     std::map<HWND, std::shared_ptr<Window>> m_windows;
     // Top-level windows in z-order, the topmost first; the top-most band comes first.

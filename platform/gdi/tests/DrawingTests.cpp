@@ -122,32 +122,86 @@ TEST_F(GdiTest, IntersectAndExcludeClipRectNarrowWhatAContextPaints)
     ReleaseDC(nullptr, dc);
 }
 
-TEST_F(GdiTest, WindowContextsDrawAtTheWindowsOriginInsideItsVisibleRegion)
+namespace {
+
+HWND popup(const char16_t* title, RECT rect, HBRUSH background = nullptr)
+{
+    WNDCLASS window_class {};
+    window_class.lpfnWndProc = DefWindowProc;
+    window_class.lpszClassName = u"painted";
+    window_class.hbrBackground = background;
+    static_cast<void>(RegisterClass(&window_class));
+    return CreateWindowEx(0, u"painted", title, WS_POPUP | WS_VISIBLE, rect.left, rect.top, rect.right - rect.left,
+        rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
+}
+
+} // namespace
+
+TEST_F(GdiTest, WindowContextsDrawAtTheWindowsOriginOnlyWhereItShows)
 {
     fill_screen(white);
-    HWND window = reinterpret_cast<HWND>(uintptr_t(0x5000));
-    EXPECT_EQ(GetDC(window), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    HWND below = popup(u"below", { 100, 100, 200, 150 });
+    HWND above = popup(u"above", { 150, 80, 300, 120 }); // covers the top right corner of `below`
+    ASSERT_TRUE(below && above);
+    fill_screen(white);
 
-    gdi.set_window_surface_provider([window](HWND asked, bool) -> std::optional<Gdi::WindowSurface> {
-        if (asked != window)
-            return std::nullopt;
-        Region visible(RECT { 100, 100, 200, 150 });
-        visible.subtract(RECT { 150, 100, 200, 120 }); // a window above cuts a corner away
-        return Gdi::WindowSurface { { 100, 100 }, visible };
-    });
-    HDC dc = GetDC(window);
+    HDC dc = GetDC(below);
     ASSERT_NE(dc, nullptr);
     RECT everything { -100, -100, 480, 272 };
     FillRect(dc, &everything, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     EXPECT_EQ(pixels_not({ 100, 120, 200, 150 }, black), 0);
     EXPECT_EQ(pixels_not({ 100, 100, 150, 120 }, black), 0);
-    EXPECT_EQ(pixels_not({ 150, 100, 200, 120 }, white), 0);
+    EXPECT_EQ(pixels_not({ 150, 100, 200, 120 }, white), 0); // under the window above
     EXPECT_EQ(pixels_not({ 0, 0, 480, 100 }, white), 0);
     EXPECT_EQ(pixels_not({ 200, 100, 480, 272 }, white), 0);
-    SetPixel(dc, 0, 30, red);
+    SetPixel(dc, 0, 30, red); // client coordinates
     EXPECT_EQ(pixel(100, 130), c565(red));
-    ReleaseDC(window, dc);
+    ReleaseDC(below, dc);
+
+    // A hidden window's context paints nothing; a destroyed window has none.
+    ShowWindow(below, SW_HIDE);
+    fill_screen(white);
+    dc = GetDC(below);
+    FillRect(dc, &everything, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EXPECT_EQ(pixels_not({ 0, 0, 480, 272 }, white), 0);
+    ReleaseDC(below, dc);
+    DestroyWindow(below);
+    EXPECT_EQ(GetDC(below), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    DestroyWindow(above);
+}
+
+TEST_F(GdiTest, BeginPaintErasesWithTheClassBrushAndClipsToTheInvalidPart)
+{
+    fill_screen(white);
+    HBRUSH green_brush = CreateSolidBrush(green);
+    HWND window = popup(u"painted", { 0, 0, 100, 100 }, green_brush);
+    ValidateRect(window, nullptr);
+    fill_screen(white);
+
+    RECT invalid { 10, 10, 30, 20 };
+    InvalidateRect(window, &invalid, TRUE);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(paint.rcPaint.left, 10);
+    EXPECT_EQ(paint.rcPaint.bottom, 20);
+    EXPECT_FALSE(paint.fErase); // the default erase filled it
+    EXPECT_EQ(pixels_not(invalid, green), 0);
+    RECT all { 0, 0, 100, 100 };
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EndPaint(window, &paint);
+    EXPECT_EQ(pixels_not(invalid, black), 0);
+    EXPECT_EQ(pixels_not({ 30, 0, 100, 100 }, white), 0);
+    EXPECT_EQ(pixels_not({ 0, 20, 100, 100 }, white), 0);
+
+    // Nothing invalid: BeginPaint's context paints nothing.
+    dc = BeginPaint(window, &paint);
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EndPaint(window, &paint);
+    EXPECT_EQ(pixels_not({ 30, 0, 100, 100 }, white), 0);
+    DestroyWindow(window);
+    DeleteObject(green_brush);
 }
 
 TEST_F(GdiTest, TransparentCopiesLeaveKeyPixelsUntouched)
