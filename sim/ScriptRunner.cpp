@@ -1,17 +1,25 @@
 #include "ScriptRunner.h"
 
+#include "DeviceEvents.h"
+#include "FrameBuffer.h"
 #include "KernelApi.h"
+#include "MessageBoxes.h"
+#include "OutsideWindows.h"
 #include "Process.h"
+#include "Screenshot.h"
 #include "Simulator.h"
 #include "SoundDevice.h"
+#include "TouchInput.h"
 #include "WideText.h"
 #include "platform.h"
 
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 
 namespace kivo {
@@ -78,6 +86,74 @@ std::optional<std::pair<HKEY, std::u16string>> registry_key(const std::string& t
             return std::pair { root.key, to_utf16(slash == std::string::npos ? "" : text.substr(slash + 1)) };
     }
     return std::nullopt;
+}
+
+// A window message by number, by a name the platform defines (WM_APP+11 style sums included),
+// or else by a name the suite registers.
+std::optional<UINT> message_number(const std::string& text)
+{
+    if (auto value = number(text))
+        return static_cast<UINT>(*value);
+    std::string name = text;
+    long long offset = 0;
+    if (auto plus = text.find('+'); plus != std::string::npos) {
+        auto added = number(text.substr(plus + 1));
+        if (!added)
+            return std::nullopt;
+        name = text.substr(0, plus);
+        offset = *added;
+    }
+    static const std::map<std::string, UINT> known {
+        { "WM_CLOSE", WM_CLOSE },
+        { "WM_COMMAND", WM_COMMAND },
+        { "WM_TIMER", WM_TIMER },
+        { "WM_USER", WM_USER },
+        { "WM_APP", WM_APP },
+        { "WM_KIVO_NOTIFY", notify_message },
+        { "WM_ACTIVATE", WM_ACTIVATE },
+    };
+    if (auto it = known.find(name); it != known.end())
+        return it->second + static_cast<UINT>(offset);
+    if (offset)
+        return std::nullopt;
+    UINT registered = RegisterWindowMessage(to_utf16(name).c_str());
+    if (!registered)
+        return std::nullopt;
+    return registered;
+}
+
+std::optional<int> button_number(const std::string& text)
+{
+    static const std::map<std::string, int> buttons {
+        { "OK", IDOK },
+        { "Cancel", IDCANCEL },
+        { "Abort", IDABORT },
+        { "Retry", IDRETRY },
+        { "Ignore", IDIGNORE },
+        { "Yes", IDYES },
+        { "No", IDNO },
+    };
+    for (auto& [name, id] : buttons) {
+        if (equals_ignoring_case(to_utf16(name), to_utf16(text)))
+            return id;
+    }
+    return std::nullopt;
+}
+
+std::string window_state(HWND window)
+{
+    if (!window)
+        return "absent";
+    return IsWindowVisible(window) ? "visible" : "hidden";
+}
+
+std::string window_title(HWND window)
+{
+    if (!window)
+        return "no window";
+    WCHAR title[256] = {};
+    GetWindowText(window, title, 256);
+    return "\"" + to_utf8(title) + "\"";
 }
 
 // The rest of a line after its first `count` words.
@@ -258,6 +334,138 @@ void ScriptRunner::add_commands()
             return "cannot delete " + words[1] + " (error " + std::to_string(GetLastError()) + ")";
         return std::nullopt;
     };
+    auto touch = [this](const Words& words, void (TouchInput::*action)(int, int)) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        auto x = words.size() == 3 ? number(words[1]) : std::nullopt;
+        auto y = words.size() == 3 ? number(words[2]) : std::nullopt;
+        if (!x || !y)
+            return "usage: " + words[0] + " X Y";
+        (m_simulator.device().component<TouchInput>().*action)(static_cast<int>(*x), static_cast<int>(*y));
+        m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
+    m_commands["press"] = [touch](const Words& words, const std::string&) { return touch(words, &TouchInput::press); };
+    m_commands["move"] = [touch](const Words& words, const std::string&) { return touch(words, &TouchInput::move); };
+    m_commands["release"] = [touch](const Words& words, const std::string&) { return touch(words, &TouchInput::release); };
+    m_commands["tap"] = [this, touch](const Words& words, const std::string&) -> std::optional<std::string> {
+        // Press and release 50 ms apart, as a finger does.
+        if (auto error = touch({ "tap", words.size() > 1 ? words[1] : "", words.size() > 2 ? words[2] : "" }, &TouchInput::press))
+            return error;
+        if (words.size() != 3)
+            return std::string("usage: tap X Y");
+        m_simulator.device().advance(50);
+        return touch(words, &TouchInput::release);
+    };
+    m_commands["event"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (words.size() < 2 || words.size() > 3)
+            return "usage: event NAME [VALUE]";
+        std::optional<long long> value;
+        if (words.size() == 3) {
+            value = number(words[2]);
+            if (!value)
+                return "not a number: " + words[2];
+        }
+        if (auto error = DeviceEvents(m_simulator).raise(words[1], value))
+            return error;
+        m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
+    m_commands["notify"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        auto code = words.size() >= 2 ? number(words[1]) : std::nullopt;
+        if (!code)
+            return "usage: notify CODE [LPARAM] [TITLE]";
+        long long lparam = 0;
+        size_t title_at = 2;
+        if (words.size() > 2) {
+            if (auto value = number(words[2])) {
+                lparam = *value;
+                title_at = 3;
+            }
+        }
+        std::string title = words.size() > title_at ? join(words, title_at) : "hubscreen";
+        HWND window = FindWindow(nullptr, to_utf16(title).c_str());
+        if (!window)
+            return "no window \"" + title + "\" to notify";
+        PostMessage(window, notify_message, static_cast<WPARAM>(*code), static_cast<LPARAM>(lparam));
+        m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
+    auto deliver = [this](const Words& words, bool send) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        if (words.size() < 3 || words.size() > 5)
+            return "usage: " + words[0] + " TITLE MSG [WPARAM] [LPARAM]";
+        auto message = message_number(words[2]);
+        auto wparam = words.size() > 3 ? number(words[3]) : std::optional<long long>(0);
+        auto lparam = words.size() > 4 ? number(words[4]) : std::optional<long long>(0);
+        if (!message || !wparam || !lparam)
+            return "usage: " + words[0] + " TITLE MSG [WPARAM] [LPARAM] (MSG a number or a message name)";
+        HWND window = FindWindow(nullptr, to_utf16(words[1]).c_str());
+        if (!window)
+            return "no window \"" + words[1] + "\"";
+        if (send)
+            SendMessage(window, *message, static_cast<WPARAM>(*wparam), static_cast<LPARAM>(*lparam));
+        else
+            PostMessage(window, *message, static_cast<WPARAM>(*wparam), static_cast<LPARAM>(*lparam));
+        m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
+    m_commands["post"] = [deliver](const Words& words, const std::string&) { return deliver(words, false); };
+    m_commands["send"] = [deliver](const Words& words, const std::string&) { return deliver(words, true); };
+    m_commands["window"] = [this](const Words&, const std::string& rest) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        auto title = split(rest);
+        if (title.size() != 1)
+            return std::string("usage: window TITLE (in double quotes when it has blanks)");
+        if (!OutsideWindows::open(m_simulator.device(), to_utf16(title[0])))
+            return "cannot make the window \"" + title[0] + "\"";
+        return std::nullopt;
+    };
+    m_commands["close-window"] = [this](const Words&, const std::string& rest) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        auto title = split(rest);
+        if (title.size() != 1)
+            return std::string("usage: close-window TITLE");
+        if (!OutsideWindows::close(m_simulator.device(), to_utf16(title[0])))
+            return "no window \"" + title[0] + "\" made by 'window'";
+        return std::nullopt;
+    };
+    m_commands["answer"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        auto button = words.size() == 2 ? button_number(words[1]) : std::nullopt;
+        if (!button)
+            return "usage: answer OK|Cancel|Yes|No|Abort|Retry|Ignore";
+        m_answers.push_back(*button);
+        m_simulator.device().component<MessageBoxes>().set_responder([this](const MessageBoxRecord&) {
+            if (m_answers.empty())
+                return 0; // left open for a tap
+            int answer = m_answers.front();
+            m_answers.erase(m_answers.begin());
+            return answer;
+        });
+        // A box already open takes its answer at once.
+        if (m_simulator.device().component<MessageBoxes>().answer(*button))
+            m_answers.pop_back();
+        m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
+    m_commands["shot"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        if (words.size() != 2)
+            return "usage: shot FILE";
+        std::filesystem::path path = m_simulator.options().shots / words[1];
+        std::filesystem::create_directories(path.parent_path());
+        if (!write_screenshot_png(m_simulator.device(), path))
+            return "cannot write " + path.string();
+        return std::nullopt;
+    };
     m_commands["expect"] = [this](const Words& words, const std::string& rest) { return expect(words, rest); };
 }
 
@@ -298,6 +506,45 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
             return "usage: expect process PATH running|absent";
         if (found != state)
             return "expected process " + path + " " + state + ", found " + found;
+        return std::nullopt;
+    }
+    if (what == "window") {
+        auto title_and_state = split(rest_after(rest, 1));
+        if (title_and_state.size() != 2)
+            return "usage: expect window TITLE visible|hidden|absent";
+        const std::string& title = title_and_state[0];
+        const std::string& state = title_and_state[1];
+        std::string found = window_state(FindWindow(nullptr, to_utf16(title).c_str()));
+        if (state != "visible" && state != "hidden" && state != "absent")
+            return "usage: expect window TITLE visible|hidden|absent";
+        if (found != state)
+            return "expected window \"" + title + "\" " + state + ", found " + found;
+        return std::nullopt;
+    }
+    if (what == "foreground") {
+        auto title = split(rest_after(rest, 1));
+        if (title.size() != 1)
+            return "usage: expect foreground TITLE";
+        HWND foreground = GetForegroundWindow();
+        HWND wanted = FindWindow(nullptr, to_utf16(title[0]).c_str());
+        if (!wanted || foreground != wanted)
+            return "expected \"" + title[0] + "\" in front, found " + window_title(foreground);
+        return std::nullopt;
+    }
+    if (what == "pixel") {
+        auto x = words.size() == 5 ? number(words[2]) : std::nullopt;
+        auto y = words.size() == 5 ? number(words[3]) : std::nullopt;
+        unsigned colour = 0;
+        if (!x || !y || *x < 0 || *x >= FrameBuffer::width || *y < 0 || *y >= FrameBuffer::height || words[4].size() != 6
+            || std::sscanf(words[4].c_str(), "%6x", &colour) != 1)
+            return "usage: expect pixel X Y RRGGBB (X 0-479, Y 0-271)";
+        uint16_t wanted = FrameBuffer::rgb565(colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
+        uint16_t found = device.component<FrameBuffer>().pixel(static_cast<int>(*x), static_cast<int>(*y));
+        if (found != wanted) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%02X%02X%02X", (found >> 11) << 3, ((found >> 5) & 0x3F) << 2, (found & 0x1F) << 3);
+            return "expected pixel (" + words[2] + "," + words[3] + ") " + words[4] + ", found " + text + " (compared in RGB565)";
+        }
         return std::nullopt;
     }
     if (what == "file") {

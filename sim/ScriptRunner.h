@@ -39,6 +39,8 @@ private:
     std::ostream& m_errors;
     std::map<std::string, Command> m_commands;
     size_t m_debug_cursor = 0;
+    // Buttons for the next message boxes, in order ('answer').
+    std::vector<int> m_answers;
 };
 
 } // namespace kivo

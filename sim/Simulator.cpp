@@ -2,6 +2,7 @@
 
 #include "BatteryDriver.h"
 #include "Board.h"
+#include "DemoProgram.h"
 #include "ProgramImages.h"
 #include "StreamDrivers.h"
 #include "Volumes.h"
@@ -50,8 +51,9 @@ void Simulator::create_root_if_missing()
 
 void Simulator::install_programs(Device& device)
 {
-    // FIXME: no program of the suite exists yet, so the boot table is empty.
-    device.boot_launcher().set_table({});
+    // Until the suite's home screen exists, the device boots the layer's demonstration program.
+    register_demo_program(device);
+    device.boot_launcher().set_table({ { std::u16string(demo_image_path), 50, {} } });
 }
 
 } // namespace kivo

@@ -1,5 +1,6 @@
 // kivo-sim: runs the device's suite on a simulated device, in a window or headless from a script.
 
+#include "DeviceEvents.h"
 #include "ScriptRunner.h"
 #include "SdlWindow.h"
 #include "Simulator.h"
@@ -26,21 +27,38 @@ Boots a simulated kivo device from a device root folder and runs it.
   --log          echo the device's debug output to stderr
   --help         this text
 
-Script commands (one a line, '#' starts a comment; times are device milliseconds):
-  boot                          boot the device (again, after a power-off or reset)
-  start PATH [ARGS...]          start a program by its device image path
-  wait MS                       let MS of device time pass
+Script commands (one a line, '#' starts a comment; coordinates are screen pixels, times device ms;
+a TITLE with blanks goes in double quotes):
+  boot                          the device's boot sequence (again after a power-off or reset)
+  start PATH [ARGS...]          start a program by its device image path, with a command line
+  tap X Y                       press and release at one point, 50 ms apart
+  press X Y / move X Y / release X Y    the parts of a touch
+  wait MS                       let MS of device time pass, running everything that falls due
   idle                          run until every simulated thread is blocked
+  event NAME [VALUE]            a device event (see below)
+  notify CODE [LPARAM] [TITLE]  post WM_KIVO_NOTIFY with CODE to TITLE (default "hubscreen")
+  post TITLE MSG [WPARAM] [LPARAM]      post a message (a number, WM_APP+11 style, or a registered name)
+  send TITLE MSG [WPARAM] [LPARAM]      send it and wait for the answer
+  window TITLE / close-window TITLE     make or destroy an outside top-level window with that title
   time YYYY-MM-DD HH:MM:SS      set the device's local time
   put PATH [HOSTFILE]           create a file on the device, empty or from a file of this machine
   delete PATH                   delete a file (or an empty folder) on the device
-  expect power on|off|reset     whether the device runs, was powered off or reset
+  answer BUTTON                 the button (OK, Cancel, Yes, No, Abort, Retry, Ignore) that answers
+                                the next message box
+  shot FILE                     write the screen as PNG into the --shots folder
+  expect power on|off|reset     whether the device runs, was powered off or was reset
+  expect window TITLE visible|hidden|absent
+  expect foreground TITLE       the window in front
   expect process PATH running|absent
   expect debug TEXT             a debug line containing TEXT since the last 'expect debug'
   expect file PATH exists|absent
   expect reg KEY VALUE DATA     a registry value (KEY as HKLM\..., HKCU\...; DATA text or number)
+  expect pixel X Y RRGGBB       the screen's colour at a point, compared in RGB565
   expect sound NAME             a sound whose file name contains NAME has been played
 A failed expectation prints the line, what was expected and what was found; the run exits 1.
+
+In the window the mouse is the touch screen and F5 boots the device again.
+Device events (script 'event NAME', or keys in the window):
 )";
 
 std::filesystem::path default_root()
@@ -66,6 +84,8 @@ int main(int argc, char** argv)
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         if (argument == "--help" || argument == "-h") {
             std::fputs(help_text, stdout);
+            for (auto& event : kivo::DeviceEvents::all())
+                std::printf("  %-17s %-3s %s\n", event.name, kivo::SdlWindow::key_of(event.name), event.meaning);
             return 0;
         } else if (argument == "--log") {
             options.echo_debug_output = true;

@@ -19,7 +19,6 @@ inline constexpr BYTE GetBValue(COLORREF colour) { return static_cast<BYTE>((col
 inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 
 // Resources are named by number.
-inline LPWSTR MAKEINTRESOURCE(WORD id) { return reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(id)); }
 inline bool IS_INTRESOURCE(LPCWSTR name) { return (reinterpret_cast<ULONG_PTR>(name) >> 16) == 0; }
 
 // Raster operations.

@@ -21,7 +21,6 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 using ATOM = WORD;
 using PDWORD_PTR = DWORD_PTR*;
 
-#define MAKEINTRESOURCE(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 inline constexpr WPARAM MAKEWPARAM(WORD low, WORD high)
 {
     return MAKELONG(low, high);

@@ -131,3 +131,92 @@ TEST_F(ScriptFixture, TheCardFollowsTheHardwareAcrossBoots)
     simulator.hardware().card_present = false;
     ASSERT_TRUE(run("boot\nexpect file \\SDMMC absent\n")) << errors.str();
 }
+
+namespace {
+
+// A window titled as the program asks that writes every message it gets above WM_USER to the
+// debug output, so a script can see what the drivers and other programs sent it.
+int listener_program(std::u16string_view title)
+{
+    WNDCLASS window_class {};
+    window_class.lpszClassName = u"listener";
+    window_class.lpfnWndProc = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
+        if (message >= WM_USER)
+            NKDbgPrintfW(u"got %#x %d %d\r\n", message, static_cast<int>(wparam), static_cast<int>(lparam));
+        if (message == WM_DESTROY)
+            PostQuitMessage(0);
+        return DefWindowProc(window, message, wparam, lparam);
+    };
+    RegisterClass(&window_class);
+    CreateWindowEx(0, u"listener", std::u16string(title).c_str(), WS_POPUP | WS_VISIBLE, 0, 0, 480, 272, nullptr, nullptr, nullptr, nullptr);
+    MSG message;
+    while (GetMessage(&message, nullptr, 0, 0))
+        DispatchMessage(&message);
+    return 0;
+}
+
+} // namespace
+
+TEST_F(ScriptFixture, DeviceEventsReachTheHomeScreenAndThePhoneLinkAsTheirDriversSendThem)
+{
+    ASSERT_TRUE(run("boot\n"));
+    add_program(u"\\listener.exe", listener_program);
+    ASSERT_TRUE(run("start \\listener.exe hubscreen\nstart \\listener.exe ZOL_VOXLANE\n")) << errors.str();
+    struct Case {
+        const char* line;
+        std::vector<const char*> debug; // what each listener logs, in order
+    } cases[] = {
+        { "event card-out", { "got 0x800c 0 0" } },
+        { "event card-in", { "got 0x800b 0 0" } },
+        { "event card-unsupported", { "got 0xbfb 22 0" } },
+        { "event usb-on", { "got 0xbfb 29 0" } },
+        { "event usb-busy", { "got 0x8015 0 0" } },
+        { "event mains-on", { "got 0xbfb 27 1", "got 0xbfb 27 1" } },
+        { "event battery 2", { "got 0xbfb 28 2", "got 0xbfb 28 2" } },
+        { "event power-key", { "got 0xbfb 24 0" } },
+        { "notify 13 1", { "got 0xbfb 13 1" } },
+        { "notify 8 0 ZOL_VOXLANE", { "got 0xbfb 8 0" } },
+        { "post hubscreen WM_APP+21 3 4", { "got 0x8015 3 4" } },
+        { "send hubscreen WM_ZOLBT_INMSG_HANGUP 1", { "got 0xc" } },
+    };
+    for (auto& c : cases) {
+        std::string script = std::string(c.line) + "\n";
+        for (auto* line : c.debug)
+            script += std::string("expect debug ") + line + "\n";
+        EXPECT_TRUE(run(script)) << c.line << "\n"
+                                 << errors.str();
+    }
+    // The hardware changed with the events, and keeps the state across a boot.
+    EXPECT_EQ(simulator.hardware().battery_state, 2u);
+    EXPECT_TRUE(simulator.hardware().mains_connected);
+    EXPECT_FALSE(run("event battery 9\n"));
+    EXPECT_FALSE(run("event sneeze\n"));
+}
+
+TEST_F(ScriptFixture, OutsideWindowsMessageBoxesAndTheScreen)
+{
+    ASSERT_TRUE(run("boot\n"));
+    add_program(u"\\asker.exe", [](std::u16string_view) {
+        int first = MessageBox(nullptr, u"Format the card?", u"setting", MB_YESNO);
+        int second = MessageBox(nullptr, u"Really?", u"setting", MB_OKCANCEL);
+        NKDbgPrintfW(u"answers %d %d\r\n", first, second);
+        return 0;
+    });
+    EXPECT_TRUE(run("window \"start warning of hubscreen\"\n"
+                    "expect window \"start warning of hubscreen\" hidden\n"
+                    "close-window \"start warning of hubscreen\"\n"
+                    "expect window \"start warning of hubscreen\" absent\n"
+                    "answer No\n"
+                    "answer Cancel\n"
+                    "start \\asker.exe\n"
+                    "expect debug answers 7 2\n"
+                    "expect window demo visible\n"
+                    "expect foreground demo\n"
+                    "expect pixel 5 5 0B233C\n"))
+        << errors.str();
+    EXPECT_FALSE(run("expect pixel 5 5 FFFFFF\n"));
+    EXPECT_NE(errors.str().find("found 082038"), std::string::npos) << errors.str();
+    EXPECT_FALSE(run("expect foreground \"start warning of hubscreen\"\n"));
+    EXPECT_TRUE(run("shot first.png\n")) << errors.str();
+    EXPECT_TRUE(std::filesystem::exists(root / "shots" / "first.png"));
+}

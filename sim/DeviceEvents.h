@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+class Simulator;
+
+// The device events a person raises from the simulator's panel or keys, and a script with
+// 'event': each changes the board and the card as the hardware would, and sends exactly the
+// message its driver sends (to "hubscreen"; the mains and battery codes also to "ZOL_VOXLANE").
+class DeviceEvents {
+public:
+    explicit DeviceEvents(Simulator& simulator)
+        : m_simulator(simulator)
+    {
+    }
+
+    // An error message when the event or its value is not known.
+    std::optional<std::string> raise(const std::string& name, std::optional<long long> value = std::nullopt);
+
+    struct Description {
+        const char* name;
+        const char* meaning;
+    };
+    static const std::vector<Description>& all();
+
+private:
+    Simulator& m_simulator;
+};
+
+// The private message of the device family's notify protocol, which the drivers also use.
+inline constexpr unsigned notify_message = 0x0400 + 2043; // WM_USER + 2043
+
+} // namespace kivo
