@@ -1,9 +1,9 @@
 #include "IniDocument.h"
 
+// The platform's header maps fopen to the device's own, which opens 8-bit device paths.
 #include "platform.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 namespace {

@@ -36,6 +36,8 @@ public:
     static Records GetRecord(const std::string& key, const std::string& section, const std::string& file);
     static std::string GetValue(const std::string& key, const std::string& section, const std::string& file);
 
+    // The key is found without regard to case, but the section is looked for exactly: to it
+    // "Mobile" and "mobile" are two sections, and the second gets a header of its own.
     static bool SetValue(const std::string& key, const std::string& value, const std::string& section, const std::string& file);
     static bool RenameSection(const std::string& oldName, const std::string& newName, const std::string& file);
     static bool CommentRecord(char character, const std::string& key, const std::string& section, const std::string& file);

@@ -272,7 +272,7 @@ int LoadIniFile2Reg(const WCHAR* iniPath, const WCHAR* fileKey)
         auto path = joined(fileKey, entry.section);
         if (!path)
             continue;
-        if (*path != current_path || !current) {
+        if (*path != current_path) {
             current_path = *path;
             current = std::make_unique<Key>();
             // A key that cannot be made is skipped with its entries.
