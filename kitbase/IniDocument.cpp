@@ -1,0 +1,402 @@
+#include "IniDocument.h"
+
+// The platform's header maps fopen to the device's own, which opens 8-bit device paths.
+#include "platform.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr const char* blanks = " \t\n\r";
+
+struct FileCloser {
+    void operator()(FILE* file) const { fclose(file); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+bool is_comment_character(char c)
+{
+    return c == '#' || c == ';';
+}
+
+bool equals_ascii_ignoring_case(const std::string& a, const std::string& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+bool matches(const IniRecord& record, const std::string& key, const std::string& section)
+{
+    return equals_ascii_ignoring_case(record.section, section) && equals_ascii_ignoring_case(record.key, key);
+}
+
+IniRecord* find_record(IniDocument::Records& records, const std::string& key, const std::string& section)
+{
+    auto it = std::find_if(records.begin(), records.end(), [&](auto& record) { return matches(record, key, section); });
+    return it == records.end() ? nullptr : &*it;
+}
+
+bool is_header(const IniRecord& record)
+{
+    return record.key.empty();
+}
+
+// How a record is written, without its line end; comment lines end in "\n".
+std::string line_of(const IniRecord& record)
+{
+    std::string line = record.comments;
+    line += record.commented;
+    if (is_header(record))
+        line += "[" + record.section + "]";
+    else
+        line += record.key + "=" + record.value;
+    return line;
+}
+
+std::string with_line_end(std::string comments)
+{
+    if (!comments.empty() && comments.back() != '\n')
+        comments += '\n';
+    return comments;
+}
+
+// Loads the file, lets the change run and saves what it made; false without writing when the
+// file cannot be read or the change finds nothing to change.
+template<typename Change>
+bool edit(const std::string& file, Change change)
+{
+    IniDocument::Records records;
+    if (!IniDocument::Load(file, records))
+        return false;
+    if (!change(records))
+        return false;
+    return IniDocument::Save(file, records);
+}
+
+} // namespace
+
+bool IniDocument::Load(const std::string& file, Records& records)
+{
+    File stream(fopen(file.c_str(), "rb"));
+    if (!stream)
+        return false;
+    std::string text;
+    char chunk[4096];
+    size_t read = 0;
+    while ((read = fread(chunk, 1, sizeof(chunk), stream.get())) > 0)
+        text.append(chunk, read);
+
+    records.clear();
+    std::string comments;
+    std::string current_section;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        Trim(line, blanks, TrimBoth);
+        if (line.empty())
+            continue;
+
+        IniRecord record;
+        std::string body = line;
+        if (is_comment_character(body.front())) {
+            std::string rest = body.substr(1);
+            Trim(rest, blanks, TrimBoth);
+            // A commented-out header or key keeps its place as a record; anything else after a
+            // comment character is a comment line.
+            if (rest.empty() || (rest.front() != '[' && rest.find('=') == std::string::npos)) {
+                comments += line + "\n";
+                continue;
+            }
+            record.commented = body.front();
+            body = rest;
+        }
+        if (body.front() == '[') {
+            // A header only when the line begins with '['; its name runs to the first ']'.
+            record.section = body.substr(1, body.find(']') == std::string::npos ? std::string::npos : body.find(']') - 1);
+            current_section = record.section;
+        } else if (auto equals = body.find('='); equals != std::string::npos) {
+            record.section = current_section;
+            record.key = body.substr(0, equals);
+            Trim(record.key, " ", TrimEnd);
+            record.value = body.substr(equals + 1);
+            Trim(record.value, " ", TrimStart);
+            if (record.key.empty()) {
+                // A line with nothing before its '=' names no key; keep it as text above the next
+                // record rather than write it back as a header.
+                comments += line + "\n";
+                continue;
+            }
+        } else {
+            // Neither header nor key: kept as a comment line of the record that follows.
+            comments += line + "\n";
+            continue;
+        }
+        record.comments = std::move(comments);
+        comments.clear();
+        records.push_back(std::move(record));
+    }
+    return true;
+}
+
+bool IniDocument::Save(const std::string& file, const Records& records)
+{
+    File stream(fopen(file.c_str(), "wb"));
+    if (!stream)
+        return false;
+    std::string text;
+    for (auto& record : records) {
+        for (char c : line_of(record)) {
+            if (c == '\n')
+                text += '\r';
+            text += c;
+        }
+        text += "\r\n";
+    }
+    bool written = fwrite(text.data(), 1, text.size(), stream.get()) == text.size();
+    return fclose(stream.release()) == 0 && written;
+}
+
+bool IniDocument::Create(const std::string& file)
+{
+    return Save(file, {});
+}
+
+std::string IniDocument::Content(const std::string& file)
+{
+    Records records;
+    if (!Load(file, records))
+        return {};
+    std::string content;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (i > 0)
+            content += '\n';
+        content += line_of(records[i]);
+    }
+    return content;
+}
+
+std::vector<std::string> IniDocument::GetSectionNames(const std::string& file)
+{
+    std::vector<std::string> names;
+    for (auto& record : GetSections(file))
+        names.push_back(record.section);
+    return names;
+}
+
+IniDocument::Records IniDocument::GetSections(const std::string& file)
+{
+    Records records;
+    Records headers;
+    if (Load(file, records))
+        std::copy_if(records.begin(), records.end(), std::back_inserter(headers), is_header);
+    return headers;
+}
+
+IniDocument::Records IniDocument::GetSection(const std::string& section, const std::string& file)
+{
+    Records records;
+    Records keys;
+    if (Load(file, records)) {
+        std::copy_if(records.begin(), records.end(), std::back_inserter(keys),
+            [&](auto& record) { return !is_header(record) && record.section == section; });
+    }
+    return keys;
+}
+
+IniDocument::Records IniDocument::GetRecord(const std::string& key, const std::string& section, const std::string& file)
+{
+    Records records;
+    if (!Load(file, records))
+        return {};
+    auto* record = find_record(records, key, section);
+    return record ? Records { *record } : Records {};
+}
+
+std::string IniDocument::GetValue(const std::string& key, const std::string& section, const std::string& file)
+{
+    auto found = GetRecord(key, section, file);
+    return found.empty() ? std::string() : found.front().value;
+}
+
+bool IniDocument::SetValue(const std::string& key, const std::string& value, const std::string& section, const std::string& file)
+{
+    return edit(file, [&](Records& records) {
+        if (auto* record = find_record(records, key, section)) {
+            record->value = value;
+            return true;
+        }
+        IniRecord added { {}, ' ', section, key, value };
+        auto first = std::find_if(records.begin(), records.end(), [&](auto& record) { return record.section == section; });
+        if (first != records.end()) {
+            records.insert(first + 1, std::move(added));
+            return true;
+        }
+        records.push_back({ {}, ' ', section, {}, {} });
+        records.push_back(std::move(added));
+        return true;
+    });
+}
+
+bool IniDocument::RenameSection(const std::string& oldName, const std::string& newName, const std::string& file)
+{
+    return edit(file, [&](Records& records) {
+        for (auto& record : records) {
+            if (record.section == oldName)
+                record.section = newName;
+        }
+        return true;
+    });
+}
+
+bool IniDocument::CommentRecord(char character, const std::string& key, const std::string& section, const std::string& file)
+{
+    // Only '#' and ';' read back as comment characters; any other would become part of the name.
+    if (!is_comment_character(character))
+        return false;
+    return edit(file, [&](Records& records) {
+        auto* record = find_record(records, key, section);
+        if (!record)
+            return false;
+        record->commented = character;
+        return true;
+    });
+}
+
+bool IniDocument::UncommentRecord(const std::string& key, const std::string& section, const std::string& file)
+{
+    return edit(file, [&](Records& records) {
+        auto* record = find_record(records, key, section);
+        if (!record)
+            return false;
+        record->commented = ' ';
+        return true;
+    });
+}
+
+bool IniDocument::CommentSection(char character, const std::string& section, const std::string& file)
+{
+    if (!is_comment_character(character))
+        return false;
+    return edit(file, [&](Records& records) {
+        for (auto& record : records) {
+            if (record.section == section)
+                record.commented = character;
+        }
+        return true;
+    });
+}
+
+bool IniDocument::UncommentSection(const std::string& section, const std::string& file)
+{
+    return edit(file, [&](Records& records) {
+        for (auto& record : records) {
+            if (record.section == section)
+                record.commented = ' ';
+        }
+        return true;
+    });
+}
+
+bool IniDocument::DeleteRecord(const std::string& key, const std::string& section, const std::string& file)
+{
+    return edit(file, [&](Records& records) {
+        auto* record = find_record(records, key, section);
+        if (!record)
+            return false;
+        records.erase(records.begin() + (record - records.data()));
+        return true;
+    });
+}
+
+bool IniDocument::DeleteSection(const std::string& section, const std::string& file)
+{
+    return edit(file, [&](Records& records) {
+        std::erase_if(records, [&](auto& record) { return record.section == section; });
+        return true;
+    });
+}
+
+bool IniDocument::SetSectionComments(const std::string& comments, const std::string& section, const std::string& file)
+{
+    return edit(file, [&](Records& records) {
+        auto header = std::find_if(records.begin(), records.end(),
+            [&](auto& record) { return record.section == section && is_header(record); });
+        if (header == records.end())
+            return false;
+        header->comments = with_line_end(comments);
+        return true;
+    });
+}
+
+bool IniDocument::SetRecordComments(const std::string& comments, const std::string& key, const std::string& section, const std::string& file)
+{
+    return edit(file, [&](Records& records) {
+        auto* record = find_record(records, key, section);
+        if (!record)
+            return false;
+        record->comments = with_line_end(comments);
+        return true;
+    });
+}
+
+bool IniDocument::Sort(const std::string& file, bool descending)
+{
+    return edit(file, [&](Records& records) {
+        // The file's meaning is positional: a key belongs to the header above it. So each header
+        // moves with the records below it, and keys above the first header stay at the top.
+        auto first_header = std::find_if(records.begin(), records.end(), is_header);
+        if (first_header == records.end())
+            return false;
+        Records sorted(records.begin(), first_header);
+        std::vector<Records> groups;
+        for (auto it = first_header; it != records.end(); ++it) {
+            if (is_header(*it))
+                groups.emplace_back();
+            groups.back().push_back(std::move(*it));
+        }
+        auto in_order = [descending](const std::string& a, const std::string& b) { return descending ? b < a : a < b; };
+        std::stable_sort(groups.begin(), groups.end(),
+            [&](auto& a, auto& b) { return in_order(a.front().section, b.front().section); });
+        for (auto& group : groups) {
+            std::stable_sort(group.begin() + 1, group.end(), [&](auto& a, auto& b) { return in_order(a.key, b.key); });
+            std::move(group.begin(), group.end(), std::back_inserter(sorted));
+        }
+        records = std::move(sorted);
+        return true;
+    });
+}
+
+bool IniDocument::AddSection(const std::string& section, const std::string& file)
+{
+    return edit(file, [&](Records& records) {
+        records.push_back({ {}, ' ', section, {}, {} });
+        return true;
+    });
+}
+
+bool IniDocument::RecordExists(const std::string& key, const std::string& section, const Records& records)
+{
+    return std::any_of(records.begin(), records.end(), [&](auto& record) { return matches(record, key, section); });
+}
+
+bool IniDocument::SectionExists(const std::string& section, const Records& records)
+{
+    return std::any_of(records.begin(), records.end(), [&](auto& record) { return record.section == section; });
+}
+
+void IniDocument::Trim(std::string& text, const std::string& characters, int mode)
+{
+    if (mode == TrimBoth || mode == TrimEnd) {
+        auto last = text.find_last_not_of(characters);
+        text.erase(last == std::string::npos ? 0 : last + 1);
+    }
+    if (mode == TrimBoth || mode == TrimStart)
+        text.erase(0, std::min(text.find_first_not_of(characters), text.size()));
+}
