@@ -105,8 +105,14 @@ HMODULE LibraryLoader::load(std::u16string_view name, DWORD& error)
                 error = ERROR_MOD_NOT_FOUND;
                 return nullptr;
             }
-            // A library named with its folder keeps that path; a bare name is the system's.
-            device_path = file.size() == name.size() ? u"\\Windows\\" + file : std::u16string(name);
+            // A library named with its folder keeps that path; a bare name is found beside the
+            // program that loads it first, as the device's loader looks there before \Windows.
+            if (file.size() == name.size()) {
+                std::u16string image = Process::current().image_path();
+                device_path = image.substr(0, image.find_last_of(u'\\') + 1) + file;
+            } else {
+                device_path = std::u16string(name);
+            }
         }
         entry.module = m_device.register_module(device_path);
         loaded = m_loaded.emplace(key, std::move(entry)).first;

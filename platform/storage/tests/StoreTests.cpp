@@ -276,6 +276,24 @@ TEST(Library, ASharedLibraryLoadsByItsDeviceNameAndAMissingExportIsReported)
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 }
 
+TEST(Library, ABareNameIsFoundBesideTheProgramThatLoadsIt)
+{
+    auto device = make_test_device();
+    std::u16string found;
+    device->programs().add(u"\\NAND\\App\\BT\\Voxlane.exe", [&](std::u16string_view) {
+        HMODULE module = LoadLibrary(u"KivoProbe.dll");
+        WCHAR path[MAX_PATH] = {};
+        GetModuleFileName(module, path, MAX_PATH);
+        found = path;
+        FreeLibrary(module);
+        return 0;
+    });
+    DWORD error;
+    ASSERT_TRUE(device->create_process(u"\\NAND\\App\\BT\\Voxlane.exe", u"", error));
+    device->run_until_idle();
+    EXPECT_EQ(found, u"\\NAND\\App\\BT\\KivoProbe.dll");
+}
+
 int ManagerOpen()
 {
     return 1;
