@@ -215,6 +215,9 @@ void Scheduler::end_thread(SimThread& self, DWORD exit_code)
             process.terminate(exit_code);
         self.finish(exit_code);
         m_finished.push_back(&self);
+        // The system process lives as long as the device; its ended threads leave it at once.
+        if (system)
+            std::erase_if(process.threads(), [&](auto& thread) { return thread.get() == &self; });
         last = !system && process.all_threads_finished() && process.begin_finalize();
     }
     if (last) {
