@@ -102,3 +102,19 @@ void SimThread::run(std::function<DWORD()> body)
 }
 
 } // namespace kivo
+
+namespace kivo {
+
+DeferredTermination::DeferredTermination()
+{
+    if (auto* thread = SimThread::current())
+        thread->defer_termination(true);
+}
+
+DeferredTermination::~DeferredTermination()
+{
+    if (auto* thread = SimThread::current())
+        thread->defer_termination(false);
+}
+
+} // namespace kivo
