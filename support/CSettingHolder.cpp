@@ -9,7 +9,7 @@ namespace {
 constexpr DWORD click_poll_ms = 200;
 constexpr const char16_t* click_sound = u"\\NAND\\app\\Sound.wav";
 
-}
+} // namespace
 
 CSettingHolder::CSettingHolder()
 {

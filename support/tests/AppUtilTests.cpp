@@ -92,8 +92,7 @@ TEST_F(AppUtilTest, FileListingAndSearchGiveFullPaths)
     EXPECT_EQ(util.SearchFiles(u"\\SDMMC", found, audio_types, 2), 6);
     auto paths = entries(found);
     std::sort(paths.begin(), paths.end());
-    EXPECT_EQ(paths, (std::vector<std::u16string> { u"\\SDMMC\\Music\\a.wma", u"\\SDMMC\\Music\\b.mp3", u"\\SDMMC\\Music\\sub\\1.mp3",
-                         u"\\SDMMC\\Music\\sub\\Zoo\\z.MP3", u"\\SDMMC\\XMP3", u"\\SDMMC\\top.Mp3" }));
+    EXPECT_EQ(paths, (std::vector<std::u16string> { u"\\SDMMC\\Music\\a.wma", u"\\SDMMC\\Music\\b.mp3", u"\\SDMMC\\Music\\sub\\1.mp3", u"\\SDMMC\\Music\\sub\\Zoo\\z.MP3", u"\\SDMMC\\XMP3", u"\\SDMMC\\top.Mp3" }));
 }
 
 TEST_F(AppUtilTest, PathOperations)
@@ -130,8 +129,14 @@ TEST_F(AppUtilTest, PathOperations)
 TEST_F(AppUtilTest, SizeTexts)
 {
     const std::pair<DWORD, std::u16string> cases[] = {
-        { 0, u"0Bytes" }, { 1023, u"1023Bytes" }, { 1024, u"1KB" }, { 1048575, u"1023KB" }, { 1048576, u"1.00MB" },
-        { 1073741823, u"1024.00MB" }, { 1073741824, u"1.00GB" }, { 0xFFFFFFFF, u"4.00GB" },
+        { 0, u"0Bytes" },
+        { 1023, u"1023Bytes" },
+        { 1024, u"1KB" },
+        { 1048575, u"1023KB" },
+        { 1048576, u"1.00MB" },
+        { 1073741823, u"1024.00MB" },
+        { 1073741824, u"1.00GB" },
+        { 0xFFFFFFFF, u"4.00GB" },
     };
     for (auto& [size, text] : cases) {
         CString out;

@@ -71,8 +71,7 @@ TEST_F(DapiTest, DriverFailuresAreReportedWithTheirText)
     backlight.set_call_failure(0x223488, ERROR_GEN_FAILURE);
     DAPI_SetLCDBright(40);
     DAPI_SetAutoOffTime(60);
-    EXPECT_EQ(debug(), (std::vector<std::string> { "1 DAPI_SetLCDBright (inv h!)", "1 DAPI_SetLCDBright (inv h!)",
-                           "1 DAPI_SetLCDBright (ioctl!)", "1 DAPI_SetLCDBright (inv h!)" }));
+    EXPECT_EQ(debug(), (std::vector<std::string> { "1 DAPI_SetLCDBright (inv h!)", "1 DAPI_SetLCDBright (inv h!)", "1 DAPI_SetLCDBright (ioctl!)", "1 DAPI_SetLCDBright (inv h!)" }));
 }
 
 TEST_F(DapiTest, BatteryStateComesFromTheDriverAndSixWithoutIt)
@@ -106,8 +105,14 @@ TEST_F(DapiTest, TunerOnAndOffWriteTheRegistersInOrder)
     for (size_t i = before; i < writes.size(); ++i)
         trace.emplace_back(writes[i].address, writes[i].value);
     const std::vector<std::pair<uint32_t, uint32_t>> expected {
-        { control, 0 }, { control, 1u << 12 }, { data, 1 }, { data, 0x81 }, { control, 1u << 12 },
-        { control, 0 }, { data, 0x80 }, { data, 0 },
+        { control, 0 },
+        { control, 1u << 12 },
+        { data, 1 },
+        { data, 0x81 },
+        { control, 1u << 12 },
+        { control, 0 },
+        { data, 0x80 },
+        { data, 0 },
     };
     EXPECT_EQ(trace, expected);
 }
