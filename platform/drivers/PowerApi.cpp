@@ -2,7 +2,7 @@
 
 #include "Device.h"
 #include "KernelApi.h"
-#include "MessageQueue.h"
+#include "PointToPointQueue.h"
 #include "PowerNotifications.h"
 #include "Process.h"
 #include "Scheduler.h"
@@ -42,14 +42,14 @@ HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options)
         SetLastError(ERROR_NOT_SUPPORTED);
         return nullptr;
     }
-    auto queue = std::make_shared<MessageQueue>(options->dwMaxMessages, options->cbMaxMessage, options->bReadAccess != 0);
+    auto queue = std::make_shared<PointToPointQueue>(options->dwMaxMessages, options->cbMaxMessage, options->bReadAccess != 0);
     SetLastError(ERROR_SUCCESS);
     return device.handles().insert(std::move(queue), Process::current());
 }
 
 BOOL ReadMsgQueue(HANDLE handle, LPVOID buffer, DWORD buffer_size, LPDWORD bytes_read, DWORD timeout, DWORD* flags)
 {
-    auto queue = resolve<MessageQueue>(handle);
+    auto queue = resolve<PointToPointQueue>(handle);
     if (!queue)
         return fail(ERROR_INVALID_HANDLE);
     if (!queue->read_access())
@@ -91,14 +91,14 @@ BOOL ReadMsgQueue(HANDLE handle, LPVOID buffer, DWORD buffer_size, LPDWORD bytes
 
 BOOL CloseMsgQueue(HANDLE handle)
 {
-    if (!resolve<MessageQueue>(handle))
+    if (!resolve<PointToPointQueue>(handle))
         return fail(ERROR_INVALID_HANDLE);
     return CloseHandle(handle);
 }
 
 HANDLE RequestPowerNotifications(HANDLE queue_handle, DWORD kinds)
 {
-    auto queue = resolve<MessageQueue>(queue_handle);
+    auto queue = resolve<PointToPointQueue>(queue_handle);
     if (!queue || !kinds) {
         SetLastError(queue ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return nullptr;

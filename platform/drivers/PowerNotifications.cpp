@@ -2,14 +2,14 @@
 
 #include "Device.h"
 #include "KernelApi.h"
-#include "MessageQueue.h"
+#include "PointToPointQueue.h"
 #include "PowerApi.h"
 
 #include <cstring>
 
 namespace kivo {
 
-std::shared_ptr<PowerNotifications::Request> PowerNotifications::add(std::shared_ptr<MessageQueue> queue, DWORD kinds)
+std::shared_ptr<PowerNotifications::Request> PowerNotifications::add(std::shared_ptr<PointToPointQueue> queue, DWORD kinds)
 {
     auto request = std::make_shared<Request>(std::move(queue), kinds);
     std::lock_guard guard(m_lock);

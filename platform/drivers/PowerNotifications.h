@@ -12,7 +12,7 @@
 namespace kivo {
 
 class Device;
-class MessageQueue;
+class PointToPointQueue;
 
 // The power manager's side of the notifications: queues that asked for kinds of notification, and
 // the calls by which a test or the simulator raises one.
@@ -21,17 +21,17 @@ public:
     // What a notification handle stands for; dropping it ends the request.
     class Request final : public KernelObject {
     public:
-        Request(std::shared_ptr<MessageQueue> queue, DWORD kinds)
+        Request(std::shared_ptr<PointToPointQueue> queue, DWORD kinds)
             : m_queue(std::move(queue))
             , m_kinds(kinds)
         {
         }
         const char* kind() const override { return "power notification"; }
-        MessageQueue& queue() const { return *m_queue; }
+        PointToPointQueue& queue() const { return *m_queue; }
         DWORD kinds() const { return m_kinds; }
 
     private:
-        std::shared_ptr<MessageQueue> m_queue;
+        std::shared_ptr<PointToPointQueue> m_queue;
         DWORD m_kinds;
     };
 
@@ -40,7 +40,7 @@ public:
     {
     }
 
-    std::shared_ptr<Request> add(std::shared_ptr<MessageQueue>, DWORD kinds);
+    std::shared_ptr<Request> add(std::shared_ptr<PointToPointQueue>, DWORD kinds);
 
     // Puts one notification into every queue that asked for its kind; answers how many took it
     // (a full queue loses it, as on the device).

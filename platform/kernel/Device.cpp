@@ -40,6 +40,8 @@ Device::~Device()
             m_components.pop_back();
     }
     m_handles.close_all_of(*m_system_process);
+    // Threads the controller started hold the system process, which holds them.
+    m_system_process->threads().clear();
     SimThread::set_current(m_previous_current);
 }
 

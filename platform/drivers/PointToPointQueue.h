@@ -12,9 +12,9 @@ namespace kivo {
 
 // A point-to-point message queue. Its read handle is signalled while a message waits. All of its
 // state is guarded by the scheduler's lock.
-class MessageQueue final : public Waitable {
+class PointToPointQueue final : public Waitable {
 public:
-    MessageQueue(DWORD max_messages, DWORD max_message_bytes, bool read_access)
+    PointToPointQueue(DWORD max_messages, DWORD max_message_bytes, bool read_access)
         : m_max_messages(max_messages)
         , m_max_message_bytes(max_message_bytes)
         , m_read_access(read_access)

@@ -1,8 +1,8 @@
-#include "MessageQueue.h"
+#include "PointToPointQueue.h"
 
 namespace kivo {
 
-bool MessageQueue::push(std::span<const uint8_t> message)
+bool PointToPointQueue::push(std::span<const uint8_t> message)
 {
     if (message.size() > m_max_message_bytes)
         return false;
@@ -13,7 +13,7 @@ bool MessageQueue::push(std::span<const uint8_t> message)
     return true;
 }
 
-std::vector<uint8_t> MessageQueue::pop()
+std::vector<uint8_t> PointToPointQueue::pop()
 {
     std::vector<uint8_t> message = std::move(m_messages.front());
     m_messages.pop_front();
