@@ -49,7 +49,7 @@ void Scheduler::throw_termination(SimThread& self)
 WaitOutcome Scheduler::wait(std::unique_lock<std::mutex>& lock, SimThread& self, std::span<Waitable* const> objects,
     std::optional<uint64_t> deadline, bool wait_all)
 {
-    if (self.unwinding())
+    if (self.unwinding() || (self.kill_requested() && self.termination_deferred()))
         return { WaitOutcome::Kind::Failed };
     if (self.kill_requested())
         throw_termination(self);
@@ -89,6 +89,8 @@ WaitOutcome Scheduler::wait(std::unique_lock<std::mutex>& lock, SimThread& self,
         block(lock, self, deadline);
         for (auto* object : objects)
             object->remove_waiter(self);
+        if (self.kill_requested() && self.termination_deferred())
+            return { WaitOutcome::Kind::Failed };
         if (self.kill_requested())
             throw_termination(self);
     }

@@ -101,4 +101,16 @@ void SimThread::run(std::function<DWORD()> body)
     set_current(nullptr);
 }
 
+DeferredTermination::DeferredTermination()
+{
+    if (auto* thread = SimThread::current())
+        thread->defer_termination(true);
+}
+
+DeferredTermination::~DeferredTermination()
+{
+    if (auto* thread = SimThread::current())
+        thread->defer_termination(false);
+}
+
 } // namespace kivo

@@ -61,6 +61,10 @@ public:
     void request_kill() { m_kill_requested = true; }
     bool unwinding() const { return m_unwinding; }
     void set_unwinding() { m_unwinding = true; }
+    // While deferred, a kill makes blocking calls fail instead of throwing, so that a destructor
+    // may wait; the next blocking call after the deferral throws as usual.
+    bool termination_deferred() const { return m_termination_deferrals > 0; }
+    void defer_termination(bool deferred) { m_termination_deferrals += deferred ? 1 : -1; }
 
     std::condition_variable& wakeup() { return m_wakeup; }
     int& clock_reads_in_a_row() { return m_clock_reads_in_a_row; }
@@ -94,6 +98,7 @@ private:
     int m_priority = 251; // THREAD_PRIORITY_NORMAL in the device's 256 levels
     bool m_kill_requested = false;
     bool m_unwinding = false;
+    int m_termination_deferrals = 0;
     int m_clock_reads_in_a_row = 0;
     std::vector<Mutex*> m_owned_mutexes;
     std::condition_variable m_wakeup;

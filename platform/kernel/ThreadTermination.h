@@ -10,6 +10,17 @@ namespace kivo {
 struct ThreadTermination {
 };
 
+// Within its scope, a kill of the calling simulated thread makes waits fail at once instead of
+// throwing ThreadTermination; the thread's next wait after the scope throws it. Destructors that
+// must wait for something (they cannot let an exception out) wait inside one.
+class DeferredTermination {
+public:
+    DeferredTermination();
+    ~DeferredTermination();
+    DeferredTermination(const DeferredTermination&) = delete;
+    DeferredTermination& operator=(const DeferredTermination&) = delete;
+};
+
 // Thrown by ExitThread; the wrapper turns it into the thread's exit code.
 struct ThreadExit {
     DWORD exit_code;

@@ -7,6 +7,8 @@
 #include "mfc/CButton.h"
 #include "mfc/CDialog.h"
 #include "mfc/CEdit.h"
+#include "mfc/CFile.h"
+#include "mfc/CFileException.h"
 #include "mfc/CFrameWnd.h"
 #include "mfc/CList.h"
 #include "mfc/CListBox.h"

@@ -21,10 +21,21 @@ StorageManager::StorageManager(Device& device)
 
 std::vector<StorageManager::Store> StorageManager::stores() const
 {
-    std::vector<Store> result { { u"DSK1:", u"FlashDisk", VolumeId::Nand } };
+    std::vector<Store> result;
+    {
+        std::lock_guard guard(m_lock);
+        if (m_flash_listed)
+            result.push_back({ u"DSK1:", u"FlashDisk", VolumeId::Nand });
+    }
     if (m_volumes.card_present())
         result.push_back({ u"DSK2:", u"SD Memory Card", VolumeId::Card });
     return result;
+}
+
+void StorageManager::set_flash_store_listed(bool listed)
+{
+    std::lock_guard guard(m_lock);
+    m_flash_listed = listed;
 }
 
 void StorageManager::set_failure(Call call, DWORD error)

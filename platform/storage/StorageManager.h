@@ -36,6 +36,9 @@ public:
 
     // The stores present now, in the device's order.
     std::vector<Store> stores() const;
+    // Leaves the flash store out of the enumeration (it is listed unless told), so that the card
+    // is the first store, as on boards whose flash the storage manager does not show.
+    void set_flash_store_listed(bool);
 
     // A call answers `error` until cleared with 0.
     void set_failure(Call, DWORD error);
@@ -56,6 +59,7 @@ private:
     mutable std::mutex m_lock;
     std::array<DWORD, 5> m_failures {};
     uint64_t m_format_duration = 0;
+    bool m_flash_listed = true;
     size_t m_format_count = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "KernelApi.h"
 #include "Process.h"
+#include "ThreadTermination.h"
 #include "WideCrt.h"
 #include "WideText.h"
 
@@ -260,4 +261,30 @@ TEST(Process, AnotherProcesssHandleIsRefused)
     EXPECT_EQ(result, WAIT_FAILED);
     EXPECT_EQ(error, ERROR_INVALID_HANDLE);
     EXPECT_EQ(WaitForSingleObject(mine, 0), WAIT_OBJECT_0);
+}
+
+TEST(Process, AKillInsideADeferredScopeFailsTheWaitAndEndsTheThreadAtItsNextWait)
+{
+    auto device = make_test_device();
+    std::vector<std::string> trace;
+    device->programs().add(u"\\holder.exe", [&](std::u16string_view) {
+        HANDLE never = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+        {
+            DeferredTermination deferred;
+            DWORD result = WaitForSingleObject(never, INFINITE);
+            trace.push_back(result == WAIT_FAILED ? "deferred wait failed" : "deferred wait ended otherwise");
+        }
+        trace.push_back("after the scope");
+        WaitForSingleObject(never, INFINITE);
+        trace.push_back("ran past the next wait");
+        return 0;
+    });
+    PROCESS_INFORMATION info;
+    ASSERT_EQ(start(*device, u"\\holder.exe", info), 0u);
+    device->run_until_idle();
+    TerminateProcess(info.hProcess, 1);
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 1000), WAIT_OBJECT_0);
+    EXPECT_EQ(trace, (std::vector<std::string> { "deferred wait failed", "after the scope" }));
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
 }
