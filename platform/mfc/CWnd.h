@@ -46,8 +46,7 @@ public:
     virtual BOOL OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
     LRESULT Default();
 
-    // Handlers. FIXME: the CDC of OnEraseBkgnd comes with the screen's drawing layer; until then
-    // it is null.
+    // Handlers. OnEraseBkgnd gets the context BeginPaint made (or the one the sender gave).
     virtual int OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
     virtual void OnDestroy() { Default(); }
     virtual void OnNcDestroy() { Default(); }
@@ -86,6 +85,10 @@ public:
     void ClientToScreen(LPRECT) const;
     void ScreenToClient(LPPOINT point) const { ::ScreenToClient(m_hWnd, point); }
     void ScreenToClient(LPRECT) const;
+    // The window's context as a temporary object, until ReleaseDC.
+    CDC* GetDC();
+    CDC* GetWindowDC();
+    int ReleaseDC(CDC*);
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     void InvalidateRect(LPCRECT rect, BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, rect, erase); }
     void ValidateRect(LPCRECT rect) { ::ValidateRect(m_hWnd, rect); }
