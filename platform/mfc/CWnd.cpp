@@ -256,6 +256,9 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_ENABLE:
         OnEnable(static_cast<BOOL>(wparam));
         return 0;
+    case WM_DRAWITEM:
+        OnDrawItem(static_cast<int>(wparam), reinterpret_cast<LPDRAWITEMSTRUCT>(lparam));
+        return TRUE;
     case WM_COMMAND:
         if (OnCommand(wparam, lparam))
             return 0;
@@ -289,6 +292,14 @@ LRESULT mfc_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
         window->PostNcDestroy();
     }
     return result;
+}
+
+void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT item)
+{
+    CWnd* control = item ? FromHandlePermanent(item->hwndItem) : nullptr;
+    if (control && control->OnChildNotify(WM_DRAWITEM, t_current.wparam, t_current.lparam, nullptr))
+        return;
+    Default();
 }
 
 CDC* CWnd::GetDC()

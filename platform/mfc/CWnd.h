@@ -44,6 +44,9 @@ public:
     virtual BOOL PreTranslateMessage(MSG*) { return FALSE; }
     virtual BOOL OnCommand(WPARAM, LPARAM) { return FALSE; }
     virtual BOOL OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
+    // A control's notice to its parent comes back to the control's own object first (an
+    // owner-drawn button draws itself); true when it handled it.
+    virtual BOOL OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
     LRESULT Default();
 
     // Handlers. OnEraseBkgnd gets the context BeginPaint made (or the one the sender gave).
@@ -67,6 +70,8 @@ public:
     virtual void OnSetFocus(CWnd*) { Default(); }
     virtual void OnKillFocus(CWnd*) { Default(); }
     virtual void OnEnable(BOOL) { Default(); }
+    // By default an owner-drawn control draws itself (OnChildNotify).
+    virtual void OnDrawItem(int id, LPDRAWITEMSTRUCT);
 
     // The window's calls.
     BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
