@@ -219,6 +219,8 @@ int MessageBoxes::run(HWND owner, std::u16string text, std::u16string caption, U
     if (owner_was_enabled)
         EnableWindow(owner, FALSE);
     ShowWindow(box.hwnd, SW_SHOW);
+    // The box is on the screen before anyone can answer it.
+    UpdateWindow(box.hwnd);
     if (respond)
         PostMessage(box.hwnd, box_respond, 0, 0);
     while (!box.done) {
