@@ -58,11 +58,12 @@ BOOL CGdiObject::DeleteObject()
     if (!m_hObject)
         return FALSE;
     HGDIOBJ handle = m_hObject;
-    if (m_temporary)
-        return ::DeleteObject(handle);
-    Detach();
+    BOOL deleted = ::DeleteObject(handle);
+    if (!m_temporary)
+        Detach();
+    // The handle's temporary objects go, this one too if it is one: nothing here is touched after.
     forget(handle);
-    return ::DeleteObject(handle);
+    return deleted;
 }
 
 CGdiObject* CGdiObject::permanent(HGDIOBJ handle)

@@ -138,7 +138,9 @@ TEST_F(DrawingClasses, ObjectsGoWithTheirOwnersUnlessDetached)
     EXPECT_EQ(::GetObject(deleted, sizeof unused, &unused), 0);
     ReleaseDC(nullptr, *screen);
     CDC::release_temporary(screen->m_hDC);
-    EXPECT_TRUE(::DeleteObject(kept));
+    // A temporary object deletes the handle when asked, and goes with it.
+    EXPECT_TRUE(CBrush::FromHandle(static_cast<HBRUSH>(kept))->DeleteObject());
+    EXPECT_FALSE(::DeleteObject(kept));
 }
 
 TEST_F(DrawingClasses, BitmapsLoadByNumberWithTheirSize)
