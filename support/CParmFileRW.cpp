@@ -34,9 +34,16 @@ int CParmFileRW::Read(LPCWSTR name, void* data, int maxBytes, int wantBytes)
         return -1;
     }
     std::memset(&hdr, 0, sizeof(hdr));
-    UINT header_read = m_file.Read(&hdr, sizeof(hdr));
-    UINT data_read = m_file.Read(data, static_cast<UINT>(wantBytes));
-    m_file.Close();
+    UINT header_read = 0;
+    UINT data_read = 0;
+    try {
+        header_read = m_file.Read(&hdr, sizeof(hdr));
+        data_read = m_file.Read(data, static_cast<UINT>(wantBytes));
+    } catch (CFileException* error) {
+        // A failed read counts as a short one below.
+        error->Delete();
+    }
+    m_file.Abort();
     // A file shorter than its header claims is damaged, whatever the rest of the buffer holds.
     bool short_read = header_read != sizeof(hdr) || data_read != static_cast<UINT>(wantBytes);
 
@@ -82,12 +89,18 @@ int CParmFileRW::Write(LPCWSTR name, const void* data, int bytes)
     std::memset(&hdr, 0, sizeof(hdr));
     hdr.chkSum = CheckSum(data, bytes);
     hdr.dateBytes = bytes;
-    UINT written = m_file.Write(&hdr, sizeof(hdr));
-    if (written == sizeof(hdr))
-        written += m_file.Write(data, static_cast<UINT>(bytes));
-    m_file.Close();
+    bool complete = true;
+    try {
+        m_file.Write(&hdr, sizeof(hdr));
+        m_file.Write(data, static_cast<UINT>(bytes));
+        m_file.Close();
+    } catch (CFileException* error) {
+        // A full card or a failed write leaves only the temporary file, which goes below.
+        error->Delete();
+        complete = false;
+        m_file.Abort();
+    }
 
-    bool complete = written == sizeof(hdr) + static_cast<UINT>(bytes);
     bool placed = complete && (existed ? DeleteAndRenameFile(name, temporary.c_str()) : MoveFile(temporary.c_str(), name));
     if (!placed) {
         remove_file(temporary.c_str());
@@ -100,7 +113,11 @@ int CParmFileRW::Write(LPCWSTR name, const void* data, int bytes)
         DWORD attributes = m_status.m_attribute | (existed ? previous : 0);
         attributes = (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN;
         m_status.m_attribute = static_cast<BYTE>(attributes);
-        CFile::SetStatus(name, m_status);
+        try {
+            CFile::SetStatus(name, m_status);
+        } catch (CFileException* error) {
+            error->Delete();
+        }
     }
     return 0;
 }

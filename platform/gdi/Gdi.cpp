@@ -1,5 +1,6 @@
 #include "Gdi.h"
 
+#include "DrawingCalls.h"
 #include "GdiApi.h"
 #include "GwesApi.h"
 #include "WindowManager.h"
@@ -21,6 +22,26 @@ namespace {
 // Stock objects have fixed handles below every handle the device issues, so that one value
 // works in every process.
 constexpr uintptr_t stock_handle_base = 0x80;
+
+// What the window system's own windows paint with.
+constexpr DrawingCalls drawing_calls {
+    BeginPaint,
+    EndPaint,
+    GetDC,
+    ReleaseDC,
+    CreateCompatibleDC,
+    DeleteDC,
+    SelectObject,
+    DeleteObject,
+    GetObject,
+    CreateSolidBrush,
+    FillRect,
+    BitBlt,
+    SetTextColor,
+    SetBkMode,
+    DrawText,
+    GetTextExtentPoint32,
+};
 
 } // namespace
 
@@ -53,6 +74,7 @@ Gdi::Gdi(Device& device)
             GetClientRect(window, &client);
             FillRect(dc, &client, brush);
         },
+        &drawing_calls,
     });
 }
 

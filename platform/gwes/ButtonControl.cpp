@@ -1,7 +1,10 @@
 #include "ButtonControl.h"
 
+#include "ControlPainter.h"
 #include "Controls.h"
 
+#include <algorithm>
+#include <string>
 #include <utility>
 
 namespace kivo {
@@ -20,6 +23,16 @@ DWORD type_of(HWND hwnd)
     return static_cast<DWORD>(GetWindowLong(hwnd, GWL_STYLE)) & BS_TYPEMASK;
 }
 
+std::u16string text_of(HWND hwnd)
+{
+    std::u16string text(static_cast<size_t>(GetWindowTextLength(hwnd)) + 1, u'\0');
+    int count = GetWindowText(hwnd, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(std::max(count, 0)));
+    return text;
+}
+
+constexpr int check_size = 13;
+
 } // namespace
 
 void ButtonControl::click(HWND hwnd, State& state)
@@ -32,10 +45,59 @@ void ButtonControl::click(HWND hwnd, State& state)
     notify_parent(hwnd, BN_CLICKED);
 }
 
-void ButtonControl::paint(HWND, const State&)
+void ButtonControl::paint(HWND hwnd, const State& state)
 {
-    // FIXME: drawn once the screen's drawing layer is joined (owner-drawn buttons then get
-    // WM_DRAWITEM with the device context to draw in).
+    ControlPainter painter(hwnd);
+    if (!painter)
+        return;
+    const RECT& client = painter.client();
+    DWORD type = type_of(hwnd);
+    bool enabled = IsWindowEnabled(hwnd);
+    if (type == BS_OWNERDRAW) {
+        // The parent draws it, in the context being painted.
+        UINT item_state = (state.pushed ? ODS_SELECTED : 0) | (enabled ? 0 : ODS_DISABLED) | (GetFocus() == hwnd ? ODS_FOCUS : 0);
+        DRAWITEMSTRUCT item { ODT_BUTTON, static_cast<UINT>(GetDlgCtrlID(hwnd)), 0, ODA_DRAWENTIRE, item_state, hwnd, painter.dc(), client, 0 };
+        if (HWND parent = GetParent(hwnd))
+            SendMessage(parent, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+        return;
+    }
+    auto text = text_of(hwnd);
+    COLORREF colour = enabled ? look::text : look::disabled_text;
+    switch (type) {
+    case BS_GROUPBOX: {
+        painter.frame({ client.left, client.top + 8, client.right, client.bottom }, look::frame);
+        painter.text({ client.left + 8, client.top, client.right - 8, client.top + 16 }, text, DT_LEFT | DT_TOP | DT_SINGLELINE, colour);
+        return;
+    }
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON: {
+        // A box at the left, filled while checked, and the text beside it.
+        int top = client.top + (client.bottom - client.top - check_size) / 2;
+        RECT box { client.left, top, client.left + check_size, top + check_size };
+        painter.fill(box, state.pushed ? look::face : look::window);
+        painter.frame(box, look::frame);
+        if (state.check == BST_CHECKED)
+            painter.fill({ box.left + 3, box.top + 3, box.right - 3, box.bottom - 3 }, look::frame);
+        painter.text({ box.right + 4, client.top, client.right, client.bottom }, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE, colour);
+        return;
+    }
+    default:
+        break;
+    }
+    // A push button: its face, a frame (thicker for the default one), and its picture or text in
+    // the middle.
+    painter.fill(client, state.pushed ? look::pressed_face : look::face);
+    painter.frame(client, look::frame, type == BS_DEFPUSHBUTTON ? 2 : 1);
+    if (auto size = ControlPainter::bitmap_size(state.image)) {
+        painter.bitmap(state.image, client.left + (client.right - client.left - size->cx) / 2, client.top + (client.bottom - client.top - size->cy) / 2);
+        return;
+    }
+    RECT label = client;
+    if (state.pushed)
+        OffsetRect(&label, 1, 1);
+    painter.text(label, text, DT_CENTER | DT_VCENTER | DT_SINGLELINE, colour);
 }
 
 LRESULT ButtonControl::proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)

@@ -52,9 +52,4 @@ void notify_parent(HWND control, WORD code)
         SendMessage(parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(control)), code), reinterpret_cast<LPARAM>(control));
 }
 
-int text_width(std::u16string_view text)
-{
-    return static_cast<int>(text.size()) * char_width;
-}
-
 } // namespace kivo

@@ -20,12 +20,20 @@ std::shared_ptr<T> control_state(HWND);
 // Tells the control's parent about it with WM_COMMAND and a notification code.
 void notify_parent(HWND control, WORD code);
 
-// Text measures for the layout of text controls.
-// FIXME: measured with the window's font once the screen's drawing layer is joined; until then
-// every character is char_width pixels wide and every line line_height pixels high.
-inline constexpr int char_width = 8;
-inline constexpr int line_height = 16;
-int text_width(std::u16string_view);
+// The colours of the controls.
+namespace look {
+inline constexpr COLORREF face = RGB(224, 224, 224);
+inline constexpr COLORREF pressed_face = RGB(160, 160, 160);
+inline constexpr COLORREF background = RGB(192, 192, 192);
+inline constexpr COLORREF window = RGB(255, 255, 255);
+inline constexpr COLORREF frame = RGB(0, 0, 0);
+inline constexpr COLORREF text = RGB(0, 0, 0);
+inline constexpr COLORREF disabled_text = RGB(128, 128, 128);
+inline constexpr COLORREF highlight = RGB(0, 84, 166);
+inline constexpr COLORREF highlight_text = RGB(255, 255, 255);
+inline constexpr COLORREF bar = RGB(0, 120, 215);
+inline constexpr COLORREF caption = RGB(0, 56, 120);
+} // namespace look
 
 } // namespace kivo
 

@@ -1,6 +1,8 @@
 #include "EditControl.h"
 
+#include "ControlPainter.h"
 #include "Controls.h"
+#include "TextMeasure.h"
 
 #include <algorithm>
 
@@ -23,25 +25,30 @@ bool is_multiline(HWND hwnd)
     return GetWindowLong(hwnd, GWL_STYLE) & ES_MULTILINE;
 }
 
-std::vector<EditControl::Line> lines_of(HWND hwnd)
+std::vector<EditControl::Line> lines_of(HWND hwnd, const std::u16string& text)
 {
     if (!is_multiline(hwnd))
-        return { { 0, text_of(hwnd).size() } };
+        return { { 0, text.size() } };
     RECT client {};
     GetClientRect(hwnd, &client);
-    return EditControl::wrap(text_of(hwnd), client.right - 2 * margin);
+    return EditControl::wrap(text, client.right - 2 * margin, TextMeasure(hwnd));
+}
+
+std::vector<EditControl::Line> lines_of(HWND hwnd)
+{
+    return lines_of(hwnd, text_of(hwnd));
 }
 
 int visible_lines(HWND hwnd)
 {
     RECT client {};
     GetClientRect(hwnd, &client);
-    return std::max(1, static_cast<int>(client.bottom) / line_height);
+    return std::max(1, static_cast<int>(client.bottom) / TextMeasure(hwnd).line_height());
 }
 
 } // namespace
 
-std::vector<EditControl::Line> EditControl::wrap(std::u16string_view text, int width)
+std::vector<EditControl::Line> EditControl::wrap(std::u16string_view text, int width, const TextMeasure& measure)
 {
     std::vector<Line> lines;
     size_t paragraph = 0;
@@ -60,7 +67,7 @@ std::vector<EditControl::Line> EditControl::wrap(std::u16string_view text, int w
                 size_t word_end = cursor;
                 while (word_end < content_end && text[word_end] != u' ')
                     ++word_end;
-                if (text_width(text.substr(start, word_end - start)) > width)
+                if (measure.width(text.substr(start, word_end - start)) > width)
                     break;
                 fit = word_end;
                 cursor = word_end;
@@ -70,7 +77,7 @@ std::vector<EditControl::Line> EditControl::wrap(std::u16string_view text, int w
             }
             if (fit == start) {
                 fit = start + 1;
-                while (fit < content_end && text_width(text.substr(start, fit + 1 - start)) <= width)
+                while (fit < content_end && measure.width(text.substr(start, fit + 1 - start)) <= width)
                     ++fit;
             }
             size_t shown = fit;
@@ -86,9 +93,30 @@ std::vector<EditControl::Line> EditControl::wrap(std::u16string_view text, int w
     return lines;
 }
 
-void EditControl::paint(HWND, const State&)
+void EditControl::paint(HWND hwnd, const State& state)
 {
-    // FIXME: drawn once the screen's drawing layer is joined.
+    ControlPainter painter(hwnd);
+    if (!painter)
+        return;
+    const RECT& client = painter.client();
+    painter.fill(client, look::window);
+    painter.frame(client, look::frame);
+    auto text = text_of(hwnd);
+    COLORREF colour = IsWindowEnabled(hwnd) ? look::text : look::disabled_text;
+    if (!is_multiline(hwnd)) {
+        RECT box { client.left + margin, client.top, client.right - margin, client.bottom };
+        painter.text(box, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE, colour);
+        return;
+    }
+    // The lines from the top one on, one line height apart.
+    int height = TextMeasure(hwnd).line_height();
+    auto lines = lines_of(hwnd, text);
+    int y = client.top;
+    for (size_t index = static_cast<size_t>(state.top); index < lines.size() && y < client.bottom; ++index) {
+        RECT box { client.left + margin, y, client.right - margin, y + height };
+        painter.text(box, std::u16string_view(text).substr(lines[index].start, lines[index].length), DT_LEFT | DT_TOP | DT_SINGLELINE, colour);
+        y += height;
+    }
 }
 
 void EditControl::update_scroll(HWND hwnd, State& state)

@@ -7,6 +7,8 @@
 
 namespace kivo {
 
+class TextMeasure;
+
 // The edit control: single line, or multi-line with its text wrapped at word boundaries to the
 // control's width and scrolled by whole lines (the top line never passes the last full page).
 class EditControl {
@@ -18,7 +20,7 @@ public:
         size_t length;
     };
     // The text's lines as the control shows them in `width` pixels.
-    static std::vector<Line> wrap(std::u16string_view text, int width);
+    static std::vector<Line> wrap(std::u16string_view text, int width, const TextMeasure&);
 
 private:
     struct State {

@@ -4,6 +4,7 @@
 // timers, activation and painting, touch input and the cursor, message boxes, system metrics and
 // the standard controls' messages.
 
+#include "gdi/GdiApi.h"
 #include "kernel/Errors.h"
 #include "kernel/Types.h"
 
@@ -340,6 +341,27 @@ inline constexpr WPARAM BST_CHECKED = 0x0001;
 inline constexpr LRESULT BST_PUSHED = 0x0004;
 inline constexpr LRESULT BST_FOCUS = 0x0008;
 inline constexpr WORD BN_CLICKED = 0;
+
+// Owner-drawn controls: the parent gets WM_DRAWITEM with what to draw, where and in which state.
+inline constexpr UINT ODT_BUTTON = 4;
+inline constexpr UINT ODA_DRAWENTIRE = 0x0001;
+inline constexpr UINT ODA_SELECT = 0x0002;
+inline constexpr UINT ODA_FOCUS = 0x0004;
+inline constexpr UINT ODS_SELECTED = 0x0001;
+inline constexpr UINT ODS_DISABLED = 0x0004;
+inline constexpr UINT ODS_FOCUS = 0x0010;
+struct DRAWITEMSTRUCT {
+    UINT CtlType;
+    UINT CtlID;
+    UINT itemID;
+    UINT itemAction;
+    UINT itemState;
+    HWND hwndItem;
+    HDC hDC;
+    RECT rcItem;
+    ULONG_PTR itemData;
+};
+using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 
 // Static control.
 inline constexpr DWORD SS_LEFT = 0x0000;

@@ -1,5 +1,6 @@
 #include "ListBoxControl.h"
 
+#include "ControlPainter.h"
 #include "Controls.h"
 #include "kernel/WideText.h"
 
@@ -7,9 +8,25 @@
 
 namespace kivo {
 
-void ListBoxControl::paint(HWND, const State&)
+void ListBoxControl::paint(HWND hwnd, const State& state)
 {
-    // FIXME: drawn once the screen's drawing layer is joined.
+    ControlPainter painter(hwnd);
+    if (!painter)
+        return;
+    const RECT& client = painter.client();
+    painter.fill(client, look::window);
+    // The items from the top one on, the selected one highlighted.
+    int y = client.top + 1;
+    for (int index = std::max(state.top, 0); index < static_cast<int>(state.items.size()) && y < client.bottom; ++index) {
+        RECT row { client.left + 1, y, client.right - 1, y + state.item_height };
+        bool selected = index == state.selection;
+        if (selected)
+            painter.fill(row, look::highlight);
+        RECT label { row.left + 2, row.top, row.right - 2, row.bottom };
+        painter.text(label, state.items[index].text, DT_LEFT | DT_VCENTER | DT_SINGLELINE, selected ? look::highlight_text : look::text);
+        y += state.item_height;
+    }
+    painter.frame(client, look::frame);
 }
 
 LRESULT ListBoxControl::proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)

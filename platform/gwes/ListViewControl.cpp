@@ -1,5 +1,6 @@
 #include "ListViewControl.h"
 
+#include "ControlPainter.h"
 #include "Controls.h"
 
 #include <algorithm>
@@ -29,9 +30,46 @@ int rows_per_page(HWND hwnd)
 
 } // namespace
 
-void ListViewControl::paint(HWND, const State&)
+void ListViewControl::paint(HWND hwnd, const State& state)
 {
-    // FIXME: drawn once the screen's drawing layer is joined.
+    ControlPainter painter(hwnd);
+    if (!painter)
+        return;
+    const RECT& client = painter.client();
+    painter.fill(client, look::window);
+    int header = header_of(hwnd);
+    // Each column from its left edge, moved by the horizontal scroll position.
+    auto each_column = [&](auto&& draw) {
+        int x = client.left - state.x_offset;
+        for (size_t column = 0; column < state.columns.size(); ++column) {
+            int width = state.columns[column].width;
+            if (x + width > client.left && x < client.right)
+                draw(column, x, width);
+            x += width;
+        }
+    };
+    if (header) {
+        painter.fill({ client.left, client.top, client.right, client.top + header }, look::face);
+        each_column([&](size_t column, int x, int width) {
+            RECT cell { x, client.top, x + width, client.top + header };
+            painter.frame(cell, look::pressed_face);
+            painter.text({ cell.left + 3, cell.top, cell.right - 3, cell.bottom }, state.columns[column].text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS, look::text);
+        });
+    }
+    int y = client.top + header;
+    for (int index = std::max(state.top, 0); index < static_cast<int>(state.items.size()) && y < client.bottom; ++index) {
+        auto& item = state.items[index];
+        bool selected = item.state & LVIS_SELECTED;
+        if (selected)
+            painter.fill({ client.left, y, client.right, y + row_height }, look::highlight);
+        each_column([&](size_t column, int x, int width) {
+            if (column >= item.texts.size())
+                return;
+            RECT cell { x + 3, y, x + width - 3, y + row_height };
+            painter.text(cell, item.texts[column], DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS, selected ? look::highlight_text : look::text);
+        });
+        y += row_height;
+    }
 }
 
 void ListViewControl::update_scroll(HWND hwnd, State& state)

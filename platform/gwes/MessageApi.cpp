@@ -1,5 +1,6 @@
 // The window system's message, timer, cursor and message box calls.
 
+#include "DrawingCalls.h"
 #include "GwesApi.h"
 #include "MessageBoxes.h"
 #include "WindowManager.h"
@@ -206,10 +207,16 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
         manager().with_window(hwnd, [&](Window& window) { length = window.title.size(); });
         return static_cast<LRESULT>(length);
     }
-    case WM_PAINT:
-        // Nothing to draw here; what was invalid counts as painted.
+    case WM_PAINT: {
+        // As BeginPaint and EndPaint would: a background that is due is erased, and what was
+        // invalid counts as painted.
+        auto painter = manager().painter();
+        PAINTSTRUCT paint {};
+        if (painter.calls && painter.calls->begin_paint(hwnd, &paint))
+            painter.calls->end_paint(hwnd, &paint);
         manager().validate(hwnd, nullptr);
         return 0;
+    }
     case WM_ERASEBKGND: {
         // The class brush fills the background; without one the window erases nothing.
         HBRUSH brush = nullptr;

@@ -1,5 +1,7 @@
 #include "MessageBoxes.h"
 
+#include "ControlPainter.h"
+#include "Controls.h"
 #include "WindowManager.h"
 #include "kernel/Device.h"
 #include "kernel/Process.h"
@@ -18,6 +20,7 @@ constexpr int box_height = 120;
 constexpr int button_width = 80;
 constexpr int button_height = 28;
 constexpr int button_gap = 10;
+constexpr int caption_height = 22;
 
 struct ButtonLabel {
     int id;
@@ -141,6 +144,22 @@ LRESULT MessageBoxes::box_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
         if (box)
             end(close_answer(box->type));
         return 0;
+    case WM_PAINT: {
+        // A frame, the caption on a dark band, and the background its text and buttons sit on.
+        {
+            ControlPainter painter(hwnd);
+            const RECT& client = painter.client();
+            RECT band { client.left, client.top, client.right, client.top + caption_height };
+            painter.fill(band, look::caption);
+            painter.fill({ client.left, band.bottom, client.right, client.bottom }, look::background);
+            painter.frame(client, look::frame);
+            std::u16string caption(static_cast<size_t>(GetWindowTextLength(hwnd)) + 1, u'\0');
+            caption.resize(static_cast<size_t>(std::max(GetWindowText(hwnd, caption.data(), static_cast<int>(caption.size())), 0)));
+            painter.text({ band.left + 6, band.top, band.right - 6, band.bottom }, caption, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS, look::highlight_text);
+        }
+        ValidateRect(hwnd, nullptr);
+        return 0;
+    }
     case box_respond: {
         if (!box)
             return 0;
@@ -185,8 +204,8 @@ int MessageBoxes::run(HWND owner, std::u16string text, std::u16string caption, U
         std::erase(m_open, &box);
         return 0;
     }
-    CreateWindowEx(0, WC_STATIC, text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER, 10, 10, box_width - 20,
-        box_height - button_height - 30, box.hwnd, nullptr, nullptr, nullptr);
+    CreateWindowEx(0, WC_STATIC, text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER, 10, caption_height + 6, box_width - 20,
+        box_height - caption_height - button_height - 22, box.hwnd, nullptr, nullptr, nullptr);
     auto buttons = buttons_of(type);
     int total = static_cast<int>(buttons.size()) * button_width + (static_cast<int>(buttons.size()) - 1) * button_gap;
     int left = (box_width - total) / 2;
@@ -200,6 +219,8 @@ int MessageBoxes::run(HWND owner, std::u16string text, std::u16string caption, U
     if (owner_was_enabled)
         EnableWindow(owner, FALSE);
     ShowWindow(box.hwnd, SW_SHOW);
+    // The box is on the screen before anyone can answer it.
+    UpdateWindow(box.hwnd);
     if (respond)
         PostMessage(box.hwnd, box_respond, 0, 0);
     while (!box.done) {

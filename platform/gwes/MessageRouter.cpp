@@ -29,7 +29,7 @@ SimThread& self()
 // whichever way the wait ends.
 class SendsOnly {
 public:
-    explicit SendsOnly(MessageQueue& queue)
+    explicit SendsOnly(ThreadQueue& queue)
         : m_queue(queue)
     {
         m_queue.set_sends_only(true);
@@ -37,7 +37,7 @@ public:
     ~SendsOnly() { m_queue.set_sends_only(false); }
 
 private:
-    MessageQueue& m_queue;
+    ThreadQueue& m_queue;
 };
 
 } // namespace
@@ -48,17 +48,17 @@ MessageRouter::MessageRouter(Device& device, WindowManager& windows)
 {
 }
 
-MessageQueue* MessageRouter::queue_locked(DWORD thread_id)
+ThreadQueue* MessageRouter::queue_locked(DWORD thread_id)
 {
     auto it = m_queues.find(thread_id);
     return it == m_queues.end() ? nullptr : it->second.get();
 }
 
-MessageQueue& MessageRouter::own_queue_locked(SimThread& thread)
+ThreadQueue& MessageRouter::own_queue_locked(SimThread& thread)
 {
     auto& queue = m_queues[thread.id()];
     if (!queue)
-        queue = std::make_shared<MessageQueue>(thread.id(), thread.process().id());
+        queue = std::make_shared<ThreadQueue>(thread.id(), thread.process().id());
     return *queue;
 }
 
@@ -241,12 +241,12 @@ bool MessageRouter::notify(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
     return true;
 }
 
-void MessageRouter::answer_sends(std::unique_lock<std::mutex>& guard, MessageQueue& queue)
+void MessageRouter::answer_sends(std::unique_lock<std::mutex>& guard, ThreadQueue& queue)
 {
     // Whichever way the call ends (a killed thread unwinds through it), the sender gets an answer.
     class Answer {
     public:
-        Answer(std::unique_lock<std::mutex>& guard, MessageQueue& queue, std::shared_ptr<SentMessage> sent)
+        Answer(std::unique_lock<std::mutex>& guard, ThreadQueue& queue, std::shared_ptr<SentMessage> sent)
             : m_guard(guard)
             , m_queue(queue)
             , m_sent(std::move(sent))
@@ -264,7 +264,7 @@ void MessageRouter::answer_sends(std::unique_lock<std::mutex>& guard, MessageQue
 
     private:
         std::unique_lock<std::mutex>& m_guard;
-        MessageQueue& m_queue;
+        ThreadQueue& m_queue;
         std::shared_ptr<SentMessage> m_sent;
         LRESULT m_result = 0;
     };
@@ -446,7 +446,7 @@ UINT_PTR MessageRouter::set_timer(HWND hwnd, UINT_PTR id, UINT period, TIMERPROC
     uint64_t due = 0;
     {
         auto guard = m_device.scheduler().lock();
-        MessageQueue* queue = nullptr;
+        ThreadQueue* queue = nullptr;
         if (hwnd) {
             // Any thread may set a window's timer; it ticks on the window's own thread.
             auto* window = m_windows.window_locked(hwnd);
@@ -516,7 +516,7 @@ bool MessageRouter::kill_timer(HWND hwnd, UINT_PTR id)
     std::optional<Timer> removed;
     {
         auto guard = m_device.scheduler().lock();
-        MessageQueue* queue = nullptr;
+        ThreadQueue* queue = nullptr;
         if (hwnd) {
             auto* window = m_windows.window_locked(hwnd);
             queue = window ? queue_locked(window->thread_id) : nullptr;

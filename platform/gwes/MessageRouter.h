@@ -1,7 +1,7 @@
 #pragma once
 
 #include "GwesApi.h"
-#include "MessageQueue.h"
+#include "ThreadQueue.h"
 
 #include <map>
 #include <memory>
@@ -58,22 +58,22 @@ public:
     void cancel_scheduled(const std::vector<Timer>&);
 
     // With the scheduler's lock held.
-    MessageQueue* queue_locked(DWORD thread_id);
-    MessageQueue& own_queue_locked(SimThread&);
+    ThreadQueue* queue_locked(DWORD thread_id);
+    ThreadQueue& own_queue_locked(SimThread&);
     void note_paint_locked(const Window&);
     // The thread is gone: its queue answers every waiting sender; returns its timers to cancel.
     std::vector<Timer> close_queue_locked(DWORD thread_id);
     std::vector<Timer> close_all_locked();
 
 private:
-    void answer_sends(std::unique_lock<std::mutex>&, MessageQueue&);
+    void answer_sends(std::unique_lock<std::mutex>&, ThreadQueue&);
     void arm(DWORD thread_id, HWND, UINT_PTR id, uint64_t generation, uint64_t due);
     void tick(DWORD thread_id, HWND, UINT_PTR id, uint64_t generation, uint64_t due);
     bool matches(const MSG&, HWND filter, UINT filter_min, UINT filter_max);
 
     Device& m_device;
     WindowManager& m_windows;
-    std::map<DWORD, std::shared_ptr<MessageQueue>> m_queues;
+    std::map<DWORD, std::shared_ptr<ThreadQueue>> m_queues;
     std::map<std::u16string, UINT> m_registered;
     UINT m_next_registered = 0xC000;
     UINT_PTR m_next_thread_timer = 0x1000;

@@ -1,5 +1,6 @@
 #include "ProgressControl.h"
 
+#include "ControlPainter.h"
 #include "Controls.h"
 
 #include <algorithm>
@@ -7,9 +8,26 @@
 
 namespace kivo {
 
-void ProgressControl::paint(HWND, const State&)
+int ProgressControl::filled_width(const State& state, int width)
 {
-    // FIXME: drawn once the screen's drawing layer is joined.
+    if (state.high <= state.low)
+        return 0;
+    return static_cast<int>(static_cast<long long>(state.position - state.low) * width / (state.high - state.low));
+}
+
+void ProgressControl::paint(HWND hwnd, const State& state)
+{
+    ControlPainter painter(hwnd);
+    if (!painter)
+        return;
+    const RECT& client = painter.client();
+    painter.frame(client, look::frame);
+    RECT inner { client.left + 1, client.top + 1, client.right - 1, client.bottom - 1 };
+    if (inner.right <= inner.left || inner.bottom <= inner.top)
+        return;
+    int filled = filled_width(state, inner.right - inner.left);
+    painter.fill({ inner.left, inner.top, inner.left + filled, inner.bottom }, look::bar);
+    painter.fill({ inner.left + filled, inner.top, inner.right, inner.bottom }, look::window);
 }
 
 LRESULT ProgressControl::proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)

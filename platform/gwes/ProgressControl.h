@@ -16,6 +16,8 @@ private:
         int position = 0;
         int step = 10;
     };
+    // How much of `width` pixels the bar fills at the state's position.
+    static int filled_width(const State&, int width);
     static void paint(HWND, const State&);
 };
 

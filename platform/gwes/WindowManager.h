@@ -17,6 +17,7 @@
 namespace kivo {
 
 class Device;
+struct DrawingCalls;
 
 // The device's window system: classes, the window tree and its z-order (with the top-most band and
 // owned windows above their owners), activation, focus and capture, the update and visible regions
@@ -33,10 +34,12 @@ public:
     static WindowManager& current();
 
     // Window management draws nothing itself: the drawing layer joins here, to send
-    // WM_ERASEBKGND with a context of the window and to fill a background with a brush.
+    // WM_ERASEBKGND with a context of the window, to fill a background with a brush, and with
+    // the calls the controls and message boxes paint with.
     struct Painter {
         std::function<void(HWND)> send_erase;
         std::function<void(HDC, HWND, HBRUSH)> fill_background;
+        const DrawingCalls* calls = nullptr;
     };
     void set_painter(Painter);
     Painter painter();

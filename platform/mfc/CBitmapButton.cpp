@@ -1,5 +1,6 @@
 #include "CBitmapButton.h"
 
+#include "CDC.h"
 #include "kernel/KernelApi.h"
 
 BOOL CBitmapButton::LoadBitmaps(UINT up, UINT down, UINT focus, UINT disabled)
@@ -8,9 +9,16 @@ BOOL CBitmapButton::LoadBitmaps(UINT up, UINT down, UINT focus, UINT disabled)
     m_nDown = down;
     m_nFocus = focus;
     m_nDisabled = disabled;
-    // FIXME: the pictures are loaded from the resources once the screen's drawing layer is
-    // joined; the ids are kept for the drawing.
-    return up != 0;
+    struct Face {
+        CBitmap& bitmap;
+        UINT id;
+    };
+    for (auto [bitmap, id] : { Face { m_bitmap, up }, Face { m_bitmapSel, down }, Face { m_bitmapFocus, focus }, Face { m_bitmapDisabled, disabled } }) {
+        bitmap.DeleteObject();
+        if (id && !bitmap.LoadBitmap(id))
+            NKDbgPrintfW(u"CBitmapButton: no bitmap %u\r\n", id);
+    }
+    return m_bitmap.m_hObject != nullptr;
 }
 
 UINT CBitmapButton::CurrentBitmapId() const
@@ -27,6 +35,38 @@ UINT CBitmapButton::CurrentBitmapId() const
 
 void CBitmapButton::SizeToContent()
 {
-    // FIXME: sized to the up bitmap once the screen's drawing layer is joined.
-    OutputDebugString(u"CBitmapButton::SizeToContent: bitmap sizes come with the drawing layer\r\n");
+    BITMAP info {};
+    if (!m_bitmap.m_hObject || !m_bitmap.GetBitmap(&info)) {
+        OutputDebugString(u"CBitmapButton::SizeToContent: no bitmaps loaded\r\n");
+        return;
+    }
+    SetWindowPos(nullptr, 0, 0, info.bmWidth, info.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+CBitmap& CBitmapButton::face(UINT item_state)
+{
+    if ((item_state & ODS_SELECTED) && m_bitmapSel.m_hObject)
+        return m_bitmapSel;
+    if ((item_state & ODS_DISABLED) && m_bitmapDisabled.m_hObject)
+        return m_bitmapDisabled;
+    if ((item_state & ODS_FOCUS) && m_bitmapFocus.m_hObject)
+        return m_bitmapFocus;
+    return m_bitmap;
+}
+
+void CBitmapButton::DrawItem(LPDRAWITEMSTRUCT item)
+{
+    CBitmap& bitmap = face(item->itemState);
+    BITMAP info {};
+    if (!bitmap.m_hObject || !bitmap.GetBitmap(&info))
+        return;
+    bool known = CDC::has_object(item->hDC);
+    CDC* dc = CDC::FromHandle(item->hDC);
+    CDC memory;
+    memory.CreateCompatibleDC(dc);
+    CBitmap* previous = memory.SelectObject(&bitmap);
+    dc->BitBlt(item->rcItem.left, item->rcItem.top, info.bmWidth, info.bmHeight, &memory, 0, 0, SRCCOPY);
+    memory.SelectObject(previous);
+    if (!known)
+        CDC::release_temporary(item->hDC);
 }

@@ -16,4 +16,14 @@ public:
     void SetButtonStyle(UINT style, BOOL redraw = TRUE) { SendMessage(BM_SETSTYLE, style, redraw); }
     HBITMAP SetBitmap(HBITMAP bitmap) { return reinterpret_cast<HBITMAP>(SendMessage(BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap))); }
     HBITMAP GetBitmap() const { return reinterpret_cast<HBITMAP>(SendMessage(BM_GETIMAGE, IMAGE_BITMAP)); }
+
+    // An owner-drawn button draws itself here, in the context and state its parent was given.
+    virtual void DrawItem(LPDRAWITEMSTRUCT) { }
+    BOOL OnChildNotify(UINT message, WPARAM, LPARAM lparam, LRESULT*) override
+    {
+        if (message != WM_DRAWITEM)
+            return FALSE;
+        DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lparam));
+        return TRUE;
+    }
 };

@@ -1,5 +1,6 @@
 #include "CDialog.h"
 
+#include "CDC.h"
 #include "CWinApp.h"
 #include "DialogTemplates.h"
 #include "gwes/WindowManager.h"
@@ -194,9 +195,49 @@ BOOL CDialog::OnCommand(WPARAM wparam, LPARAM)
     }
 }
 
+COLORREF CDialog::background_colour() const
+{
+    CWinApp* app = AfxGetApp();
+    return app ? app->m_dialog_background : RGB(192, 192, 192);
+}
+
+COLORREF CDialog::text_colour() const
+{
+    CWinApp* app = AfxGetApp();
+    return app ? app->m_dialog_text : RGB(0, 0, 0);
+}
+
+HBRUSH CDialog::background_brush()
+{
+    COLORREF colour = background_colour();
+    if (!m_background_brush.m_hObject || m_brush_colour != colour) {
+        m_background_brush.DeleteObject();
+        m_background_brush.CreateSolidBrush(colour);
+        m_brush_colour = colour;
+    }
+    return m_background_brush;
+}
+
+BOOL CDialog::OnEraseBkgnd(CDC* dc)
+{
+    if (!dc)
+        return FALSE;
+    CRect client;
+    GetClientRect(client);
+    dc->FillSolidRect(client, background_colour());
+    return TRUE;
+}
+
 LRESULT CDialog::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (message == WM_INITDIALOG)
         return OnInitDialog();
+    if (message == WM_CTLCOLORSTATIC) {
+        // Static controls show on the dialog's own colours.
+        HDC dc = reinterpret_cast<HDC>(wparam);
+        ::SetTextColor(dc, text_colour());
+        ::SetBkColor(dc, background_colour());
+        return reinterpret_cast<LRESULT>(background_brush());
+    }
     return CWnd::WindowProc(message, wparam, lparam);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CBrush.h"
 #include "CWnd.h"
 
 class CDialog;
@@ -34,6 +35,8 @@ public:
 
     LRESULT WindowProc(UINT message, WPARAM, LPARAM) override;
     BOOL OnCommand(WPARAM, LPARAM) override;
+    // Fills the background with the application's dialog colour (SetDialogBkColor).
+    BOOL OnEraseBkgnd(CDC*) override;
 
     // A modal dialog is shown once its loop first goes idle, unless it starts hidden; the
     // program shows it itself then.
@@ -46,6 +49,12 @@ protected:
 
 private:
     HWND create_from_template(HWND owner);
+    // The application's dialog colours, and a brush of the background for the static controls.
+    COLORREF background_colour() const;
+    COLORREF text_colour() const;
+    HBRUSH background_brush();
+    CBrush m_background_brush;
+    COLORREF m_brush_colour = 0;
     HWND modal_owner() const;
     bool m_modal = false;
     bool m_continue_modal = false;

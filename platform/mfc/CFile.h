@@ -1,19 +1,14 @@
 #pragma once
 
 #include "CFileException.h"
+#include "CFileStatus.h"
 #include "CObject.h"
+#include "CString.h"
 
-// What CFile::GetStatus tells of a file by name, and CFile::SetStatus changes: its size, its
-// attributes and its full name. The file times are not carried.
-struct CFileStatus {
-    ULONGLONG m_size = 0;
-    BYTE m_attribute = 0;
-    WCHAR m_szFullName[MAX_PATH] = {};
-};
+#include <cstdint>
 
-// A file opened through the platform's file calls, as MFC's CFile. Failures are answered, never
-// thrown: Open fills the exception it is given, and Read and Write answer the bytes they moved,
-// so a short write is seen by its caller.
+// A file of the device through a handle. The throwing calls throw a new CFileException (the
+// handler deletes it); Open reports into the exception it is given instead.
 class CFile : public CObject {
 public:
     enum OpenFlags : UINT {
@@ -31,22 +26,49 @@ public:
         typeText = 0x4000,
         typeBinary = 0x8000,
     };
+    enum SeekPosition : UINT {
+        begin = 0,
+        current = 1,
+        end = 2,
+    };
+    static inline const HANDLE hFileNull = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 
     CFile() = default;
+    // Opens or throws.
+    CFile(LPCWSTR file_name, UINT flags);
+    ~CFile() override;
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
-    ~CFile() override;
 
-    virtual BOOL Open(LPCWSTR file_name, UINT open_flags, CFileException* error = nullptr);
+    virtual BOOL Open(LPCWSTR file_name, UINT flags, CFileException* error = nullptr);
     virtual UINT Read(void* buffer, UINT count);
-    virtual UINT Write(const void* buffer, UINT count);
+    virtual void Write(const void* buffer, UINT count);
+    virtual ULONGLONG Seek(LONGLONG offset, UINT from);
+    void SeekToBegin() { Seek(0, begin); }
+    ULONGLONG SeekToEnd() { return Seek(0, end); }
+    virtual ULONGLONG GetPosition() const;
+    virtual ULONGLONG GetLength() const;
+    virtual void SetLength(ULONGLONG);
+    virtual void Flush();
     virtual void Close();
-    ULONGLONG GetLength() const;
-    BOOL IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    // Closes without throwing, whatever happens.
+    virtual void Abort();
+    CString GetFileName() const;
+    CString GetFilePath() const { return m_strFileName; }
+    BOOL GetStatus(CFileStatus&) const;
 
-    static BOOL GetStatus(LPCWSTR file_name, CFileStatus& status);
-    // Sets the attributes of the status; answers whether the platform took them.
-    static BOOL SetStatus(LPCWSTR file_name, const CFileStatus& status);
+    static void Remove(LPCWSTR file_name);
+    static void Rename(LPCWSTR old_name, LPCWSTR new_name);
+    // The status of a file by name; false when it cannot be found.
+    static BOOL GetStatus(LPCWSTR file_name, CFileStatus&);
+    // Sets the attributes of a file by name, throwing when it cannot.
+    static void SetStatus(LPCWSTR file_name, const CFileStatus&);
 
-    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    HANDLE m_hFile = hFileNull;
+
+protected:
+    CString m_strFileName;
+
+private:
+    [[noreturn]] void throw_last_error() const;
 };

@@ -3,12 +3,11 @@
 #include "CObject.h"
 #include "CString.h"
 
-// What went wrong in a CFile call: a cause, the platform's error code and the file's name. The
-// calls fill it instead of throwing it, since nothing is thrown across a module boundary here.
+// Why a file operation failed: the cause in MFC's terms and the platform's error code.
 class CFileException : public CObject {
 public:
     enum {
-        none = 0,
+        none,
         genericException,
         fileNotFound,
         badPath,
@@ -28,14 +27,19 @@ public:
     explicit CFileException(int cause = none, LONG os_error = -1, LPCWSTR file_name = nullptr)
         : m_cause(cause)
         , m_lOsError(os_error)
-        , m_strFileName(file_name)
+        , m_strFileName(file_name ? file_name : u"")
     {
     }
 
-    // The cause that goes with one of the platform's error codes.
+    // The cause for a platform error code.
     static int OsErrorToException(LONG os_error);
+    // Thrown exceptions are heap objects; the handler deletes them with this.
+    void Delete() { delete this; }
 
     int m_cause;
     LONG m_lOsError;
     CString m_strFileName;
 };
+
+// Throws a new CFileException, as the throwing file calls do.
+[[noreturn]] void AfxThrowFileException(int cause, LONG os_error = -1, LPCWSTR file_name = nullptr);

@@ -1,5 +1,6 @@
 #include "CWnd.h"
 
+#include "CDC.h"
 #include "gwes/WindowManager.h"
 #include "kernel/KernelApi.h"
 #include "kernel/Process.h"
@@ -202,8 +203,15 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_PAINT:
         OnPaint();
         return 0;
-    case WM_ERASEBKGND:
-        return OnEraseBkgnd(nullptr);
+    case WM_ERASEBKGND: {
+        // The sender releases the context afterwards; a temporary object made for it goes too.
+        HDC hdc = reinterpret_cast<HDC>(wparam);
+        bool known = CDC::has_object(hdc);
+        BOOL erased = OnEraseBkgnd(CDC::FromHandle(hdc));
+        if (!known)
+            CDC::release_temporary(hdc);
+        return erased;
+    }
     case WM_TIMER:
         OnTimer(wparam);
         return 0;
@@ -248,6 +256,9 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_ENABLE:
         OnEnable(static_cast<BOOL>(wparam));
         return 0;
+    case WM_DRAWITEM:
+        OnDrawItem(static_cast<int>(wparam), reinterpret_cast<LPDRAWITEMSTRUCT>(lparam));
+        return TRUE;
     case WM_COMMAND:
         if (OnCommand(wparam, lparam))
             return 0;
@@ -281,6 +292,33 @@ LRESULT mfc_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
         window->PostNcDestroy();
     }
     return result;
+}
+
+void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT item)
+{
+    CWnd* control = item ? FromHandlePermanent(item->hwndItem) : nullptr;
+    if (control && control->OnChildNotify(WM_DRAWITEM, t_current.wparam, t_current.lparam, nullptr))
+        return;
+    Default();
+}
+
+CDC* CWnd::GetDC()
+{
+    return CDC::FromHandle(::GetDC(m_hWnd));
+}
+
+CDC* CWnd::GetWindowDC()
+{
+    return CDC::FromHandle(::GetWindowDC(m_hWnd));
+}
+
+int CWnd::ReleaseDC(CDC* dc)
+{
+    if (!dc)
+        return 0;
+    HDC hdc = dc->m_hDC;
+    CDC::release_temporary(hdc);
+    return ::ReleaseDC(m_hWnd, hdc);
 }
 
 void CWnd::GetWindowText(CString& text) const

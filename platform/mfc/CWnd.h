@@ -44,10 +44,12 @@ public:
     virtual BOOL PreTranslateMessage(MSG*) { return FALSE; }
     virtual BOOL OnCommand(WPARAM, LPARAM) { return FALSE; }
     virtual BOOL OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
+    // A control's notice to its parent comes back to the control's own object first (an
+    // owner-drawn button draws itself); true when it handled it.
+    virtual BOOL OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
     LRESULT Default();
 
-    // Handlers. FIXME: the CDC of OnEraseBkgnd comes with the screen's drawing layer; until then
-    // it is null.
+    // Handlers. OnEraseBkgnd gets the context BeginPaint made (or the one the sender gave).
     virtual int OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
     virtual void OnDestroy() { Default(); }
     virtual void OnNcDestroy() { Default(); }
@@ -68,6 +70,8 @@ public:
     virtual void OnSetFocus(CWnd*) { Default(); }
     virtual void OnKillFocus(CWnd*) { Default(); }
     virtual void OnEnable(BOOL) { Default(); }
+    // By default an owner-drawn control draws itself (OnChildNotify).
+    virtual void OnDrawItem(int id, LPDRAWITEMSTRUCT);
 
     // The window's calls.
     BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
@@ -86,6 +90,10 @@ public:
     void ClientToScreen(LPRECT) const;
     void ScreenToClient(LPPOINT point) const { ::ScreenToClient(m_hWnd, point); }
     void ScreenToClient(LPRECT) const;
+    // The window's context as a temporary object, until ReleaseDC.
+    CDC* GetDC();
+    CDC* GetWindowDC();
+    int ReleaseDC(CDC*);
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     void InvalidateRect(LPCRECT rect, BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, rect, erase); }
     void ValidateRect(LPCRECT rect) { ::ValidateRect(m_hWnd, rect); }

@@ -27,9 +27,9 @@ struct Timer {
 
 // The message queue of one thread. The thread waits on it (GetMessage, or only for sent messages
 // while it sends itself); its state is guarded by the scheduler's lock.
-class MessageQueue final : public Waitable {
+class ThreadQueue final : public Waitable {
 public:
-    MessageQueue(DWORD thread_id, DWORD process_id);
+    ThreadQueue(DWORD thread_id, DWORD process_id);
 
     const char* kind() const override { return "message queue"; }
     bool is_signalled_for(const SimThread&) const override;

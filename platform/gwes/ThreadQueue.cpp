@@ -1,17 +1,17 @@
-#include "MessageQueue.h"
+#include "ThreadQueue.h"
 
 #include <algorithm>
 #include <utility>
 
 namespace kivo {
 
-MessageQueue::MessageQueue(DWORD thread_id, DWORD process_id)
+ThreadQueue::ThreadQueue(DWORD thread_id, DWORD process_id)
     : m_thread_id(thread_id)
     , m_process_id(process_id)
 {
 }
 
-bool MessageQueue::is_signalled_for(const SimThread&) const
+bool ThreadQueue::is_signalled_for(const SimThread&) const
 {
     if (!m_sends.empty())
         return true;
@@ -21,13 +21,13 @@ bool MessageQueue::is_signalled_for(const SimThread&) const
         || std::any_of(m_timers.begin(), m_timers.end(), [](const Timer& timer) { return timer.pending; });
 }
 
-void MessageQueue::post(const MSG& message)
+void ThreadQueue::post(const MSG& message)
 {
     m_posted.push_back(message);
     wake_waiters();
 }
 
-std::optional<MSG> MessageQueue::take_posted(const std::function<bool(const MSG&)>& filter, bool keep)
+std::optional<MSG> ThreadQueue::take_posted(const std::function<bool(const MSG&)>& filter, bool keep)
 {
     for (auto it = m_posted.begin(); it != m_posted.end(); ++it) {
         if (!filter(*it))
@@ -40,18 +40,18 @@ std::optional<MSG> MessageQueue::take_posted(const std::function<bool(const MSG&
     return std::nullopt;
 }
 
-void MessageQueue::drop_posted_for(HWND hwnd)
+void ThreadQueue::drop_posted_for(HWND hwnd)
 {
     std::erase_if(m_posted, [hwnd](const MSG& message) { return message.hwnd == hwnd; });
 }
 
-void MessageQueue::push_send(std::shared_ptr<SentMessage> message)
+void ThreadQueue::push_send(std::shared_ptr<SentMessage> message)
 {
     m_sends.push_back(std::move(message));
     wake_waiters();
 }
 
-std::shared_ptr<SentMessage> MessageQueue::pop_send()
+std::shared_ptr<SentMessage> ThreadQueue::pop_send()
 {
     if (m_sends.empty())
         return nullptr;
@@ -60,18 +60,18 @@ std::shared_ptr<SentMessage> MessageQueue::pop_send()
     return message;
 }
 
-void MessageQueue::remove_send(const SentMessage* message)
+void ThreadQueue::remove_send(const SentMessage* message)
 {
     std::erase_if(m_sends, [message](auto& queued) { return queued.get() == message; });
 }
 
-void MessageQueue::post_quit(int exit_code)
+void ThreadQueue::post_quit(int exit_code)
 {
     m_quit = exit_code;
     wake_waiters();
 }
 
-std::optional<int> MessageQueue::quit(bool clear)
+std::optional<int> ThreadQueue::quit(bool clear)
 {
     auto result = m_quit;
     if (clear)
@@ -79,7 +79,7 @@ std::optional<int> MessageQueue::quit(bool clear)
     return result;
 }
 
-Timer* MessageQueue::find_timer(HWND hwnd, UINT_PTR id)
+Timer* ThreadQueue::find_timer(HWND hwnd, UINT_PTR id)
 {
     for (auto& timer : m_timers) {
         if (timer.hwnd == hwnd && timer.id == id)
@@ -88,13 +88,13 @@ Timer* MessageQueue::find_timer(HWND hwnd, UINT_PTR id)
     return nullptr;
 }
 
-Timer& MessageQueue::add_timer(Timer timer)
+Timer& ThreadQueue::add_timer(Timer timer)
 {
     m_timers.push_back(timer);
     return m_timers.back();
 }
 
-std::optional<Timer> MessageQueue::remove_timer(HWND hwnd, UINT_PTR id)
+std::optional<Timer> ThreadQueue::remove_timer(HWND hwnd, UINT_PTR id)
 {
     for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
         if (it->hwnd == hwnd && it->id == id) {
@@ -106,7 +106,7 @@ std::optional<Timer> MessageQueue::remove_timer(HWND hwnd, UINT_PTR id)
     return std::nullopt;
 }
 
-std::vector<Timer> MessageQueue::remove_timers_of(HWND hwnd)
+std::vector<Timer> ThreadQueue::remove_timers_of(HWND hwnd)
 {
     std::vector<Timer> removed;
     std::erase_if(m_timers, [&](const Timer& timer) {
@@ -118,12 +118,12 @@ std::vector<Timer> MessageQueue::remove_timers_of(HWND hwnd)
     return removed;
 }
 
-std::vector<Timer> MessageQueue::remove_all_timers()
+std::vector<Timer> ThreadQueue::remove_all_timers()
 {
     return std::exchange(m_timers, {});
 }
 
-Timer* MessageQueue::first_pending_timer(const std::function<bool(HWND)>& filter)
+Timer* ThreadQueue::first_pending_timer(const std::function<bool(HWND)>& filter)
 {
     for (auto& timer : m_timers) {
         if (timer.pending && filter(timer.hwnd))
@@ -132,14 +132,14 @@ Timer* MessageQueue::first_pending_timer(const std::function<bool(HWND)>& filter
     return nullptr;
 }
 
-void MessageQueue::note_paint(HWND hwnd)
+void ThreadQueue::note_paint(HWND hwnd)
 {
     if (std::find(m_paint.begin(), m_paint.end(), hwnd) == m_paint.end())
         m_paint.push_back(hwnd);
     wake_waiters();
 }
 
-void MessageQueue::close()
+void ThreadQueue::close()
 {
     m_closed = true;
     while (auto message = pop_send())

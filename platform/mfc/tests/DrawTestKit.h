@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Colour.h"
+#include "FrameBuffer.h"
+#include "Gdi.h"
+#include "TestDevice.h"
+#include "platform.h"
+
+#include <gtest/gtest.h>
+
+namespace kivo::test {
+
+// A device with the screen's drawing layer, the controller's resources and the draw log on.
+class DrawTest : public ::testing::Test {
+protected:
+    DrawTest() { gdi.draw_log().set_recording(true); }
+
+    static constexpr uint16_t c565(COLORREF colour) { return rgb565_of_colorref(colour); }
+    uint16_t pixel(int x, int y) { return frame_buffer.pixel(x, y); }
+    // How many screen pixels inside the rectangle differ from a colour.
+    int pixels_not(const RECT& rect, COLORREF colour)
+    {
+        int count = 0;
+        for (LONG y = rect.top; y < rect.bottom; ++y) {
+            for (LONG x = rect.left; x < rect.right; ++x)
+                count += pixel(x, y) != c565(colour);
+        }
+        return count;
+    }
+    void fill_screen(COLORREF colour)
+    {
+        CDC* screen = CDC::FromHandle(GetDC(nullptr));
+        screen->FillSolidRect(0, 0, FrameBuffer::width, FrameBuffer::height, colour);
+        ReleaseDC(nullptr, screen->m_hDC);
+        CDC::release_temporary(screen->m_hDC);
+    }
+    ResourceTable& resources() { return gdi.resources(AfxGetResourceHandle()); }
+
+    std::unique_ptr<Device> device = make_test_device();
+    FrameBuffer& frame_buffer = device->component<FrameBuffer>();
+    Gdi& gdi = device->component<Gdi>();
+};
+
+} // namespace kivo::test
