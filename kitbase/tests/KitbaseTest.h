@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kernel/tests/TestDevice.h"
+#include "storage/tests/DeviceFiles.h"
 
 #include "Kitbase.h"
 #include "WideText.h"
@@ -29,26 +30,12 @@ protected:
 
     static bool write_file(std::u16string_view path, std::string_view bytes)
     {
-        HANDLE file = CreateFile(std::u16string(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return false;
-        DWORD written = 0;
-        BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-        return ok && written == bytes.size();
+        return kivo::test::write_device_file(path, bytes) == 0;
     }
 
     static std::optional<std::string> read_file(std::u16string_view path)
     {
-        HANDLE file = CreateFile(std::u16string(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return std::nullopt;
-        std::string bytes(GetFileSize(file, nullptr), '\0');
-        DWORD read = 0;
-        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-        CloseHandle(file);
-        bytes.resize(read);
-        return bytes;
+        return kivo::test::read_device_file(path);
     }
 
     // Runs the body as a program of its own process and waits until that process has ended.

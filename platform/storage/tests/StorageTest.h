@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kernel/tests/TestDevice.h"
+#include "storage/tests/DeviceFiles.h"
 
 #include "FileApi.h"
 #include "KernelApi.h"
@@ -22,27 +23,12 @@ protected:
     // Creates (or replaces) a file with the given bytes; answers the error, 0 on success.
     static DWORD write_file(std::u16string_view path, std::string_view bytes)
     {
-        HANDLE file = CreateFile(std::u16string(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return GetLastError();
-        DWORD written = 0;
-        BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        DWORD error = ok ? 0 : GetLastError();
-        CloseHandle(file);
-        return error;
+        return write_device_file(path, bytes);
     }
 
     static std::optional<std::string> read_file(std::u16string_view path)
     {
-        HANDLE file = CreateFile(std::u16string(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return std::nullopt;
-        std::string bytes(GetFileSize(file, nullptr), '\0');
-        DWORD read = 0;
-        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-        CloseHandle(file);
-        bytes.resize(read);
-        return bytes;
+        return read_device_file(path);
     }
 
     static DWORD attributes(std::u16string_view path) { return GetFileAttributes(std::u16string(path).c_str()); }
