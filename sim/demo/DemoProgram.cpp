@@ -125,7 +125,7 @@ int demo_main(std::u16string_view)
     window_class.lpfnWndProc = demo_window;
     window_class.lpszClassName = u"KivoDemo";
     RegisterClass(&window_class);
-    HWND window = CreateWindowEx(0, u"KivoDemo", u"demo", WS_POPUP | WS_VISIBLE, 0, 0, 480, 272, nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateWindowEx(0, u"KivoDemo", u"demo", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 480, 272, nullptr, nullptr, nullptr, nullptr);
     if (!window)
         return 1;
     OutputDebugString(u"demo: started\r\n");
