@@ -4,6 +4,7 @@
 
 class CButton : public CWnd {
 public:
+    using CWnd::Create;
     BOOL Create(LPCWSTR caption, DWORD style, const RECT& rect, CWnd* parent, UINT id)
     {
         return CWnd::Create(WC_BUTTON, caption, style, rect, parent, id);

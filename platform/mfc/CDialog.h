@@ -20,6 +20,7 @@ void DDX_Control(CDataExchange*, int id, CWnd& control);
 // makes a modeless one that shares the thread's loop.
 class CDialog : public CWnd {
 public:
+    using CWnd::Create;
     CDialog() = default;
     explicit CDialog(UINT template_id, CWnd* parent = nullptr);
     explicit CDialog(LPCWSTR, CWnd* parent = nullptr);

@@ -5,6 +5,7 @@
 // The list view in report view.
 class CListCtrl : public CWnd {
 public:
+    using CWnd::Create;
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) { return CWnd::Create(WC_LISTVIEW, nullptr, style, rect, parent, id); }
     int InsertColumn(int index, LPCWSTR heading, int format = 0, int width = -1, int = -1)
     {

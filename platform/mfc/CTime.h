@@ -2,6 +2,7 @@
 
 #include "kernel/Types.h"
 
+#include <compare>
 #include <cstdint>
 
 using __time64_t = int64_t;
