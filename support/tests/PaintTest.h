@@ -1,0 +1,103 @@
+#pragma once
+
+#include "kernel/tests/TestDevice.h"
+
+#include "BitmapCanvas.h"
+#include "Colour.h"
+#include "FrameBuffer.h"
+#include "Gdi.h"
+#include "platform.h"
+
+#include <gtest/gtest.h>
+
+namespace kivo::test {
+
+// The pictures of a small test program, drawn by code: a background of the whole screen and the
+// six battery pictures. Each battery picture is a coloured body inside a frame of the
+// transparent key, so a screen pixel tells which picture (if any) is shown.
+struct TestPictures {
+    static constexpr UINT background = 129;
+    static constexpr UINT first_battery = 163;
+    static constexpr int battery_width = 24;
+    static constexpr int battery_height = 14;
+    // Where the icon's area is taken from the background, and the colour there.
+    static constexpr POINT battery_background { 412, 7 };
+    static constexpr COLORREF background_colour = RGB(16, 40, 72);
+    static constexpr COLORREF battery_area_colour = RGB(0, 96, 96);
+    static constexpr COLORREF battery_colours[6] = { RGB(255, 0, 0), RGB(255, 128, 0), RGB(255, 255, 0),
+        RGB(0, 255, 0), RGB(0, 0, 255), RGB(128, 0, 128) };
+
+    static void add(ResourceTable& table)
+    {
+        table.add_bitmap(background, 480, 272, [](BitmapCanvas& canvas) {
+            canvas.fill(background_colour);
+            canvas.fill_rect({ battery_background.x, battery_background.y, battery_background.x + battery_width,
+                                 battery_background.y + battery_height },
+                battery_area_colour);
+        });
+        for (UINT i = 0; i < 6; ++i) {
+            table.add_bitmap(first_battery + i, battery_width, battery_height, [i](BitmapCanvas& canvas) {
+                canvas.fill(BitmapCanvas::transparent_key);
+                canvas.fill_rect({ 3, 3, battery_width - 3, battery_height - 3 }, battery_colours[i]);
+            });
+        }
+    }
+};
+
+// A device with the drawing layer, the draw log on, the test pictures in the controller's
+// resources and a full-screen test window of the controller's own.
+class PaintTest : public ::testing::Test {
+protected:
+    PaintTest()
+    {
+        TestPictures::add(gdi.resources(AfxGetResourceHandle()));
+        gdi.draw_log().set_recording(true);
+        window.CreateEx(0, nullptr, u"paint test", WS_POPUP | WS_VISIBLE, 0, 0, 480, 272, nullptr, nullptr);
+        drain();
+    }
+    ~PaintTest() override { window.DestroyWindow(); }
+
+    static constexpr uint16_t c565(COLORREF colour) { return rgb565_of_colorref(colour); }
+    uint16_t pixel(int x, int y) { return frame_buffer.pixel(x, y); }
+    // How many screen pixels inside the rectangle differ from a colour.
+    int pixels_not(const RECT& rect, COLORREF colour)
+    {
+        int count = 0;
+        for (LONG y = rect.top; y < rect.bottom; ++y) {
+            for (LONG x = rect.left; x < rect.right; ++x)
+                count += pixel(x, y) != c565(colour);
+        }
+        return count;
+    }
+    void fill_screen(COLORREF colour)
+    {
+        CDC* screen = CDC::FromHandle(GetDC(nullptr));
+        screen->FillSolidRect(0, 0, FrameBuffer::width, FrameBuffer::height, colour);
+        ReleaseDC(nullptr, screen->m_hDC);
+        CDC::release_temporary(screen->m_hDC);
+    }
+    ResourceTable& resources() { return gdi.resources(AfxGetResourceHandle()); }
+    // Handles what is queued for the controller's windows: paints and timer ticks.
+    static void drain()
+    {
+        MSG message {};
+        while (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                break;
+            DispatchMessage(&message);
+        }
+    }
+    // Lets device time pass and handles what came due.
+    void pass(uint32_t ms)
+    {
+        device->advance(ms);
+        drain();
+    }
+
+    std::unique_ptr<Device> device = make_test_device();
+    FrameBuffer& frame_buffer = device->component<FrameBuffer>();
+    Gdi& gdi = device->component<Gdi>();
+    CWnd window;
+};
+
+} // namespace kivo::test
