@@ -223,4 +223,45 @@ TEST_F(BatteryIcon, AGoneIconLeavesNoEntryBehindButKeepsAnotherIconsEntry)
     other.DestroyWindow();
 }
 
+// Two programs side by side, each with its icon 1 in the low state: each has its own table and
+// blink counter, so both blink in the same phase and neither draws the other's icon.
+TEST_F(BatteryIcon, EachProgramHasItsOwnTableAndBlinkCounter)
+{
+    window.ShowWindow(SW_HIDE);
+    drain();
+    const char16_t* images[] = { u"\\NAND\\App\\Left.exe", u"\\NAND\\App\\Right.exe" };
+    for (int i = 0; i < 2; ++i) {
+        TestPictures::add(gdi.resources(device->register_module(images[i])));
+        device->programs().add(images[i], [this, i](std::u16string_view) {
+            CWnd side;
+            side.CreateEx(0, nullptr, i == 0 ? u"left" : u"right", WS_POPUP | WS_VISIBLE, 240 * i, 0, 240, 272, nullptr,
+                nullptr);
+            auto icon = make_icon(&side, 1, { 20, 15 });
+            icon->SetState(2, 1);
+            MSG message {};
+            while (GetMessage(&message, nullptr, 0, 0) > 0 && message.message != WM_APP)
+                DispatchMessage(&message);
+            icon.reset();
+            side.DestroyWindow();
+            return 0;
+        });
+        DWORD error = 0;
+        ASSERT_TRUE(device->create_process(images[i], u"", error)) << error;
+        device->run_until_idle();
+    }
+    const POINT left { 20, 15 };
+    const POINT right { 260, 15 };
+    EXPECT_EQ(shown(left), 0);
+    EXPECT_EQ(shown(right), 0);
+    for (int phase : { 0, static_cast<int>(hidden), 0, static_cast<int>(hidden) }) {
+        device->advance(500);
+        device->run_until_idle();
+        EXPECT_EQ(shown(left), phase);
+        EXPECT_EQ(shown(right), phase);
+    }
+    for (const char16_t* title : { u"left", u"right" })
+        PostMessage(FindWindow(nullptr, title), WM_APP, 0, 0);
+    device->run_until_idle();
+}
+
 } // namespace
