@@ -1,8 +1,12 @@
-// Reading and writing a parameter file of the settings' size on a simulated device.
+// Reading and writing a parameter file of the settings' size on a simulated device, and drawing
+// the battery icon.
 #include "kernel/tests/TestDevice.h"
 
+#include "CBatteryIcon.h"
 #include "CParmFileRW.h"
+#include "Gdi.h"
 #include "SettingRecord.h"
+#include "TestPictures.h"
 
 #include <benchmark/benchmark.h>
 
@@ -31,5 +35,27 @@ void BM_ReadSettingFile(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ReadSettingFile);
+
+// The home screen's icon on a full-screen window: a state change that draws, and the blink's
+// two phases.
+void BM_DrawBatteryIcon(benchmark::State& state)
+{
+    auto device = kivo::test::make_test_device();
+    kivo::test::TestPictures::add(device->component<kivo::Gdi>().resources(AfxGetResourceHandle()));
+    CWnd window;
+    window.CreateEx(0, nullptr, u"battery", WS_POPUP | WS_VISIBLE, 0, 0, 480, 272, nullptr, nullptr);
+    const UINT first = kivo::test::TestPictures::first_battery;
+    CBatteryIcon icon(&window, 1, first, first + 1, first + 2, first + 3, first + 4, first + 5,
+        kivo::test::TestPictures::background, 412, 7, 420, 15);
+    int battery = 3;
+    for (auto _ : state) {
+        icon.SetState(battery, 1);
+        icon.Draw(0);
+        icon.Draw(1);
+        battery = battery == 3 ? 7 : 3;
+    }
+    window.DestroyWindow();
+}
+BENCHMARK(BM_DrawBatteryIcon);
 
 } // namespace
