@@ -149,12 +149,12 @@ void SdlWindow::play_pending_sounds()
         }
         if (!sound.start)
             continue;
-        SDL_AudioSpec spec;
+        SDL_AudioSpec format;
         Uint8* samples = nullptr;
         Uint32 length = 0;
-        if (!SDL_LoadWAV(sound.file.c_str(), &spec, &samples, &length))
+        if (!SDL_LoadWAV(sound.file.c_str(), &format, &samples, &length))
             continue;
-        m_audio = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
+        m_audio = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
         if (m_audio) {
             SDL_QueueAudio(m_audio, samples, length);
             SDL_PauseAudioDevice(m_audio, 0);

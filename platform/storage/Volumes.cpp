@@ -9,7 +9,7 @@ namespace kivo {
 
 namespace {
 
-struct VolumeSpec {
+struct VolumeLayout {
     VolumeId id;
     std::u16string_view name;
     const char* host_folder;
@@ -18,7 +18,7 @@ struct VolumeSpec {
 
 // The host folder of the object store is a folder of its own, so that what the layer keeps in the
 // device root (the registry, disk images) is never a device file.
-constexpr VolumeSpec specs[volume_count] = {
+constexpr VolumeLayout layouts[volume_count] = {
     { VolumeId::ObjectStore, u"", "Root", 32ull << 20 },
     { VolumeId::Nand, u"NAND", "NAND", 256ull << 20 },
     { VolumeId::Card, u"SDMMC", "SDMMC", 2ull << 30 },
@@ -36,21 +36,21 @@ size_t index_of(VolumeId id)
 Volumes::Volumes(Device& device)
     : m_device(device)
 {
-    for (auto& spec : specs) {
-        m_capacity[index_of(spec.id)] = spec.capacity;
+    for (auto& layout : layouts) {
+        m_capacity[index_of(layout.id)] = layout.capacity;
         std::error_code error;
-        std::filesystem::create_directories(host_folder(spec.id), error);
+        std::filesystem::create_directories(host_folder(layout.id), error);
     }
 }
 
 std::u16string_view Volumes::name_of(VolumeId id)
 {
-    return specs[index_of(id)].name;
+    return layouts[index_of(id)].name;
 }
 
 std::filesystem::path Volumes::host_folder(VolumeId id) const
 {
-    return m_device.root() / specs[index_of(id)].host_folder;
+    return m_device.root() / layouts[index_of(id)].host_folder;
 }
 
 std::optional<std::filesystem::path> Volumes::find_entry(const std::filesystem::path& folder, std::u16string_view name)
@@ -85,9 +85,9 @@ std::optional<ResolvedPath> Volumes::resolve(const DevicePath& path, DWORD& erro
     auto& names = path.names();
     size_t first = 0;
     if (!names.empty()) {
-        for (auto& spec : specs) {
-            if (spec.id != VolumeId::ObjectStore && equals_ignoring_case(names[0], spec.name)) {
-                result.volume = spec.id;
+        for (auto& layout : layouts) {
+            if (layout.id != VolumeId::ObjectStore && equals_ignoring_case(names[0], layout.name)) {
+                result.volume = layout.id;
                 first = 1;
             }
         }
