@@ -3,6 +3,8 @@
 #include "BatteryDriver.h"
 #include "Board.h"
 #include "DemoProgram.h"
+#include "Explorer.h"
+#include "NavigationStandIn.h"
 #include "ProgramImages.h"
 #include "StreamDrivers.h"
 #include "Volumes.h"
@@ -53,6 +55,8 @@ void Simulator::install_programs(Device& device)
 {
     // Until the suite's home screen exists, the device boots the layer's demonstration program.
     register_demo_program(device);
+    register_explorer(device);
+    register_navigation(device);
     device.boot_launcher().set_table({ { std::u16string(demo_image_path), 50, {} } });
 }
 

@@ -37,6 +37,7 @@ a TITLE with blanks goes in double quotes):
   idle                          run until every simulated thread is blocked
   event NAME [VALUE]            a device event (see below)
   notify CODE [LPARAM] [TITLE]  post WM_KIVO_NOTIFY with CODE to TITLE (default "hubscreen")
+  navi CODE [LPARAM]            the navigation posts its code 13, 14, 17 (its dial block) or 18
   post TITLE MSG [WPARAM] [LPARAM]      post a message (a number, WM_APP+11 style, or a registered name)
   send TITLE MSG [WPARAM] [LPARAM]      send it and wait for the answer
   window TITLE / close-window TITLE     make or destroy an outside top-level window with that title

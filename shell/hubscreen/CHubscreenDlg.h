@@ -1,0 +1,72 @@
+#pragma once
+
+#include "CSettingHolder.h"
+#include "HubscreenResources.h"
+#include "platform.h"
+
+// The home page, "hubscreen": seven program icons, the top bar with the key-click indicator, the
+// clock and the battery. It lives from start to power-off.
+class CHubscreenDlg : public CDialog {
+public:
+    // The page's timers.
+    static constexpr UINT_PTR battery_blink_timer = 1;
+    static constexpr UINT_PTR card_check_timer = 2219;
+    static constexpr UINT_PTR clock_timer = 2236;
+    static constexpr UINT_PTR phone_link_timer = 2238;
+    static constexpr UINT_PTR power_off_timer = 2239;
+    static constexpr UINT_PTR clock_align_timer = 2255;
+    static constexpr UINT_PTR navigation_poll_timer = 2287;
+    static constexpr UINT_PTR usb_picture_timer = 2303;
+    // The hidden command that ends the page.
+    static constexpr int hidden_exit_command = 1002;
+
+    // Icon rectangles, bounds inclusive.
+    static constexpr RECT icon_rects[icon_count] = {
+        { 100, 45, 180, 147 },
+        { 200, 45, 280, 147 },
+        { 300, 45, 380, 147 },
+        { 50, 157, 130, 259 },
+        { 150, 157, 230, 259 },
+        { 250, 157, 330, 259 },
+        { 350, 157, 430, 259 },
+    };
+
+    CHubscreenDlg();
+    ~CHubscreenDlg() override;
+
+    BOOL OnInitDialog() override;
+    LRESULT WindowProc(UINT message, WPARAM, LPARAM) override;
+    BOOL OnCommand(WPARAM, LPARAM) override;
+    void OnPaint() override;
+    BOOL OnEraseBkgnd(CDC*) override { return FALSE; }
+    void OnTimer(UINT_PTR) override;
+    void OnActivate(UINT state, CWnd* other, BOOL minimized) override;
+    void OnDestroy() override;
+
+    void OnKivoNotify(WPARAM code, LPARAM value);
+
+    BOOL IsRunning(int app_id) const;
+    void SetRunning(int app_id);
+
+    // Set when the settings program reported its close: the next activation reads the file again.
+    BOOL m_bSettingClosed = FALSE;
+    BOOL m_bHasTuner = FALSE;
+    int m_nSelectedIcon = -1;
+    DWORD m_dwLastTap = 0;
+    DWORD m_dwTapInterval = 1000;
+    // The window last found of the television; the page's destruction closes it.
+    HWND m_hTvWnd = nullptr;
+
+private:
+    void draw_bitmap(HDC, UINT bitmap_id, int x, int y);
+    void draw_icons(HDC, bool all_normal_first);
+    void draw_clock(HDC);
+    void draw_key_click(HDC);
+    void draw_battery(HDC);
+    void start_clock_alignment();
+    UINT icon_bitmap(int index, bool selected) const;
+
+    CSettingHolder m_setting_holder;
+    int m_battery_state = 0;
+    HFONT m_clock_font = nullptr;
+};
