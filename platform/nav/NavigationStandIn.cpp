@@ -32,14 +32,14 @@ void paint_map(HWND window)
         FillRect(dc, &rect, brush);
         DeleteObject(brush);
     };
-    fill({ 0, 0, 480, 272 }, RGB(232, 226, 200));      // land
-    fill({ 300, 0, 480, 90 }, RGB(150, 200, 240));     // a lake
-    fill({ 40, 170, 180, 250 }, RGB(170, 214, 150));   // a park
-    fill({ 0, 120, 480, 134 }, RGB(255, 255, 255));    // the main road
-    fill({ 210, 0, 222, 272 }, RGB(255, 210, 90));     // the crossing road
-    fill({ 0, 40, 300, 46 }, RGB(255, 255, 255));      // a side street
-    fill({ 208, 118, 224, 136 }, RGB(208, 32, 32));    // where the car is
-    fill({ 0, 0, 480, 24 }, RGB(16, 40, 72));          // the title band
+    fill({ 0, 0, 480, 272 }, RGB(232, 226, 200));    // land
+    fill({ 300, 0, 480, 90 }, RGB(150, 200, 240));   // a lake
+    fill({ 40, 170, 180, 250 }, RGB(170, 214, 150)); // a park
+    fill({ 0, 120, 480, 134 }, RGB(255, 255, 255));  // the main road
+    fill({ 210, 0, 222, 272 }, RGB(255, 210, 90));   // the crossing road
+    fill({ 0, 40, 300, 46 }, RGB(255, 255, 255));    // a side street
+    fill({ 208, 118, 224, 136 }, RGB(208, 32, 32));  // where the car is
+    fill({ 0, 0, 480, 24 }, RGB(16, 40, 72));        // the title band
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     RECT title { 8, 2, 472, 22 };

@@ -1,5 +1,6 @@
 #include "CHubscreenDlg.h"
 
+#include "CAppUtil.h"
 #include "DAPI.h"
 #include "HubscreenState.h"
 #include "KivoNotify.h"
@@ -9,6 +10,52 @@ namespace {
 constexpr COLORREF partial_fill = RGB(0, 17, 56);
 constexpr DWORD key_click_volume = 0x404D404D;
 constexpr RECT clock_text_rect { 130, 12, 330, 42 };
+constexpr int card_check_retries = 11;
+constexpr const char16_t* card_store = u"SD Memory Card";
+
+// The program table, by icon index.
+struct Program {
+    const char16_t* title;
+    const char16_t* image;
+    int app_id;
+    bool needs_card;
+};
+constexpr Program programs[icon_count] = {
+    { NAVI_WINDOW_TITLE, u"\\SDMMC\\KivoNavi\\Corvane-RXM.exe", APPID_NAVI, true },
+    { u"Telvix", u"\\NAND\\App\\Telvix.exe", APPID_TV, false },
+    { PHONELINK_WINDOW_TITLE, u"\\NAND\\App\\BT\\Voxlane.exe", APPID_PHONELINK, false },
+    { u"audio", u"\\NAND\\App\\Melodo.exe", APPID_AUDIO, true },
+    { u"video", u"\\NAND\\App\\Flickro.exe", APPID_VIDEO, true },
+    { u"photo", u"\\NAND\\App\\Glimmo.exe", APPID_PHOTO, true },
+    { u"setting", u"\\NAND\\App\\setting.exe", APPID_SETTING, false },
+};
+enum Icon { navi_icon,
+    tv_icon,
+    phone_icon,
+    audio_icon,
+    video_icon,
+    photo_icon,
+    setting_icon };
+
+// Which running programs' windows make a tap on an icon be ignored, as bits of icon indices.
+constexpr unsigned blocking_windows[icon_count] = {
+    1u << navi_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+    1u << tv_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+    0,
+    1u << tv_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+    1u << navi_icon | 1u << tv_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+    1u << navi_icon | 1u << tv_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+    1u << navi_icon | 1u << tv_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+};
+
+int icon_of_app(LPARAM app_id)
+{
+    for (int i = 0; i < icon_count; ++i) {
+        if (programs[i].app_id == app_id)
+            return i;
+    }
+    return -1;
+}
 
 // The battery state's picture: below 3 empty, 3 to 5 rising charge, 6 unknown, 7 on the mains.
 int battery_picture(int state)
@@ -174,9 +221,10 @@ void CHubscreenDlg::OnTimer(UINT_PTR id)
         break;
     }
     case card_check_timer:
-        // FIXME: the card check after start (retries every 500 ms) is not built yet.
-        KillTimer(card_check_timer);
-        OutputDebugString(u"hbq: card check not built yet\n");
+        card_check();
+        break;
+    case navigation_poll_timer:
+        poll_navigation();
         break;
     case phone_link_timer:
         // FIXME: the phone-link poll and subscription are not built yet.
@@ -218,7 +266,7 @@ void CHubscreenDlg::OnActivate(UINT state, CWnd* other, BOOL minimized)
 
 void CHubscreenDlg::OnDestroy()
 {
-    if (m_hTvWnd)
+    if (m_hProgramWnd[tv_icon])
         ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_CLOSE, CLOSE_BY_HOME_PAGE);
     CDialog::OnDestroy();
 }
@@ -251,7 +299,7 @@ LRESULT CHubscreenDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
         break;
     case MSG_TV_READY:
         if (HWND tv = FindWindow(nullptr, u"Telvix")) {
-            m_hTvWnd = tv;
+            m_hProgramWnd[tv_icon] = tv;
             SetRunning(APPID_TV);
         }
         break;
@@ -289,13 +337,333 @@ void CHubscreenDlg::OnKivoNotify(WPARAM code, LPARAM value)
         else if (value == 1)
             ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_MEDIA_RUN, 0);
         break;
+    case APP_SHOW_NAVI:
+        if (m_hProgramWnd[navi_icon])
+            lower_navigation();
+        home_down();
+        SwitchProgram(0);
+        break;
+    case APP_CLOSED:
+        program_closed(value);
+        break;
     case APP_GET_KEYSOUND:
         ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_KEYSOUND, hubscreen_state().setting[3]);
         break;
     default:
-        // FIXME: launching, the one-key switches, the navigation's dial block and the device
-        // events come with the program table and the warning windows.
+        // FIXME: the one-key switches, the navigation's dial block and the device events come
+        // with the question screen and the warning windows.
         NKDbgPrintfW(u"hbq: notify code %d not handled yet\n", static_cast<int>(code));
         break;
     }
+}
+
+int CHubscreenDlg::HitTestIcon(int x, int y) const
+{
+    for (int i = 0; i < icon_count; ++i) {
+        if (i == tv_icon && !m_bHasTuner)
+            continue;
+        const RECT& r = icon_rects[i];
+        if (x >= r.left && x <= r.right && y >= r.top && y <= r.bottom)
+            return i;
+    }
+    return -1;
+}
+
+void CHubscreenDlg::RefreshWindows()
+{
+    for (int i = 0; i < icon_count; ++i)
+        m_hProgramWnd[i] = FindWindow(nullptr, programs[i].title);
+}
+
+bool CHubscreenDlg::tap_ignored(int icon) const
+{
+    auto& state = hubscreen_state();
+    if (programs[icon].needs_card && state.card_present && !state.card_check_done)
+        return true;
+    for (int i = 0; i < icon_count; ++i) {
+        if ((blocking_windows[icon] & (1u << i)) && m_hProgramWnd[i])
+            return true;
+    }
+    return false;
+}
+
+void CHubscreenDlg::OnLButtonDown(UINT flags, CPoint point)
+{
+    CDialog::OnLButtonDown(flags, point);
+    DWORD now = GetTickCount();
+    if (now - m_dwLastTap < m_dwTapInterval)
+        return;
+    m_dwLastTap = now;
+    m_dwTapInterval = 10000;
+    RefreshWindows();
+    int icon = HitTestIcon(point.x, point.y);
+    if (icon == -1 || m_bShuttingDown) {
+        m_dwLastTap = GetTickCount();
+        m_dwTapInterval = 500;
+        return;
+    }
+    if (tap_ignored(icon)) {
+        m_dwLastTap = GetTickCount();
+        m_dwTapInterval = 1000;
+        return;
+    }
+    m_setting_holder.ClickWithBacklight();
+    m_nPendingIcon = icon;
+    HDC dc = ::GetDC(m_hWnd);
+    if (m_nSelectedIcon >= 0)
+        draw_bitmap(dc, icon_bitmap(m_nSelectedIcon, false), icon_rects[m_nSelectedIcon].left, icon_rects[m_nSelectedIcon].top);
+    draw_bitmap(dc, icon_bitmap(icon, true), icon_rects[icon].left, icon_rects[icon].top);
+    ::ReleaseDC(m_hWnd, dc);
+    int started = LaunchProgram(icon);
+    m_dwTapInterval = started ? 10000 : 500;
+    m_dwLastTap = GetTickCount();
+    m_nSelectedIcon = icon;
+}
+
+bool CHubscreenDlg::start_process(int icon, bool keep_navigation_process)
+{
+    PROCESS_INFORMATION info {};
+    if (!CreateProcess(programs[icon].image, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info))
+        return false;
+    CloseHandle(info.hThread);
+    if (keep_navigation_process) {
+        if (m_naviProcess.hProcess)
+            CloseHandle(m_naviProcess.hProcess);
+        m_naviProcess = info;
+        m_naviProcess.hThread = nullptr;
+    } else {
+        CloseHandle(info.hProcess);
+    }
+    return true;
+}
+
+int CHubscreenDlg::LaunchProgram(int icon)
+{
+    if (icon == navi_icon) {
+        if (!check_card_for_navigation())
+            return 1;
+        if (GetFileAttributes(programs[navi_icon].image) == INVALID_FILE_ATTRIBUTES) {
+            // FIXME: the GPS warning window (reinstall the navigation) shows here once it exists.
+            OutputDebugString(u"hbq: navigation image missing, GPS warning not built yet\n");
+            return 1;
+        }
+        DAPI_EnableBacklightOff(0);
+    } else if (programs[icon].needs_card) {
+        if (!check_card_present())
+            return 1;
+        if (!hubscreen_state().card_check_done)
+            return 1;
+    }
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+
+    if (icon == phone_icon) {
+        if (FindWindow(nullptr, PHONELINK_WINDOW_TITLE)) {
+            // The phone link's show message is registered by the subscription, which does not
+            // exist yet: nothing is posted until then.
+            return 1;
+        }
+        OutputDebugString(u"-------- clk hbq not found bt, start bt\n");
+        return start_process(icon, false) ? 1 : 0;
+    }
+    if (icon == navi_icon) {
+        if (HWND tv = FindWindow(nullptr, programs[tv_icon].title))
+            ::PostMessage(tv, WM_KIVO_NOTIFY, APP_MEDIA_PAUSE, 0);
+        if (HWND navigation = FindWindow(nullptr, NAVI_WINDOW_TITLE)) {
+            ::PostMessage(navigation, WM_KIVO_NOTIFY, APP_SHOW_NAVI, 0);
+            place_full_screen_top(navigation);
+            home_down();
+            return 1;
+        }
+        bool started = start_process(navi_icon, true);
+        if (started) {
+            DAPI_EnableBacklightOff(0);
+            DAPI_EnableAutoOff(0);
+            SetRunning(APPID_NAVI);
+            SetTimer(navigation_poll_timer, 3000);
+        }
+        home_down();
+        return started ? 1 : 0;
+    }
+    bool started = start_process(icon, false);
+    if (HWND window = FindWindow(nullptr, programs[icon].title)) {
+        m_hProgramWnd[icon] = window;
+        SetRunning(programs[icon].app_id);
+        return 1;
+    }
+    if (icon == tv_icon)
+        OutputDebugString(u"[hubscreen] run dtv, find it yet\n");
+    return started ? 1 : 0;
+}
+
+bool CHubscreenDlg::navigation_ended()
+{
+    if (!m_naviProcess.hProcess || WaitForSingleObject(m_naviProcess.hProcess, 0) != WAIT_OBJECT_0)
+        return false;
+    CloseHandle(m_naviProcess.hProcess);
+    m_naviProcess = {};
+    return true;
+}
+
+void CHubscreenDlg::poll_navigation()
+{
+    KillTimer(navigation_poll_timer);
+    // A navigation that ended without reporting its close (a crash) is closed here, once, so its
+    // bit and the backlight and power-off holds of its start do not stay for ever.
+    if (navigation_ended()) {
+        if (IsRunning(APPID_NAVI)) {
+            OutputDebugString(u"hbq: navigation ended without closing\n");
+            program_closed(APPID_NAVI);
+        }
+        return;
+    }
+    if (!FindWindow(nullptr, NAVI_WINDOW_TITLE))
+        SetTimer(navigation_poll_timer, 3000);
+}
+
+void CHubscreenDlg::place_full_screen_top(HWND window)
+{
+    ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 480, 272, SWP_SHOWWINDOW);
+    ::ShowWindow(window, SW_SHOW);
+}
+
+void CHubscreenDlg::lower_navigation()
+{
+    if (m_hProgramWnd[navi_icon])
+        ::SetWindowPos(m_hProgramWnd[navi_icon], HWND_NOTOPMOST, 0, 0, 480, 272, SWP_SHOWWINDOW);
+}
+
+void CHubscreenDlg::home_down()
+{
+    ::SetWindowPos(m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+int CHubscreenDlg::SwitchProgram(int which)
+{
+    if (which == 0) {
+        if (HWND navigation = FindWindow(nullptr, NAVI_WINDOW_TITLE)) {
+            DAPI_EnableAutoOff(0);
+            ::PostMessage(navigation, WM_KIVO_NOTIFY, APP_SHOW_NAVI, 0);
+            place_full_screen_top(navigation);
+        } else if (start_process(navi_icon, true)) {
+            DAPI_EnableBacklightOff(0);
+            DAPI_EnableAutoOff(0);
+            SetRunning(APPID_NAVI);
+            SetTimer(navigation_poll_timer, 3000);
+        }
+        return 0;
+    }
+    int icon = which == 1 ? tv_icon : audio_icon;
+    HWND window = FindWindow(nullptr, programs[icon].title);
+    if (window) {
+        ::PostMessage(window, WM_KIVO_NOTIFY, which == 1 ? APP_SWITCH_TV : APP_SWITCH_AUDIO, 0);
+    } else {
+        start_process(icon, false);
+        window = FindWindow(nullptr, programs[icon].title);
+        if (!window)
+            return 0;
+        SetRunning(programs[icon].app_id);
+    }
+    ::SetForegroundWindow(window);
+    return 0;
+}
+
+void CHubscreenDlg::program_closed(LPARAM app_id)
+{
+    auto& state = hubscreen_state();
+    if (app_id >= 0 && app_id < 16)
+        state.running_mask = static_cast<WORD>(state.running_mask & ~(1u << app_id));
+    if (int icon = icon_of_app(app_id); icon >= 0)
+        m_hProgramWnd[icon] = nullptr;
+    if (app_id == APPID_TV || app_id == APPID_NAVI)
+        DAPI_SetBrightLevel(state.setting[0]);
+    if (app_id == APPID_SETTING)
+        m_bSettingClosed = TRUE;
+    if (m_bShuttingDown) {
+        // FIXME: the shutdown's wait for the programs continues here once it exists.
+        return;
+    }
+    if (app_id == APPID_NAVI) {
+        if (m_hProgramWnd[tv_icon]) {
+            ::PostMessage(m_hProgramWnd[tv_icon], WM_KIVO_NOTIFY, APP_SWITCH_TV, 1);
+        } else {
+            DAPI_EnableBacklightOff(1);
+            DAPI_EnableAutoOff(1);
+        }
+        if (m_hProgramWnd[audio_icon])
+            ::PostMessage(m_hProgramWnd[audio_icon], WM_KIVO_NOTIFY, APP_CLOSE, CLOSE_AUDIO_AFTER_NAVI);
+    } else if (app_id == APPID_TV) {
+        if (m_hProgramWnd[navi_icon] && !m_hProgramWnd[audio_icon]) {
+            lower_navigation();
+            home_down();
+            SwitchProgram(0);
+        }
+    } else if (app_id == APPID_AUDIO && m_hProgramWnd[navi_icon]) {
+        HWND tv = FindWindow(nullptr, programs[tv_icon].title);
+        lower_navigation();
+        home_down();
+        if (tv)
+            place_full_screen_top(tv);
+        else
+            SwitchProgram(0);
+    }
+}
+
+void CHubscreenDlg::post_to_insert_card_window(LPARAM reason)
+{
+    // FIXME: the insert-card window shows its picture for the reason once it exists.
+    NKDbgPrintfW(u"hbq: insert-card window not built yet (%d)\n", static_cast<int>(reason));
+}
+
+bool CHubscreenDlg::check_card_present()
+{
+    if (hubscreen_state().card_present)
+        return true;
+    OutputDebugString(u"show insert sd 2 start\n");
+    post_to_insert_card_window(SD_REASON_MISSING);
+    return false;
+}
+
+bool CHubscreenDlg::check_card_for_navigation()
+{
+    auto& state = hubscreen_state();
+    if (!check_card_present())
+        return false;
+    CAppUtil util;
+    if (util.IsStoreReadOnly(card_store) == 0) {
+        OutputDebugString(u"show sd wp\n");
+        post_to_insert_card_window(SD_REASON_WRITE_PROTECTED);
+        return false;
+    }
+    if (util.CheckStoreFormat(card_store) != 0) {
+        OutputDebugString(u"show sd fat\n");
+        post_to_insert_card_window(SD_REASON_NOT_FAT);
+        return false;
+    }
+    state.card_check_done = 1;
+    return true;
+}
+
+void CHubscreenDlg::card_check()
+{
+    KillTimer(card_check_timer);
+    auto& state = hubscreen_state();
+    bool detected = false;
+    for (int i = 0; i < 3 && !detected; ++i)
+        detected = DAPI_IsSdCardInserted() != 0;
+    ULARGE_INTEGER free_bytes {};
+    state.card_present = GetDiskFreeSpaceEx(u"\\SDMMC\\", &free_bytes, nullptr, nullptr) || detected ? 1 : 0;
+    if (!state.card_present) {
+        post_to_insert_card_window(SD_REASON_MISSING);
+        return;
+    }
+    if (state.card_check_done || CAppUtil().CheckStoreFormat(card_store) == 0) {
+        state.card_check_done = 1;
+        return;
+    }
+    if (m_card_check_retries++ < card_check_retries) {
+        SetTimer(card_check_timer, 500);
+        return;
+    }
+    post_to_insert_card_window(SD_REASON_NOT_FAT);
+    state.card_check_done = 1;
 }

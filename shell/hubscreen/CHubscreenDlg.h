@@ -43,7 +43,14 @@ public:
     void OnActivate(UINT state, CWnd* other, BOOL minimized) override;
     void OnDestroy() override;
 
+    void OnLButtonDown(UINT flags, CPoint point) override;
+
     void OnKivoNotify(WPARAM code, LPARAM value);
+
+    int HitTestIcon(int x, int y) const;
+    int LaunchProgram(int icon);
+    int SwitchProgram(int which);
+    void RefreshWindows();
 
     BOOL IsRunning(int app_id) const;
     void SetRunning(int app_id);
@@ -54,8 +61,12 @@ public:
     int m_nSelectedIcon = -1;
     DWORD m_dwLastTap = 0;
     DWORD m_dwTapInterval = 1000;
-    // The window last found of the television; the page's destruction closes it.
-    HWND m_hTvWnd = nullptr;
+    BOOL m_bShuttingDown = FALSE;
+    int m_nPendingIcon = -1;
+    // The windows last found of the seven programs, by icon index.
+    HWND m_hProgramWnd[icon_count] = {};
+    // The navigation's last start: its process tells when it ended without reporting.
+    PROCESS_INFORMATION m_naviProcess {};
 
 private:
     void draw_bitmap(HDC, UINT bitmap_id, int x, int y);
@@ -65,8 +76,21 @@ private:
     void draw_battery(HDC);
     void start_clock_alignment();
     UINT icon_bitmap(int index, bool selected) const;
+    bool tap_ignored(int icon) const;
+    bool start_process(int icon, bool keep_navigation_process);
+    void poll_navigation();
+    void program_closed(LPARAM app_id);
+    void lower_navigation();
+    void home_down();
+    void place_full_screen_top(HWND);
+    bool check_card_for_navigation();
+    bool check_card_present();
+    void card_check();
+    void post_to_insert_card_window(LPARAM reason);
+    bool navigation_ended();
 
     CSettingHolder m_setting_holder;
     int m_battery_state = 0;
+    int m_card_check_retries = 0;
     HFONT m_clock_font = nullptr;
 };

@@ -1,0 +1,216 @@
+#include "HubscreenTest.h"
+
+#include "NavigationStandIn.h"
+#include "Process.h"
+#include "ProgramImages.h"
+#include "WideText.h"
+
+using namespace kivo;
+using namespace kivo::test;
+
+namespace {
+
+struct Fake {
+    const char16_t* image;
+    const char16_t* title;
+};
+constexpr Fake fakes[] = {
+    { u"\\NAND\\App\\Telvix.exe", u"Telvix" },
+    { u"\\NAND\\App\\BT\\Voxlane.exe", u"ZOL_VOXLANE" },
+    { u"\\NAND\\App\\Melodo.exe", u"audio" },
+    { u"\\NAND\\App\\Flickro.exe", u"video" },
+    { u"\\NAND\\App\\Glimmo.exe", u"photo" },
+    { u"\\NAND\\App\\setting.exe", u"setting" },
+};
+
+// The page with fake programs in the program table, the navigation's stand-in on the card, and
+// the start-up card check done.
+class LaunchTest : public HubscreenTest {
+protected:
+    LaunchTest()
+    {
+        register_navigation(*device);
+        for (auto& fake : fakes)
+            add_fake(fake.image, fake.title);
+        device->component<ProgramImages>().install();
+    }
+
+    HWND start_page()
+    {
+        HWND page = start();
+        device->advance(2000); // the card check, and the first activation's tap interval
+        return page;
+    }
+    // Taps once the last tap's interval has passed.
+    void tap_later(int x, int y)
+    {
+        device->advance(10100);
+        tap(x, y);
+    }
+    bool started(const char16_t* image)
+    {
+        for (auto& line : debug_lines(*device)) {
+            if (line.find(to_utf8(image)) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(LaunchTest, EachIconStartsItsProgram)
+{
+    struct Case {
+        POINT point;
+        const char16_t* title;
+    };
+    // Taps on the rectangles' far corners: the bounds are inclusive.
+    const Case cases[] = {
+        { { 180, 147 }, NAVI_WINDOW_TITLE },
+        { { 200, 45 }, u"Telvix" },
+        { { 380, 147 }, u"ZOL_VOXLANE" },
+        { { 50, 157 }, u"audio" },
+        { { 230, 259 }, u"video" },
+        { { 250, 200 }, u"photo" },
+        { { 430, 259 }, u"setting" },
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(to_utf8(c.title));
+        device.reset();
+        device = make_test_device();
+        install_stream_drivers(*device);
+        register_hubscreen(*device);
+        register_navigation(*device);
+        for (auto& fake : fakes)
+            add_fake(fake.image, fake.title);
+        device->component<ProgramImages>().install();
+        ASSERT_NE(start_page(), nullptr);
+        tap(c.point.x, c.point.y);
+        EXPECT_TRUE(window(c.title));
+    }
+}
+
+TEST_F(LaunchTest, TapsOutsideTheIconsAndTheDeadTelevisionIcon)
+{
+    device->component<Board>().set_tuner_fitted(false);
+    ASSERT_NE(start_page(), nullptr);
+    for (POINT point : { POINT { 190, 100 }, POINT { 181, 147 }, POINT { 240, 100 } }) {
+        tap_later(point.x, point.y);
+        for (auto& fake : fakes)
+            EXPECT_FALSE(window(fake.title)) << point.x;
+        EXPECT_FALSE(window(NAVI_WINDOW_TITLE));
+    }
+}
+
+TEST_F(LaunchTest, DebounceAfterSuccessfulAndFailedStarts)
+{
+    ASSERT_NE(start_page(), nullptr);
+    tap(300, 100); // the phone link: never blocked by another program
+    ASSERT_TRUE(window(u"ZOL_VOXLANE"));
+    device->advance(9800);
+    tap(400, 200);
+    EXPECT_FALSE(window(u"setting")) << "within 10 s of a successful start";
+    device->advance(300);
+    tap(410, 210); // apart from the last tap, which a quick second one would make a double click
+    EXPECT_TRUE(window(u"setting"));
+
+    PostMessage(FindWindow(nullptr, u"setting"), WM_CLOSE, 0, 0);
+    device->programs().set_start_failure(u"\\NAND\\App\\Melodo.exe", ERROR_FILE_NOT_FOUND);
+    tap_later(100, 200);
+    EXPECT_FALSE(window(u"audio"));
+    device->programs().set_start_failure(u"\\NAND\\App\\Melodo.exe", 0);
+    device->advance(400);
+    tap(100, 200);
+    EXPECT_FALSE(window(u"audio")) << "within 500 ms of a failed start";
+    device->advance(200);
+    tap(110, 210);
+    EXPECT_TRUE(window(u"audio"));
+}
+
+TEST_F(LaunchTest, TapsIgnoredWhileOtherProgramsRun)
+{
+    ASSERT_NE(start_page(), nullptr);
+    tap(140, 100); // the navigation
+    ASSERT_TRUE(window(NAVI_WINDOW_TITLE));
+    // The user goes back to the home page; the map stays behind it.
+    SetWindowPos(FindWindow(nullptr, NAVI_WINDOW_TITLE), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    device->run_until_idle();
+    // The television and the audio player may start beside the navigation; video may not.
+    tap_later(190 + 50, 100);
+    EXPECT_TRUE(window(u"Telvix"));
+    tap_later(180, 200);
+    EXPECT_FALSE(window(u"video"));
+    // Ignored: the next tap counts after 1000 ms (the television still blocks video then).
+    PostMessage(FindWindow(nullptr, u"Telvix"), WM_CLOSE, 0, 0);
+    PostMessage(FindWindow(nullptr, NAVI_WINDOW_TITLE), WM_CLOSE, 0, 0);
+    device->run_until_idle();
+    device->advance(900);
+    tap(180, 200);
+    EXPECT_FALSE(window(u"video"));
+    device->advance(200);
+    tap(190, 210);
+    EXPECT_TRUE(window(u"video"));
+}
+
+TEST_F(LaunchTest, NavigationWhileTheTelevisionRunsPausesIt)
+{
+    ASSERT_NE(start_page(), nullptr);
+    tap(240, 100);
+    ASSERT_TRUE(window(u"Telvix"));
+    auto& backlight = device->component<BacklightDriver>();
+    tap_later(140, 100);
+    ASSERT_TRUE(window(NAVI_WINDOW_TITLE));
+    using Code = std::pair<WPARAM, LPARAM>;
+    EXPECT_EQ(g_received[u"Telvix"], (std::vector<Code> { { APP_MEDIA_PAUSE, 0 } }));
+    EXPECT_FALSE(backlight.state().backlight_off_allowed);
+    EXPECT_FALSE(backlight.state().auto_off_allowed);
+
+    // The navigation reports its close: the television comes back to the front.
+    g_received.clear();
+    PostMessage(FindWindow(nullptr, NAVI_WINDOW_TITLE), WM_CLOSE, 0, 0);
+    device->run_until_idle();
+    EXPECT_EQ(g_received[u"Telvix"], (std::vector<Code> { { APP_SWITCH_TV, 1 } }));
+    EXPECT_FALSE(backlight.state().backlight_off_allowed) << "the television keeps the holds";
+}
+
+TEST_F(LaunchTest, ClosedNavigationReleasesTheHolds)
+{
+    ASSERT_NE(start_page(), nullptr);
+    tap(140, 100);
+    ASSERT_TRUE(window(NAVI_WINDOW_TITLE));
+    auto& backlight = device->component<BacklightDriver>();
+    EXPECT_FALSE(backlight.state().auto_off_allowed);
+    PostMessage(FindWindow(nullptr, NAVI_WINDOW_TITLE), WM_CLOSE, 0, 0);
+    device->run_until_idle();
+    EXPECT_TRUE(backlight.state().backlight_off_allowed);
+    EXPECT_TRUE(backlight.state().auto_off_allowed);
+}
+
+TEST_F(LaunchTest, CrashedNavigationIsClosedAtThePoll)
+{
+    ASSERT_NE(start_page(), nullptr);
+    tap(140, 100);
+    ASSERT_TRUE(window(NAVI_WINDOW_TITLE));
+    // Ends before the first poll, without reporting its close.
+    auto navigation = device->find_process(navigation_image_path);
+    ASSERT_TRUE(navigation);
+    navigation->terminate(9);
+    device->run_until_idle();
+    EXPECT_FALSE(window(NAVI_WINDOW_TITLE));
+    auto& backlight = device->component<BacklightDriver>();
+    EXPECT_FALSE(backlight.state().auto_off_allowed);
+    device->advance(3100);
+    EXPECT_TRUE(wrote_debug("hbq: navigation ended without closing"));
+    EXPECT_TRUE(backlight.state().auto_off_allowed);
+    EXPECT_TRUE(backlight.state().backlight_off_allowed);
+}
+
+TEST_F(LaunchTest, MissingNavigationImageStartsNothing)
+{
+    ASSERT_TRUE(DeleteFile(std::u16string(navigation_image_path).c_str()));
+    ASSERT_NE(start_page(), nullptr);
+    tap(140, 100);
+    EXPECT_FALSE(window(NAVI_WINDOW_TITLE));
+    EXPECT_TRUE(wrote_debug("hbq: navigation image missing, GPS warning not built yet"));
+}
+
+} // namespace
