@@ -5,12 +5,17 @@
 #include "HubscreenState.h"
 #include "KivoNotify.h"
 
+#include <cstring>
+#include <vector>
+
 namespace {
 
 constexpr COLORREF partial_fill = RGB(0, 17, 56);
 constexpr DWORD key_click_volume = 0x404D404D;
 constexpr RECT clock_text_rect { 130, 12, 330, 42 };
 constexpr int card_check_retries = 11;
+// The largest dial block passed on.
+constexpr DWORD max_dial_bytes = 520;
 constexpr const char16_t* card_store = u"SD Memory Card";
 
 // The program table, by icon index.
@@ -337,6 +342,10 @@ void CHubscreenDlg::OnKivoNotify(WPARAM code, LPARAM value)
         else if (value == 1)
             ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_MEDIA_RUN, 0);
         break;
+    case APP_NAVI_DIAL:
+        NKDbgPrintfW(u"hbq recv WM_KIVO_NOTIFY.APP_NAVI_DIAL(%x)\n", static_cast<unsigned>(value));
+        forward_dial(reinterpret_cast<const COPYDATASTRUCT*>(value));
+        break;
     case APP_SHOW_NAVI:
         if (m_hProgramWnd[navi_icon])
             lower_navigation();
@@ -354,6 +363,32 @@ void CHubscreenDlg::OnKivoNotify(WPARAM code, LPARAM value)
         // with the question screen and the warning windows.
         NKDbgPrintfW(u"hbq: notify code %d not handled yet\n", static_cast<int>(code));
         break;
+    }
+}
+
+void CHubscreenDlg::forward_dial(const COPYDATASTRUCT* dial)
+{
+    // The block belongs to the navigation, which may change or free it at any time: it is copied
+    // at once, within its stated size, and the copy is sent, since a posted WM_COPYDATA would
+    // hand the other programs a pointer they cannot read safely.
+    if (!dial || (dial->cbData && !dial->lpData) || dial->cbData > max_dial_bytes) {
+        OutputDebugString(u"hbq: navigation dial block refused\n");
+        return;
+    }
+    BYTE data[max_dial_bytes] = {};
+    std::memcpy(data, dial->lpData, dial->cbData);
+    COPYDATASTRUCT copy { dial->dwData, dial->cbData, data };
+    std::vector<HWND> windows;
+    DWORD own_process = GetCurrentProcessId();
+    for (HWND window = ::GetWindow(m_hWnd, GW_HWNDFIRST); window; window = ::GetWindow(window, GW_HWNDNEXT)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != own_process)
+            windows.push_back(window);
+    }
+    for (HWND window : windows) {
+        DWORD_PTR result = 0;
+        SendMessageTimeout(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, 1000, &result);
     }
 }
 

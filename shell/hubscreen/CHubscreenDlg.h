@@ -88,6 +88,7 @@ private:
     void card_check();
     void post_to_insert_card_window(LPARAM reason);
     bool navigation_ended();
+    void forward_dial(const COPYDATASTRUCT*);
 
     CSettingHolder m_setting_holder;
     int m_battery_state = 0;

@@ -30,6 +30,14 @@ inline constexpr const char16_t* fake_image = u"\\NAND\\App\\FakeProgram.exe";
 
 // What each fake program's window received, by its title.
 inline std::map<std::u16string, std::vector<std::pair<WPARAM, LPARAM>>> g_received;
+// The WM_COPYDATA blocks each received: wParam, dwData and the bytes.
+struct CopyReceived {
+    WPARAM wparam;
+    ULONG_PTR kind;
+    std::string bytes;
+    bool operator==(const CopyReceived&) const = default;
+};
+inline std::map<std::u16string, std::vector<CopyReceived>> g_copies;
 
 inline LRESULT CALLBACK recorder_window(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
@@ -38,6 +46,13 @@ inline LRESULT CALLBACK recorder_window(HWND window, UINT message, WPARAM wparam
         GetWindowText(window, title, 64);
         g_received[title].emplace_back(wparam, lparam);
         return 0;
+    }
+    if (message == WM_COPYDATA) {
+        WCHAR title[64] = {};
+        GetWindowText(window, title, 64);
+        auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+        g_copies[title].push_back({ wparam, copy->dwData, std::string(static_cast<const char*>(copy->lpData), copy->cbData) });
+        return TRUE;
     }
     if (message == WM_DESTROY)
         PostQuitMessage(0);
@@ -63,6 +78,7 @@ protected:
     HubscreenTest()
     {
         g_received.clear();
+        g_copies.clear();
         install_stream_drivers(*device);
         register_hubscreen(*device);
         register_explorer(*device);

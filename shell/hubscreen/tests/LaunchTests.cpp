@@ -213,4 +213,36 @@ TEST_F(LaunchTest, MissingNavigationImageStartsNothing)
     EXPECT_TRUE(wrote_debug("hbq: navigation image missing, GPS warning not built yet"));
 }
 
+TEST_F(LaunchTest, TheNavigationsDialBlockReachesThePhoneLinkAsASentCopy)
+{
+    HWND page = start_page();
+    ASSERT_NE(page, nullptr);
+    tap(300, 100); // the phone link
+    tap_later(140, 100);
+    ASSERT_TRUE(window(NAVI_WINDOW_TITLE));
+    ASSERT_TRUE(device->component<NavigationStandIn>().post_to_home(APP_NAVI_DIAL));
+    device->run_until_idle();
+    std::u16string_view number = NavigationStandIn::dial_number;
+    std::string bytes(reinterpret_cast<const char*>(number.data()), (number.size() + 1) * sizeof(char16_t));
+    EXPECT_EQ(g_copies[u"ZOL_VOXLANE"], (std::vector<CopyReceived> { { 0, NavigationStandIn::dial_data_kind, bytes } }));
+    EXPECT_TRUE(g_copies[HOME_WINDOW_TITLE].empty());
+
+    // Blocks that cannot be read safely go nowhere.
+    g_copies.clear();
+    std::string big(521, 'x');
+    COPYDATASTRUCT too_big { 7, 521, big.data() };
+    COPYDATASTRUCT no_data { 7, 8, nullptr };
+    for (LPARAM block : { LPARAM(0), reinterpret_cast<LPARAM>(&too_big), reinterpret_cast<LPARAM>(&no_data) }) {
+        PostMessage(page, WM_KIVO_NOTIFY, APP_NAVI_DIAL, block);
+        device->run_until_idle();
+    }
+    EXPECT_TRUE(g_copies.empty());
+    EXPECT_TRUE(wrote_debug("hbq: navigation dial block refused"));
+    COPYDATASTRUCT largest { 7, 520, big.data() };
+    PostMessage(page, WM_KIVO_NOTIFY, APP_NAVI_DIAL, reinterpret_cast<LPARAM>(&largest));
+    device->run_until_idle();
+    ASSERT_EQ(g_copies[u"ZOL_VOXLANE"].size(), 1u);
+    EXPECT_EQ(g_copies[u"ZOL_VOXLANE"][0].bytes, big.substr(0, 520));
+}
+
 } // namespace
