@@ -1,7 +1,9 @@
 #include "CHubscreenDlg.h"
 
 #include "CAppUtil.h"
+#include "COneKeySelectDlg.h"
 #include "DAPI.h"
+#include "HubscreenPaint.h"
 #include "HubscreenState.h"
 #include "KivoNotify.h"
 
@@ -86,10 +88,14 @@ int battery_picture(int state)
 CHubscreenDlg::CHubscreenDlg()
     : CDialog(IDD_HUBSCREEN)
 {
+    // Made before the page has a window, they have no owner: the page's broadcasts reach them.
+    m_insertSd.CreateHidden(u"e c isd dlg\n!!!!!!!!");
+    m_usbConnect.CreateHidden(u"e c usb dlg\n!!!!!!!!");
+    m_lowBattery.CreateHidden(u"e c lbat dlg\n!!!!!!!!");
+    m_hardKey.CreateHidden(u"e c hdk dlg\n!!!!!!!!");
+    m_shutdown.CreateHidden(u"e c shdn dlg\n!!!!!!!!");
+    m_gpsCheck.CreateHidden(u"e c gpschk dlg\n!!!!!!!!");
     hubscreen_state().card_present = DAPI_IsSdCardInserted() ? 1 : 0;
-    // FIXME: the six warning windows (insert card, USB, low battery, hard key, shutdown, GPS)
-    // are created here once they exist.
-    OutputDebugString(u"hbq: warning windows not built yet\n");
 }
 
 CHubscreenDlg::~CHubscreenDlg()
@@ -108,8 +114,7 @@ BOOL CHubscreenDlg::OnInitDialog()
     start_clock_alignment();
     ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetTimer(phone_link_timer, 100);
-    // FIXME: the battery indicator of the support library draws and blinks this.
-    m_battery_state = DAPI_GetBatteryLevel();
+    set_battery(DAPI_GetBatteryLevel(), false);
     SetTimer(card_check_timer, 37);
     DAPI_SetBrightLevel(hubscreen_state().setting[0]);
     m_dwLastTap = 0;
@@ -133,18 +138,7 @@ UINT CHubscreenDlg::icon_bitmap(int index, bool selected) const
 
 void CHubscreenDlg::draw_bitmap(HDC dc, UINT bitmap_id, int x, int y)
 {
-    // FIXME: the support library's bitmap painter draws these once it exists.
-    HBITMAP bitmap = LoadBitmap(AfxGetResourceHandle(), MAKEINTRESOURCE(bitmap_id));
-    if (!bitmap)
-        return;
-    BITMAP info {};
-    GetObject(bitmap, sizeof(info), &info);
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    DeleteObject(bitmap);
+    draw_resource_bitmap(dc, bitmap_id, x, y);
 }
 
 void CHubscreenDlg::draw_icons(HDC dc, bool all_normal_first)
@@ -178,8 +172,21 @@ void CHubscreenDlg::draw_key_click(HDC dc)
     draw_bitmap(dc, hubscreen_state().setting[3] == 1 ? IDB_KEYCLICK_ON : IDB_KEYCLICK_OFF, 8, 8);
 }
 
+void CHubscreenDlg::set_battery(int state, bool draw)
+{
+    // FIXME: the support library's battery indicator keeps these states, draws and blinks.
+    m_battery_prev_state = m_battery_state;
+    m_battery_state = state;
+    if (draw) {
+        HDC dc = ::GetDC(m_hWnd);
+        draw_battery(dc);
+        ::ReleaseDC(m_hWnd, dc);
+    }
+}
+
 void CHubscreenDlg::draw_battery(HDC dc)
 {
+
     UINT picture = IDB_BATTERY_FIRST + static_cast<UINT>(battery_picture(m_battery_state));
     HBITMAP bitmap = LoadBitmap(AfxGetResourceHandle(), MAKEINTRESOURCE(picture));
     if (!bitmap)
@@ -231,6 +238,14 @@ void CHubscreenDlg::OnTimer(UINT_PTR id)
     case navigation_poll_timer:
         poll_navigation();
         break;
+    case power_off_timer:
+        OutputDebugString(u"hbq wait app close event time-out\n");
+        KillTimer(power_off_timer);
+        power_off();
+        break;
+    case usb_picture_timer:
+        OnDriverMessage(WM_USB_IDLE);
+        break;
     case phone_link_timer:
         // FIXME: the phone-link poll and subscription are not built yet.
         KillTimer(phone_link_timer);
@@ -273,6 +288,10 @@ void CHubscreenDlg::OnDestroy()
 {
     if (m_hProgramWnd[tv_icon])
         ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_CLOSE, CLOSE_BY_HOME_PAGE);
+    for (CWarningDlg* warning : std::initializer_list<CWarningDlg*> { &m_insertSd, &m_usbConnect, &m_lowBattery, &m_hardKey, &m_shutdown, &m_gpsCheck }) {
+        if (warning->m_hWnd)
+            warning->DestroyWindow();
+    }
     CDialog::OnDestroy();
 }
 
@@ -301,6 +320,19 @@ LRESULT CHubscreenDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
     switch (message) {
     case WM_KIVO_NOTIFY:
         OnKivoNotify(wparam, lparam);
+        break;
+    case WM_APP + 1:
+    case WM_APP + 2:
+    case WM_SD_INSERTED:
+    case WM_SD_REMOVED:
+    case WM_USB_BUSY:
+    case WM_USB_IDLE:
+    case WM_APP + 23:
+    case WM_APP + 24:
+        OnDriverMessage(message);
+        break;
+    case MSG_SHUTDOWN:
+        shut_down();
         break;
     case MSG_TV_READY:
         if (HWND tv = FindWindow(nullptr, u"Telvix")) {
@@ -342,6 +374,89 @@ void CHubscreenDlg::OnKivoNotify(WPARAM code, LPARAM value)
         else if (value == 1)
             ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_MEDIA_RUN, 0);
         break;
+    case APP_SWITCH_TV:
+    case APP_SWITCH_AUDIO:
+        switch_to(code == APP_SWITCH_TV ? 1 : 3);
+        break;
+    case DRV_SD_INSERT:
+        hubscreen_state().card_check_done = 1;
+        hubscreen_state().card_present = 1;
+        post_to(m_insertSd, WM_KIVO_NOTIFY, APP_SD_READY, 0);
+        break;
+    case DRV_SD_RMV:
+        card_removed(false);
+        break;
+    case DRV_SD_FORMAT_NOTSUPPORT2FMTNOSUPPORT:
+        OutputDebugString(u"hbq recv DRV_SD_FORMAT_NOTSUPPORT2FMTNOSUPPORT\n");
+        broadcast(DRV_SD_RMV2, SD_REASON_NOT_FAT);
+        break;
+    case DRV_SD_NONE2NOSD:
+        OutputDebugString(u"hbq recv DRV_SD_NONE2NOSD\n");
+        m_insertSd.m_nReason = SD_REASON_NOT_FAT;
+        if (m_insertSd.m_hWnd)
+            ::SetWindowPos(m_insertSd.m_hWnd, HWND_TOPMOST, 0, 0, 480, 272, SWP_NOMOVE | SWP_NOACTIVATE);
+        broadcast(APP_SD_NONE, 0);
+        break;
+    case DRV_POWER_OFF:
+        shut_down();
+        break;
+    case DRV_HARDKEY:
+        if (!hubscreen_state().usb_connected)
+            broadcast(APP_HARDKEY, 0);
+        break;
+    case DRV_AC_CHANGE: {
+        // The state before this event's change, as the indicator remembers it.
+        int previous = m_battery_prev_state;
+        if (value == 1) {
+            set_battery(7, true);
+            DAPI_EnableAutoOff(0);
+        } else {
+            DAPI_EnableAutoOff(1);
+        }
+        if (previous != 7 && hubscreen_state().usb_connected && value == 1) {
+            broadcast(APP_CLOSE, CLOSE_BY_SYSTEM);
+            post_to(m_usbConnect, WM_KIVO_NOTIFY, APP_USB_CONNECTED, 7);
+        }
+        broadcast(DRV_BATT_AC_CHANGE, value);
+        m_bCountdownSent = FALSE;
+        m_bUsbLowBatteryShown = FALSE;
+        break;
+    }
+    case DRV_BATT_CHANGE:
+        set_battery(static_cast<int>(value), true);
+        if (value == 1) {
+            if (!m_bCountdownSent) {
+                post_to(m_lowBattery, MSG_LOWBAT_COUNTDOWN, 0, 0);
+                ::PostMessage(HWND_BROADCAST, MSG_BATT_CRITICAL, 0, 0);
+                m_bCountdownSent = TRUE;
+            }
+        } else {
+            m_bCountdownSent = FALSE;
+            if (hubscreen_state().usb_connected && value <= 3 && !m_bUsbLowBatteryShown) {
+                post_to(m_lowBattery, WM_KIVO_NOTIFY, APP_USB_CONNECTED, value);
+                post_to(m_usbConnect, WM_KIVO_NOTIFY, APP_USB_CONNECTED, value);
+                m_bUsbLowBatteryShown = TRUE;
+            }
+        }
+        broadcast(DRV_BATT_LEVEL, value);
+        break;
+    case DRV_USB_CONNECT:
+        close_crashed_navigation();
+        hubscreen_state().usb_connected = 1;
+        if (!m_bCountdownSent)
+            broadcast(APP_USB_CONNECTED, m_battery_state);
+        if (IsRunning(APPID_NAVI)) {
+            // The navigation runs from the card, which the computer is about to take over.
+            DAPI_PreparePowerOff();
+            DAPI_Reset();
+        }
+        DAPI_EnableBacklightOff(0);
+        break;
+    case DRV_USB_REMOVE:
+        hubscreen_state().usb_connected = 0;
+        broadcast(APP_USB_REMOVED, 0);
+        DAPI_EnableBacklightOff(1);
+        break;
     case APP_NAVI_DIAL:
         NKDbgPrintfW(u"hbq recv WM_KIVO_NOTIFY.APP_NAVI_DIAL(%x)\n", static_cast<unsigned>(value));
         forward_dial(reinterpret_cast<const COPYDATASTRUCT*>(value));
@@ -359,9 +474,6 @@ void CHubscreenDlg::OnKivoNotify(WPARAM code, LPARAM value)
         ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_KEYSOUND, hubscreen_state().setting[3]);
         break;
     default:
-        // FIXME: the one-key switches, the navigation's dial block and the device events come
-        // with the question screen and the warning windows.
-        NKDbgPrintfW(u"hbq: notify code %d not handled yet\n", static_cast<int>(code));
         break;
     }
 }
@@ -478,8 +590,8 @@ int CHubscreenDlg::LaunchProgram(int icon)
         if (!check_card_for_navigation())
             return 1;
         if (GetFileAttributes(programs[navi_icon].image) == INVALID_FILE_ATTRIBUTES) {
-            // FIXME: the GPS warning window (reinstall the navigation) shows here once it exists.
-            OutputDebugString(u"hbq: navigation image missing, GPS warning not built yet\n");
+            if (m_gpsCheck.m_hWnd)
+                m_gpsCheck.ShowWarning();
             return 1;
         }
         DAPI_EnableBacklightOff(0);
@@ -614,7 +726,10 @@ void CHubscreenDlg::program_closed(LPARAM app_id)
     if (app_id == APPID_SETTING)
         m_bSettingClosed = TRUE;
     if (m_bShuttingDown) {
-        // FIXME: the shutdown's wait for the programs continues here once it exists.
+        if (state.running_mask == 0) {
+            KillTimer(power_off_timer);
+            power_off();
+        }
         return;
     }
     if (app_id == APPID_NAVI) {
@@ -645,8 +760,135 @@ void CHubscreenDlg::program_closed(LPARAM app_id)
 
 void CHubscreenDlg::post_to_insert_card_window(LPARAM reason)
 {
-    // FIXME: the insert-card window shows its picture for the reason once it exists.
-    NKDbgPrintfW(u"hbq: insert-card window not built yet (%d)\n", static_cast<int>(reason));
+    post_to(m_insertSd, WM_KIVO_NOTIFY, DRV_SD_RMV2, reason);
+}
+
+void CHubscreenDlg::post_to(CWnd& window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (window.m_hWnd)
+        ::PostMessage(window.m_hWnd, message, wparam, lparam);
+}
+
+void CHubscreenDlg::broadcast(WPARAM code, LPARAM value)
+{
+    ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, code, value);
+}
+
+LPARAM CHubscreenDlg::card_reason() const
+{
+    bool media = FindWindow(nullptr, u"audio") || FindWindow(nullptr, u"video") || FindWindow(nullptr, u"photo");
+    return media ? SD_REASON_MEDIA_LOST : SD_REASON_MISSING;
+}
+
+void CHubscreenDlg::card_removed(bool may_reset)
+{
+    auto& state = hubscreen_state();
+    state.card_present = 0;
+    state.card_check_done = 1;
+    if (may_reset) {
+        close_crashed_navigation();
+        if (IsRunning(APPID_NAVI) || FindWindow(nullptr, NAVI_WINDOW_TITLE)) {
+            // The navigation runs from the card that has gone: only a restart recovers.
+            DAPI_PreparePowerOff();
+            DAPI_Reset();
+            return;
+        }
+    }
+    broadcast(DRV_SD_RMV2, card_reason());
+}
+
+void CHubscreenDlg::close_crashed_navigation()
+{
+    if (navigation_ended() && IsRunning(APPID_NAVI)) {
+        OutputDebugString(u"hbq: navigation ended without closing\n");
+        program_closed(APPID_NAVI);
+    }
+}
+
+void CHubscreenDlg::OnDriverMessage(UINT message)
+{
+    auto& state = hubscreen_state();
+    switch (message) {
+    case WM_SD_INSERTED:
+        state.card_present = 1;
+        state.card_check_done = 1;
+        broadcast(APP_SD_READY, 0);
+        break;
+    case WM_SD_REMOVED:
+        card_removed(true);
+        break;
+    case WM_USB_BUSY:
+        if (m_battery_state == 4 || m_battery_state == 5 || m_battery_state == 7) {
+            post_to(m_usbConnect, WM_KIVO_NOTIFY, APP_USB_BUSY, 0);
+            SetTimer(usb_picture_timer, 1000);
+        }
+        break;
+    case WM_USB_IDLE:
+        KillTimer(usb_picture_timer);
+        if (state.usb_connected && (m_battery_state == 4 || m_battery_state == 5 || m_battery_state == 7))
+            post_to(m_usbConnect, WM_KIVO_NOTIFY, APP_USB_IDLE, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void CHubscreenDlg::shut_down()
+{
+    if (m_bShuttingDown)
+        return;
+    // The screen is on the display before the pause, so the user sees it while the device waits.
+    if (m_shutdown.m_hWnd) {
+        m_shutdown.ShowWarning();
+        ::SetForegroundWindow(m_shutdown.m_hWnd);
+        m_shutdown.UpdateWindow();
+    }
+    Sleep(1000);
+    m_bShuttingDown = TRUE;
+    broadcast(APP_CLOSE, CLOSE_BY_SYSTEM);
+    if (hubscreen_state().running_mask == 0) {
+        power_off();
+        return;
+    }
+    SetTimer(power_off_timer, 3000);
+}
+
+void CHubscreenDlg::power_off()
+{
+    DAPI_PreparePowerOff();
+    GwesPowerOffSystem();
+}
+
+void CHubscreenDlg::switch_to(int which)
+{
+    bool tv = which == 1;
+    if (!tv)
+        home_down();
+    if (tv && !m_bHasTuner) {
+        home_down();
+        lower_navigation();
+        SwitchProgram(0);
+        return;
+    }
+    HWND other = FindWindow(nullptr, tv ? u"audio" : programs[tv_icon].title);
+    if (!other) {
+        lower_navigation();
+        home_down();
+        SwitchProgram(which);
+        return;
+    }
+    COneKeySelectDlg question(tv ? IDB_ASK_START_TV : IDB_ASK_START_AUDIO);
+    INT_PTR answer = question.DoModal();
+    if (answer == IDOK) {
+        lower_navigation();
+        home_down();
+        SwitchProgram(which);
+        ::PostMessage(other, WM_KIVO_NOTIFY, APP_CLOSE, CLOSE_BY_SYSTEM);
+    } else if (answer == IDCANCEL) {
+        lower_navigation();
+        home_down();
+        SwitchProgram(0);
+    }
 }
 
 bool CHubscreenDlg::check_card_present()
@@ -689,16 +931,16 @@ void CHubscreenDlg::card_check()
     state.card_present = GetDiskFreeSpaceEx(u"\\SDMMC\\", &free_bytes, nullptr, nullptr) || detected ? 1 : 0;
     if (!state.card_present) {
         post_to_insert_card_window(SD_REASON_MISSING);
-        return;
-    }
-    if (state.card_check_done || CAppUtil().CheckStoreFormat(card_store) == 0) {
+    } else if (state.card_check_done || CAppUtil().CheckStoreFormat(card_store) == 0) {
         state.card_check_done = 1;
-        return;
-    }
-    if (m_card_check_retries++ < card_check_retries) {
+    } else if (m_card_check_retries++ < card_check_retries) {
         SetTimer(card_check_timer, 500);
-        return;
+    } else {
+        post_to_insert_card_window(SD_REASON_NOT_FAT);
+        state.card_check_done = 1;
     }
-    post_to_insert_card_window(SD_REASON_NOT_FAT);
-    state.card_check_done = 1;
+    if (state.usb_connected && m_usbConnect.m_hWnd) {
+        m_usbConnect.m_nPicture = IDB_USB_CONNECTED;
+        m_usbConnect.ShowWarning();
+    }
 }

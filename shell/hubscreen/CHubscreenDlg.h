@@ -1,6 +1,12 @@
 #pragma once
 
+#include "CGpsCheckDlg.h"
+#include "CHardKeyPopup.h"
+#include "CInsertSdDlg.h"
+#include "CLowBatteryDlg.h"
 #include "CSettingHolder.h"
+#include "CShutdownDlg.h"
+#include "CUsbConnectDlg.h"
 #include "HubscreenResources.h"
 #include "platform.h"
 
@@ -46,6 +52,7 @@ public:
     void OnLButtonDown(UINT flags, CPoint point) override;
 
     void OnKivoNotify(WPARAM code, LPARAM value);
+    void OnDriverMessage(UINT message);
 
     int HitTestIcon(int x, int y) const;
     int LaunchProgram(int icon);
@@ -65,6 +72,17 @@ public:
     int m_nPendingIcon = -1;
     // The windows last found of the seven programs, by icon index.
     HWND m_hProgramWnd[icon_count] = {};
+    BOOL m_bCountdownSent = FALSE;
+    BOOL m_bUsbLowBatteryShown = FALSE;
+
+    // The warning windows, made hidden with the page.
+    CInsertSdDlg m_insertSd;
+    CUsbConnectDlg m_usbConnect;
+    CLowBatteryDlg m_lowBattery;
+    CHardKeyPopup m_hardKey;
+    CShutdownDlg m_shutdown;
+    CGpsCheckDlg m_gpsCheck;
+
     // The navigation's last start: its process tells when it ended without reporting.
     PROCESS_INFORMATION m_naviProcess {};
 
@@ -89,9 +107,19 @@ private:
     void post_to_insert_card_window(LPARAM reason);
     bool navigation_ended();
     void forward_dial(const COPYDATASTRUCT*);
+    void switch_to(int which);
+    void set_battery(int state, bool draw);
+    void broadcast(WPARAM code, LPARAM value);
+    void post_to(CWnd&, UINT message, WPARAM, LPARAM);
+    void shut_down();
+    void power_off();
+    void close_crashed_navigation();
+    LPARAM card_reason() const;
+    void card_removed(bool may_reset);
 
     CSettingHolder m_setting_holder;
-    int m_battery_state = 0;
+    int m_battery_state = 3;
+    int m_battery_prev_state = 5;
     int m_card_check_retries = 0;
     HFONT m_clock_font = nullptr;
 };

@@ -5,6 +5,8 @@
 #include "Gdi.h"
 
 #include <array>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -127,6 +129,97 @@ void add_bar_pictures(kivo::ResourceTable& resources)
     }
 }
 
+// A warning's picture: a framed panel with a symbol on the left and the message in words.
+void add_message_picture(kivo::ResourceTable& resources, UINT id, int width, int height, COLORREF accent, std::u16string_view first,
+    std::u16string_view second)
+{
+    resources.add_bitmap(id, width, height, [=](BitmapCanvas& canvas) {
+        canvas.fill_round_rect({ 0, 0, width, height }, 10, Palette::panel);
+        canvas.frame_rect({ 0, 0, width, height }, accent, 3);
+        // An exclamation mark in a circle: something wants the user's attention.
+        canvas.fill_ellipse({ 12, height / 2 - 22, 56, height / 2 + 22 }, accent);
+        canvas.fill_rect({ 31, height / 2 - 14, 37, height / 2 + 4 }, Palette::white);
+        canvas.fill_rect({ 31, height / 2 + 9, 37, height / 2 + 15 }, Palette::white);
+        canvas.label({ 64, 8, width - 8, height / 2 }, std::u16string(first), Palette::white, 18, true);
+        canvas.label({ 64, height / 2, width - 8, height - 8 }, std::u16string(second), Palette::white, 15);
+    });
+}
+
+void add_button_pictures(kivo::ResourceTable& resources, UINT up, UINT down, int width, int height, std::u16string_view text)
+{
+    for (bool pressed : { false, true }) {
+        resources.add_bitmap(pressed ? down : up, width, height, [=](BitmapCanvas& canvas) {
+            canvas.fill(Palette::panel);
+            canvas.fill_round_rect({ 0, 0, width, height }, 8, pressed ? Palette::highlight : Palette::panel_light);
+            canvas.frame_rect({ 0, 0, width, height }, Palette::frame);
+            canvas.label({ 0, 0, width, height }, std::u16string(text), Palette::white, 18, true);
+        });
+    }
+}
+
+void add_warning_pictures(kivo::ResourceTable& resources)
+{
+    constexpr int w = warning_picture_width;
+    constexpr int h = warning_picture_height;
+    resources.add_bitmap(IDB_WARNING_BACKGROUND, 480, 272, [](BitmapCanvas& canvas) {
+        canvas.vertical_gradient({ 0, 0, 480, 272 }, RGB(40, 40, 72), RGB(8, 8, 24));
+    });
+    add_message_picture(resources, 152, w, h, Palette::warning, u"The card was removed", u"Insert it and start the program again");
+    add_message_picture(resources, 155, w, h, Palette::warning, u"Card not supported", u"Use a FAT16 or FAT32 card");
+    add_message_picture(resources, 156, w, h, Palette::warning, u"No memory card", u"Insert the card");
+    add_message_picture(resources, 157, w, h, Palette::warning, u"Card write-protected", u"Release the card's lock switch");
+    add_message_picture(resources, 158, w, h, Palette::warning, u"The card is full", u"Make room on the card");
+    add_message_picture(resources, IDB_LOW_BATTERY_COUNTDOWN, w, h, Palette::warning, u"Battery low", u"Shutting down in      seconds");
+    add_message_picture(resources, IDB_LOW_BATTERY_USB, w, h, Palette::warning, u"Battery low", u"Connect the mains adapter for USB");
+    add_message_picture(resources, IDB_NO_GPS, w, h, Palette::warning, u"Navigation failed to start", u"Install the navigation again");
+    add_message_picture(resources, IDB_ASK_START_TV, w, h, Palette::highlight, u"Start the television?", u"The music player will close");
+    add_message_picture(resources, IDB_ASK_START_AUDIO, w, h, Palette::highlight, u"Start the music player?", u"The television will close");
+    add_message_picture(resources, IDB_KEYS_LOCKED, 204, 116, Palette::highlight, u"Keys locked", u"Unlock with the key switch");
+    for (UINT id : { IDB_USB_CONNECTED, IDB_USB_BUSY }) {
+        resources.add_bitmap(id, 480, 272, [id](BitmapCanvas& canvas) {
+            canvas.vertical_gradient({ 0, 0, 480, 272 }, RGB(16, 48, 96), RGB(0, 17, 56));
+            // A computer screen and the cable to the device; arrows while data moves.
+            canvas.frame_rect({ 60, 70, 180, 160 }, Palette::white, 4);
+            canvas.fill_rect({ 110, 160, 130, 180 }, Palette::white);
+            canvas.fill_round_rect({ 320, 80, 420, 150 }, 8, Palette::panel_light);
+            canvas.line(180, 115, 320, 115, Palette::white);
+            if (id == IDB_USB_BUSY) {
+                canvas.arrow({ 220, 90, 250, 110 }, BitmapCanvas::Direction::Right, Palette::highlight);
+                canvas.arrow({ 250, 120, 280, 140 }, BitmapCanvas::Direction::Left, Palette::highlight);
+            }
+            canvas.label({ 0, 200, 480, 240 }, id == IDB_USB_BUSY ? u"USB data transfer under way" : u"USB connected", Palette::white, 24, true);
+        });
+    }
+    resources.add_bitmap(IDB_SHUTTING_DOWN, 480, 272, [](BitmapCanvas& canvas) {
+        canvas.fill(Palette::black);
+        // The power symbol.
+        canvas.fill_ellipse({ 200, 60, 280, 140 }, Palette::grey);
+        canvas.fill_ellipse({ 212, 72, 268, 128 }, Palette::black);
+        canvas.fill_rect({ 236, 50, 244, 100 }, Palette::grey);
+        canvas.label({ 0, 170, 480, 210 }, u"Shutting down", Palette::white, 24, true);
+    });
+    add_button_pictures(resources, IDB_OK_UP, IDB_OK_DOWN, 63, 39, u"OK");
+    add_button_pictures(resources, IDB_ONE_KEY_OK_UP, IDB_ONE_KEY_OK_DOWN, 68, 40, u"OK");
+    add_button_pictures(resources, IDB_ONE_KEY_CANCEL_UP, IDB_ONE_KEY_CANCEL_DOWN, 68, 40, u"Cancel");
+}
+
+void add_dialogs(kivo::DialogTemplates& templates, HINSTANCE module)
+{
+    // The page fills the screen; its hidden command has no control.
+    templates.add(module, { IDD_HUBSCREEN, WS_POPUP, 0, { 0, 0, 480, 272 }, u"hubscreen", {}, true });
+    const kivo::DialogControl ok { IDOK, u"BUTTON", u"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, { 390, 200, 453, 239 }, 0 };
+    for (UINT id : { IDD_INSERT_SD, IDD_LOW_BATTERY, IDD_GPS_CHECK })
+        templates.add(module, { id, WS_POPUP, 0, { 0, 0, 480, 272 }, u"", { ok }, true });
+    for (UINT id : { IDD_USB_CONNECT, IDD_SHUTDOWN })
+        templates.add(module, { id, WS_POPUP, 0, { 0, 0, 480, 272 }, u"", {}, true });
+    templates.add(module, { IDD_HARD_KEY, WS_POPUP, 0, { 138, 78, 342, 194 }, u"", {}, true });
+    templates.add(module,
+        { IDD_ONE_KEY_SELECT, WS_POPUP, 0, { 0, 0, 480, 272 }, u"One Key Selection",
+            { { IDOK, u"BUTTON", u"", WS_CHILD | BS_OWNERDRAW, { 370, 205, 438, 245 }, 0 },
+                { IDCANCEL, u"BUTTON", u"", WS_CHILD | BS_OWNERDRAW, { 27, 205, 95, 245 }, 0 } },
+            true });
+}
+
 } // namespace
 
 void add_hubscreen_resources()
@@ -141,6 +234,6 @@ void add_hubscreen_resources()
         canvas.arrow({ 6, 4, 26, 18 }, BitmapCanvas::Direction::Up, Palette::white);
         canvas.fill_rect({ 10, 18, 22, 28 }, Palette::white);
     });
-    // The page fills the screen; its hidden command has no control.
-    device.component<kivo::DialogTemplates>().add(module, { IDD_HUBSCREEN, WS_POPUP, 0, { 0, 0, 480, 272 }, u"hubscreen", {}, true });
+    add_warning_pictures(resources);
+    add_dialogs(device.component<kivo::DialogTemplates>(), module);
 }

@@ -160,7 +160,7 @@ int listener_program(std::u16string_view title)
 TEST_F(ScriptFixture, DeviceEventsReachTheHomeScreenAndThePhoneLinkAsTheirDriversSendThem)
 {
     // The home screen's page steps aside (its hidden command), so the listener is "hubscreen".
-    ASSERT_TRUE(run("boot\npost hubscreen WM_COMMAND 1002 0\nwait 500\nexpect window hubscreen absent\n")) << errors.str();
+    ASSERT_TRUE(run("boot\npost hubscreen WM_COMMAND 1002 0\nwait 2000\nexpect window hubscreen absent\n")) << errors.str();
     add_program(u"\\listener.exe", listener_program);
     ASSERT_TRUE(run("start \\listener.exe hubscreen\nstart \\listener.exe ZOL_VOXLANE\n")) << errors.str();
     struct Case {

@@ -162,8 +162,8 @@ TEST_F(HubscreenTest, HiddenCommandEndsThePageAndStartsTheDesktop)
     device->run_until_idle();
     g_received.clear();
     PostMessage(page, WM_COMMAND, CHubscreenDlg::hidden_exit_command, 0);
-    // The key-click thread of the page's settings holder takes up to 200 ms to see it must end.
-    device->advance(500);
+    // The key-click threads of the settings holders take up to 200 ms each to see they must end.
+    device->run_until([&] { return window(u"Desktop"); }, 5000);
     EXPECT_EQ(FindWindow(nullptr, HOME_WINDOW_TITLE), nullptr);
     EXPECT_NE(FindWindow(nullptr, std::u16string(explorer_window_title).c_str()), nullptr);
     using Code = std::pair<WPARAM, LPARAM>;

@@ -210,7 +210,10 @@ TEST_F(LaunchTest, MissingNavigationImageStartsNothing)
     ASSERT_NE(start_page(), nullptr);
     tap(140, 100);
     EXPECT_FALSE(window(NAVI_WINDOW_TITLE));
-    EXPECT_TRUE(wrote_debug("hbq: navigation image missing, GPS warning not built yet"));
+    HWND warning = FindWindow(nullptr, u"no gps warning");
+    ASSERT_NE(warning, nullptr);
+    EXPECT_TRUE(IsWindowVisible(warning));
+    EXPECT_TRUE(device->component<Gdi>().draw_log().last_bitmap(230));
 }
 
 TEST_F(LaunchTest, TheNavigationsDialBlockReachesThePhoneLinkAsASentCopy)
