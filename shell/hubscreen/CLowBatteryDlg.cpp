@@ -49,6 +49,8 @@ void CLowBatteryDlg::OnTimer(UINT_PTR id)
     }
     --m_nSecondsLeft;
     InvalidateRect(&digit_rect, TRUE);
+    // Painted now, so that "00" is on the screen before the shutdown broadcast is handled.
+    UpdateWindow();
     if (m_nSecondsLeft < 1) {
         KillTimer(countdown_timer);
         OutputDebugString(u"low bat countdown time-up.\n");

@@ -39,12 +39,32 @@ struct CopyReceived {
 };
 inline std::map<std::u16string, std::vector<CopyReceived>> g_copies;
 
+// Fake programs close on APP_CLOSE and report it with their id, as the media programs do, while
+// this is set.
+inline bool g_answer_close = false;
+// The fixed private messages each received.
+inline std::map<std::u16string, std::vector<UINT>> g_messages;
+
 inline LRESULT CALLBACK recorder_window(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
-    if (message == WM_KIVO_NOTIFY) {
-        WCHAR title[64] = {};
+    WCHAR title[64] = {};
+    if (message == WM_KIVO_NOTIFY || message == MSG_BATT_CRITICAL || message == MSG_SHUTDOWN)
         GetWindowText(window, title, 64);
+    if (message == WM_KIVO_NOTIFY) {
         g_received[title].emplace_back(wparam, lparam);
+        if (g_answer_close && wparam == APP_CLOSE) {
+            const std::pair<std::u16string, LPARAM> ids[] = { { u"audio", 3 }, { u"video", 2 }, { u"photo", 4 }, { u"setting", 6 } };
+            for (auto& [name, id] : ids) {
+                if (name == title) {
+                    PostMessage(FindWindow(nullptr, u"hubscreen"), WM_KIVO_NOTIFY, APP_CLOSED, id);
+                    DestroyWindow(window);
+                }
+            }
+        }
+        return 0;
+    }
+    if (message == MSG_BATT_CRITICAL || message == MSG_SHUTDOWN) {
+        g_messages[title].push_back(message);
         return 0;
     }
     if (message == WM_COPYDATA) {
@@ -79,6 +99,8 @@ protected:
     {
         g_received.clear();
         g_copies.clear();
+        g_messages.clear();
+        g_answer_close = false;
         install_stream_drivers(*device);
         register_hubscreen(*device);
         register_explorer(*device);
