@@ -248,4 +248,77 @@ TEST_F(LaunchTest, TheNavigationsDialBlockReachesThePhoneLinkAsASentCopy)
     EXPECT_EQ(g_copies[u"ZOL_VOXLANE"][0].bytes, big.substr(0, 520));
 }
 
+TEST_F(LaunchTest, OneKeySwitchesAskBeforeReplacingAProgram)
+{
+    struct Case {
+        const char* what;
+        WPARAM code;
+        const char16_t* running; // the program already there, or none
+        int answer;              // 0: no question expected
+        UINT picture;
+        const char16_t* started;
+        const char16_t* closed; // the program told to close, or none
+    };
+    const Case cases[] = {
+        { "television, nothing runs", APP_SWITCH_TV, nullptr, 0, 0, u"Telvix", nullptr },
+        { "television over music, yes", APP_SWITCH_TV, u"audio", IDOK, 216, u"Telvix", u"audio" },
+        { "television over music, no", APP_SWITCH_TV, u"audio", IDCANCEL, 216, NAVI_WINDOW_TITLE, nullptr },
+        { "music, nothing runs", APP_SWITCH_AUDIO, nullptr, 0, 0, u"audio", nullptr },
+        { "music over television, yes", APP_SWITCH_AUDIO, u"Telvix", IDOK, 111, u"audio", u"Telvix" },
+        { "music over television, no", APP_SWITCH_AUDIO, u"Telvix", IDCANCEL, 111, NAVI_WINDOW_TITLE, nullptr },
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        device.reset();
+        device = make_test_device();
+        install_stream_drivers(*device);
+        register_hubscreen(*device);
+        register_navigation(*device);
+        device->programs().add(fake_image, recorder_main);
+        for (auto& fake : fakes)
+            add_fake(fake.image, fake.title);
+        device->component<ProgramImages>().install();
+        device->component<Gdi>().draw_log().set_recording(true);
+        g_received.clear();
+        HWND page = start_page();
+        ASSERT_NE(page, nullptr);
+        if (c.running) {
+            ASSERT_NE(start(fake_image, c.running), nullptr);
+        }
+        PostMessage(page, WM_KIVO_NOTIFY, c.code, 0);
+        device->run_until_idle();
+        HWND question = FindWindow(nullptr, u"One Key Selection");
+        if (c.answer) {
+            ASSERT_NE(question, nullptr);
+            EXPECT_TRUE(device->component<Gdi>().draw_log().last_bitmap(c.picture));
+            if (c.answer == IDOK)
+                tap(370 + 30, 205 + 20);
+            else
+                tap(27 + 30, 205 + 20);
+            EXPECT_EQ(FindWindow(nullptr, u"One Key Selection"), nullptr);
+        } else {
+            EXPECT_EQ(question, nullptr);
+        }
+        EXPECT_TRUE(window(c.started));
+        if (c.closed) {
+            EXPECT_EQ(g_received[c.closed], (std::vector<std::pair<WPARAM, LPARAM>> { { APP_CLOSE, CLOSE_BY_SYSTEM } }));
+        }
+    }
+}
+
+TEST_F(LaunchTest, ShowNavigationRaisesItOrStartsIt)
+{
+    HWND page = start_page();
+    ASSERT_NE(page, nullptr);
+    PostMessage(page, WM_KIVO_NOTIFY, APP_SHOW_NAVI, 0);
+    device->run_until_idle();
+    ASSERT_TRUE(window(NAVI_WINDOW_TITLE));
+    auto& navigation = device->component<NavigationStandIn>();
+    EXPECT_TRUE(navigation.received().empty());
+    PostMessage(page, WM_KIVO_NOTIFY, APP_SHOW_NAVI, 0);
+    device->run_until_idle();
+    using Code = std::pair<WPARAM, LPARAM>;
+    EXPECT_EQ(navigation.received(), (std::vector<Code> { { APP_SHOW_NAVI, 0 } }));
+}
+
 } // namespace
