@@ -169,7 +169,17 @@ void add_warning_pictures(kivo::ResourceTable& resources)
     add_message_picture(resources, 156, w, h, Palette::warning, u"No memory card", u"Insert the card");
     add_message_picture(resources, 157, w, h, Palette::warning, u"Card write-protected", u"Release the card's lock switch");
     add_message_picture(resources, 158, w, h, Palette::warning, u"The card is full", u"Make room on the card");
-    add_message_picture(resources, IDB_LOW_BATTERY_COUNTDOWN, w, h, Palette::warning, u"Battery low", u"Shutting down in      seconds");
+    // The countdown's digits are painted over this picture at (154, 88)-(177, 108), between the words.
+    resources.add_bitmap(IDB_LOW_BATTERY_COUNTDOWN, w, h, [](BitmapCanvas& canvas) {
+        canvas.fill_round_rect({ 0, 0, w, h }, 10, Palette::panel);
+        canvas.frame_rect({ 0, 0, w, h }, Palette::warning, 3);
+        canvas.fill_ellipse({ 12, h / 2 - 22, 56, h / 2 + 22 }, Palette::warning);
+        canvas.fill_rect({ 31, h / 2 - 14, 37, h / 2 + 4 }, Palette::white);
+        canvas.fill_rect({ 31, h / 2 + 9, 37, h / 2 + 15 }, Palette::white);
+        canvas.label({ 64, 8, w - 8, h / 2 }, u"Battery low", Palette::white, 18, true);
+        canvas.label({ 60, 88, 150, 108 }, u"Shutting down in", Palette::white, 14);
+        canvas.label({ 180, 88, 250, 108 }, u"seconds", Palette::white, 14);
+    });
     add_message_picture(resources, IDB_LOW_BATTERY_USB, w, h, Palette::warning, u"Battery low", u"Connect the mains adapter for USB");
     add_message_picture(resources, IDB_NO_GPS, w, h, Palette::warning, u"Navigation failed to start", u"Install the navigation again");
     add_message_picture(resources, IDB_ASK_START_TV, w, h, Palette::highlight, u"Start the television?", u"The music player will close");
