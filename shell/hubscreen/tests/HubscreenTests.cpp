@@ -1,5 +1,7 @@
 #include "HubscreenTest.h"
 
+#include "ProgramImages.h"
+
 using namespace kivo;
 using namespace kivo::test;
 
@@ -177,6 +179,88 @@ TEST_F(HubscreenTest, EndingThePageWithoutTelevisionClosesNothing)
     PostMessage(page, WM_COMMAND, CHubscreenDlg::hidden_exit_command, 0);
     device->run_until_idle();
     EXPECT_TRUE(g_received[u"Telvix"].empty()) << "the page never learnt of the television";
+}
+
+class ActivationTest : public HubscreenTest {
+protected:
+    // Another window takes the front, then the page comes back.
+    void leave_and_return(HWND page)
+    {
+        ASSERT_NE(start(explorer_image_path.data()), nullptr);
+        HWND desktop = FindWindow(nullptr, u"Desktop");
+        SetForegroundWindow(desktop);
+        device->run_until_idle();
+        PostMessage(desktop, WM_CLOSE, 0, 0);
+        device->run_until_idle();
+        SetForegroundWindow(page);
+        device->run_until_idle();
+    }
+    LPARAM key_sound(HWND page)
+    {
+        g_received.clear();
+        PostMessage(page, WM_KIVO_NOTIFY, APP_GET_KEYSOUND, 0);
+        device->run_until_idle();
+        auto& heard = g_received[u"listener"];
+        return heard.empty() ? -1 : heard.back().second;
+    }
+    void damage_settings()
+    {
+        HANDLE file = CreateFile(SETTING_FILE_NAME, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(file, "short", 5, &written, nullptr);
+        CloseHandle(file);
+    }
+};
+
+TEST_F(ActivationTest, SettingsAreReadAgainAfterTheSettingProgramClosed)
+{
+    write_settings({ { 3, 1, 1, 0, 0, 0, 0 } });
+    HWND page = start();
+    ASSERT_NE(start(fake_image, u"listener"), nullptr);
+    EXPECT_EQ(key_sound(page), 0);
+
+    // The settings program saved the key click on: the page reads the file on its next activation.
+    write_settings({ { 5, 1, 1, 1, 0, 0, 0 } });
+    leave_and_return(page);
+    EXPECT_EQ(key_sound(page), 0) << "not read again without the setting program's close";
+    PostMessage(page, WM_KIVO_NOTIFY, APP_CLOSED, APPID_SETTING);
+    device->run_until_idle();
+    leave_and_return(page);
+    EXPECT_EQ(key_sound(page), 1);
+    EXPECT_EQ(device->component<BacklightDriver>().state().brightness_percent, 100u);
+
+    // A file caught half-written keeps the record held, and is not replaced by the defaults.
+    write_settings({ { 5, 1, 1, 0, 0, 0, 0 } });
+    PostMessage(page, WM_KIVO_NOTIFY, APP_CLOSED, APPID_SETTING);
+    device->run_until_idle();
+    damage_settings();
+    leave_and_return(page);
+    EXPECT_EQ(key_sound(page), 1);
+    EXPECT_EQ(settings_bytes(), "short");
+    EXPECT_TRUE(wrote_debug("hbq: settings not readable, keeping the record held"));
+}
+
+TEST_F(ActivationTest, KeyClickVolumeOnEachActivationWithoutTheNavigation)
+{
+    add_fake(u"\\SDMMC\\KivoNavi\\Corvane-RXM.exe", NAVI_WINDOW_TITLE);
+    device->component<ProgramImages>().install();
+    HWND page = start();
+    device->advance(1000); // the start-up card check
+    auto& sound = device->component<SoundDevice>();
+    auto volume_sets = [&] {
+        auto changes = sound.volume_changes();
+        return std::count_if(changes.begin(), changes.end(), [](auto& change) { return change.second == 0x404D404Du; });
+    };
+    auto before = volume_sets();
+    leave_and_return(page);
+    EXPECT_EQ(volume_sets(), before + 1);
+    device->advance(1000);
+    device->component<TouchInput>().tap(140, 100); // starts the navigation
+    device->run_until_idle();
+    ASSERT_TRUE(window(NAVI_WINDOW_TITLE));
+    before = volume_sets();
+    leave_and_return(page);
+    EXPECT_EQ(volume_sets(), before) << "the navigation speaks at its own volume";
 }
 
 } // namespace
