@@ -263,4 +263,31 @@ TEST_F(EventTest, ShutdownWaitsForTheProgramsItKnows)
     }
 }
 
+TEST_F(EventTest, MainsAdapterAndALowBatteryWithUsb)
+{
+    ASSERT_NE(start_page(), nullptr);
+    auto& backlight = device->component<BacklightDriver>();
+    // USB on a low battery: every program closes, the USB screen hides and the low-battery
+    // window asks for the mains adapter, once.
+    notify(DRV_USB_CONNECT);
+    notify(DRV_BATT_CHANGE, 3);
+    EXPECT_TRUE(visible(u"low battery warning"));
+    EXPECT_FALSE(visible(u"USB connection"));
+    EXPECT_TRUE(device->component<Gdi>().draw_log().last_bitmap(208));
+    notify(DRV_BATT_CHANGE, 2);
+    EXPECT_TRUE(heard(DRV_BATT_LEVEL, 2));
+
+    // The adapter: programs close once more, the USB screen returns and the warning goes.
+    heard().clear();
+    notify(DRV_AC_CHANGE, 1);
+    EXPECT_TRUE(heard(APP_CLOSE, CLOSE_BY_SYSTEM));
+    EXPECT_TRUE(heard(DRV_BATT_AC_CHANGE, 1));
+    EXPECT_FALSE(visible(u"low battery warning"));
+    EXPECT_TRUE(visible(u"USB connection"));
+    EXPECT_FALSE(backlight.state().auto_off_allowed);
+    notify(DRV_AC_CHANGE, 0);
+    EXPECT_TRUE(heard(DRV_BATT_AC_CHANGE, 0));
+    EXPECT_TRUE(backlight.state().auto_off_allowed);
+}
+
 } // namespace
