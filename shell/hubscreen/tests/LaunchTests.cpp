@@ -321,4 +321,49 @@ TEST_F(LaunchTest, ShowNavigationRaisesItOrStartsIt)
     EXPECT_EQ(navigation.received(), (std::vector<Code> { { APP_SHOW_NAVI, 0 } }));
 }
 
+TEST_F(LaunchTest, ClosedProgramsBringTheNavigationBack)
+{
+    struct Case {
+        const char* what;
+        LPARAM closed;
+        bool television_there;
+        bool navigation_shown; // the navigation is asked to come to the front
+        bool television_shown;
+    };
+    const Case cases[] = {
+        { "television closed", APPID_TV, false, true, false },
+        { "music closed, the television there", APPID_AUDIO, true, false, true },
+        { "music closed alone", APPID_AUDIO, false, true, false },
+        { "an unknown id", 20, false, false, false },
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        device.reset();
+        device = make_test_device();
+        install_stream_drivers(*device);
+        register_hubscreen(*device);
+        register_navigation(*device);
+        device->programs().add(fake_image, recorder_main);
+        device->component<ProgramImages>().install();
+        HWND page = start_page();
+        ASSERT_NE(page, nullptr);
+        tap(140, 100);
+        HWND map = FindWindow(nullptr, NAVI_WINDOW_TITLE);
+        ASSERT_NE(map, nullptr);
+        SetWindowPos(map, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        tap_later(300, 100); // the phone link's tap finds the navigation's window
+        if (c.television_there) {
+            ASSERT_NE(start(fake_image, u"Telvix"), nullptr);
+        }
+        PostMessage(page, WM_KIVO_NOTIFY, APP_CLOSED, c.closed);
+        device->run_until_idle();
+        auto received = device->component<NavigationStandIn>().received();
+        bool asked = std::find(received.begin(), received.end(), std::pair<WPARAM, LPARAM>(APP_SHOW_NAVI, 0)) != received.end();
+        EXPECT_EQ(asked, c.navigation_shown);
+        if (c.television_there) {
+            EXPECT_EQ(IsWindowVisible(FindWindow(nullptr, u"Telvix")) != FALSE, c.television_shown);
+        }
+    }
+}
+
 } // namespace
