@@ -58,7 +58,8 @@ a TITLE with blanks goes in double quotes):
   expect sound NAME             a sound whose file name contains NAME has been played
 A failed expectation prints the line, what was expected and what was found; the run exits 1.
 
-In the window the mouse is the touch screen and F5 boots the device again.
+In the window the mouse is the touch screen and F5 boots the device again; while the navigation
+runs, F1 and F2 post its voice code 13 with 0 and 1, F3 its dial code 17 and F4 code 18.
 Device events (script 'event NAME', or keys in the window):
 )";
 
