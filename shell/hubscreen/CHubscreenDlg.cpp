@@ -100,6 +100,8 @@ CHubscreenDlg::CHubscreenDlg()
 
 CHubscreenDlg::~CHubscreenDlg()
 {
+    if (m_icon)
+        DestroyIcon(m_icon);
     if (m_clock_font)
         DeleteObject(m_clock_font);
 }
@@ -108,7 +110,11 @@ BOOL CHubscreenDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     SetWindowText(HOME_WINDOW_TITLE);
+    m_icon = LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(IDI_HUBSCREEN));
+    SetIcon(m_icon, TRUE);
+    SetIcon(m_icon, FALSE);
     hubscreen_state().running_mask = 0;
+    CenterWindow();
     m_bHasTuner = DAPI_HasTvTuner() ? TRUE : FALSE;
     m_clock_font = CreateFont(24, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, u"Arial");
     start_clock_alignment();

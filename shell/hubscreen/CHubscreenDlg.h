@@ -122,4 +122,5 @@ private:
     int m_battery_prev_state = 5;
     int m_card_check_retries = 0;
     HFONT m_clock_font = nullptr;
+    HICON m_icon = nullptr;
 };
