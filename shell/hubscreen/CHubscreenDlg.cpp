@@ -192,7 +192,15 @@ void CHubscreenDlg::set_battery(int state, bool draw)
 
 void CHubscreenDlg::draw_battery(HDC dc)
 {
-
+    // The icon's area is restored from the top bar first, so a smaller charge leaves no old bars.
+    if (HBITMAP bar = LoadBitmap(AfxGetResourceHandle(), MAKEINTRESOURCE(IDB_TOP_BAR))) {
+        HDC memory = CreateCompatibleDC(dc);
+        HGDIOBJ previous = SelectObject(memory, bar);
+        BitBlt(dc, 420, 15, battery_picture_width, battery_picture_height, memory, 412, 7, SRCCOPY);
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+        DeleteObject(bar);
+    }
     UINT picture = IDB_BATTERY_FIRST + static_cast<UINT>(battery_picture(m_battery_state));
     HBITMAP bitmap = LoadBitmap(AfxGetResourceHandle(), MAKEINTRESOURCE(picture));
     if (!bitmap)

@@ -290,4 +290,25 @@ TEST_F(EventTest, MainsAdapterAndALowBatteryWithUsb)
     EXPECT_TRUE(backlight.state().auto_off_allowed);
 }
 
+TEST_F(EventTest, BatteryStatesRedrawTheIndicator)
+{
+    ASSERT_NE(start_page(), nullptr);
+    auto& log = device->component<Gdi>().draw_log();
+    // State to picture: 3 to 5 rising charge (164 to 166), 7 the mains (167), 6 unknown (168).
+    const std::pair<LPARAM, UINT> cases[] = { { 3, 164 }, { 5, 166 }, { 7, 167 }, { 6, 168 }, { 2, 163 } };
+    for (auto [state, picture] : cases) {
+        SCOPED_TRACE(state);
+        log.clear();
+        notify(DRV_BATT_CHANGE, state);
+        auto bar = log.last_bitmap(129);
+        ASSERT_TRUE(bar);
+        EXPECT_EQ(bar->rect.left, 420);
+        EXPECT_EQ(bar->rect.top, 15);
+        auto icon = log.last_bitmap(picture);
+        ASSERT_TRUE(icon);
+        EXPECT_EQ(icon->rect.left, 420);
+        EXPECT_TRUE(heard(DRV_BATT_LEVEL, state));
+    }
+}
+
 } // namespace
