@@ -1,6 +1,7 @@
 #include "DeviceEvents.h"
 
 #include "BatteryDriver.h"
+#include "KivoNotify.h"
 #include "Simulator.h"
 #include "Volumes.h"
 #include "platform.h"
@@ -19,9 +20,9 @@ void post_to(const char16_t* title, UINT message, WPARAM wparam, LPARAM lparam)
 
 void notify(DWORD code, LPARAM value = 0, bool phone_link_too = false)
 {
-    post_to(u"hubscreen", notify_message, code, value);
+    post_to(HOME_WINDOW_TITLE, WM_KIVO_NOTIFY, code, value);
     if (phone_link_too)
-        post_to(u"ZOL_VOXLANE", notify_message, code, value);
+        post_to(PHONELINK_WINDOW_TITLE, WM_KIVO_NOTIFY, code, value);
 }
 
 } // namespace
@@ -61,33 +62,33 @@ std::optional<std::string> DeviceEvents::raise(const std::string& name, std::opt
     if (name == "card-in" || name == "card-out") {
         hardware.card_present = name == "card-in";
         volumes.set_card_present(hardware.card_present);
-        post_to(u"hubscreen", WM_APP + (hardware.card_present ? 11 : 12), 0, 0);
+        post_to(HOME_WINDOW_TITLE, hardware.card_present ? WM_SD_INSERTED : WM_SD_REMOVED, 0, 0);
     } else if (name == "card-protect" || name == "card-unprotect") {
         hardware.card_write_protected = name == "card-protect";
         volumes.set_card_write_protected(hardware.card_write_protected);
     } else if (name == "card-unsupported") {
         hardware.card_partition_type = not_fat_partition;
         volumes.set_card_partition_type(not_fat_partition);
-        notify(22);
+        notify(DRV_SD_FORMAT_NOTSUPPORT2FMTNOSUPPORT);
     } else if (name == "usb-on" || name == "usb-off") {
         hardware.usb_connected = name == "usb-on";
-        notify(hardware.usb_connected ? 29 : 30);
+        notify(hardware.usb_connected ? DRV_USB_CONNECT : DRV_USB_REMOVE);
     } else if (name == "usb-busy" || name == "usb-idle") {
-        post_to(u"hubscreen", WM_APP + (name == "usb-busy" ? 21 : 22), 0, 0);
+        post_to(HOME_WINDOW_TITLE, name == "usb-busy" ? WM_USB_BUSY : WM_USB_IDLE, 0, 0);
     } else if (name == "mains-on" || name == "mains-off") {
         hardware.mains_connected = name == "mains-on";
         battery.set_state(hardware.mains_connected ? 7 : hardware.battery_state);
-        notify(27, hardware.mains_connected ? 1 : 0, true);
+        notify(DRV_AC_CHANGE, hardware.mains_connected ? 1 : 0, true);
     } else if (name == "battery") {
         if (!value || *value < 0 || *value > 7)
             return std::string("usage: event battery N (N from 0 to 7)");
         hardware.battery_state = static_cast<DWORD>(*value);
         battery.set_state(hardware.battery_state);
-        notify(28, static_cast<LPARAM>(*value), true);
+        notify(DRV_BATT_CHANGE, static_cast<LPARAM>(*value), true);
     } else if (name == "hard-key") {
-        notify(25);
+        notify(DRV_HARDKEY);
     } else if (name == "power-key") {
-        notify(24);
+        notify(DRV_POWER_OFF);
     } else {
         return "unknown event '" + name + "' (see kivo-sim --help)";
     }

@@ -31,7 +31,4 @@ private:
     Simulator& m_simulator;
 };
 
-// The private message of the device family's notify protocol, which the drivers also use.
-inline constexpr unsigned notify_message = 0x0400 + 2043; // WM_USER + 2043
-
 } // namespace kivo

@@ -3,7 +3,9 @@
 #include "DeviceEvents.h"
 #include "FrameBuffer.h"
 #include "KernelApi.h"
+#include "KivoNotify.h"
 #include "MessageBoxes.h"
+#include "NavigationStandIn.h"
 #include "OutsideWindows.h"
 #include "Process.h"
 #include "Screenshot.h"
@@ -109,7 +111,7 @@ std::optional<UINT> message_number(const std::string& text)
         { "WM_TIMER", WM_TIMER },
         { "WM_USER", WM_USER },
         { "WM_APP", WM_APP },
-        { "WM_KIVO_NOTIFY", notify_message },
+        { "WM_KIVO_NOTIFY", WM_KIVO_NOTIFY },
         { "WM_ACTIVATE", WM_ACTIVATE },
     };
     if (auto it = known.find(name); it != known.end())
@@ -389,7 +391,20 @@ void ScriptRunner::add_commands()
         HWND window = FindWindow(nullptr, to_utf16(title).c_str());
         if (!window)
             return "no window \"" + title + "\" to notify";
-        PostMessage(window, notify_message, static_cast<WPARAM>(*code), static_cast<LPARAM>(lparam));
+        PostMessage(window, WM_KIVO_NOTIFY, static_cast<WPARAM>(*code), static_cast<LPARAM>(lparam));
+        m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
+    m_commands["navi"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        auto code = words.size() >= 2 && words.size() <= 3 ? number(words[1]) : std::nullopt;
+        auto lparam = words.size() == 3 ? number(words[2]) : std::optional<long long>(0);
+        if (!code || !lparam)
+            return "usage: navi CODE [LPARAM] (13, 14, 17 or 18)";
+        auto& navigation = m_simulator.device().component<NavigationStandIn>();
+        if (!navigation.post_to_home(static_cast<WPARAM>(*code), static_cast<LPARAM>(*lparam)))
+            return "the navigation does not run, or does not send code " + words[1];
         m_simulator.device().run_until_idle();
         return std::nullopt;
     };

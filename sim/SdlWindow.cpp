@@ -2,6 +2,7 @@
 
 #include "DeviceEvents.h"
 #include "FrameBuffer.h"
+#include "NavigationStandIn.h"
 #include "Simulator.h"
 #include "SoundDevice.h"
 #include "TouchInput.h"
@@ -120,6 +121,17 @@ void SdlWindow::handle_key(int key)
         // A new boot from the same root, as after a power-off.
         boot();
         return;
+    }
+    // The navigation's own codes to the home screen, as the running navigation sends them.
+    const std::pair<SDL_Keycode, std::pair<WPARAM, LPARAM>> navigation_keys[] = {
+        { SDLK_F1, { 13, 0 } }, { SDLK_F2, { 13, 1 } }, { SDLK_F3, { 17, 0 } }, { SDLK_F4, { 18, 0 } }
+    };
+    for (auto& [navigation_key, code] : navigation_keys) {
+        if (key == navigation_key) {
+            if (!m_simulator.device().component<NavigationStandIn>().post_to_home(code.first, code.second))
+                std::fprintf(stderr, "kivo-sim: the navigation does not run\n");
+            return;
+        }
     }
     std::optional<std::string> error;
     if (key >= SDLK_0 && key <= SDLK_7) {

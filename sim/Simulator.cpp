@@ -2,7 +2,9 @@
 
 #include "BatteryDriver.h"
 #include "Board.h"
-#include "DemoProgram.h"
+#include "CHubscreenApp.h"
+#include "Explorer.h"
+#include "NavigationStandIn.h"
 #include "ProgramImages.h"
 #include "StreamDrivers.h"
 #include "Volumes.h"
@@ -51,9 +53,11 @@ void Simulator::create_root_if_missing()
 
 void Simulator::install_programs(Device& device)
 {
-    // Until the suite's home screen exists, the device boots the layer's demonstration program.
-    register_demo_program(device);
-    device.boot_launcher().set_table({ { std::u16string(demo_image_path), 50, {} } });
+    register_hubscreen(device);
+    register_explorer(device);
+    register_navigation(device);
+    // The device boots into its home screen.
+    device.boot_launcher().set_table({ { std::u16string(hubscreen_image_path), 50, {} } });
 }
 
 } // namespace kivo

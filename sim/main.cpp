@@ -37,6 +37,7 @@ a TITLE with blanks goes in double quotes):
   idle                          run until every simulated thread is blocked
   event NAME [VALUE]            a device event (see below)
   notify CODE [LPARAM] [TITLE]  post WM_KIVO_NOTIFY with CODE to TITLE (default "hubscreen")
+  navi CODE [LPARAM]            the navigation posts its code 13, 14, 17 (its dial block) or 18
   post TITLE MSG [WPARAM] [LPARAM]      post a message (a number, WM_APP+11 style, or a registered name)
   send TITLE MSG [WPARAM] [LPARAM]      send it and wait for the answer
   window TITLE / close-window TITLE     make or destroy an outside top-level window with that title
@@ -57,7 +58,8 @@ a TITLE with blanks goes in double quotes):
   expect sound NAME             a sound whose file name contains NAME has been played
 A failed expectation prints the line, what was expected and what was found; the run exits 1.
 
-In the window the mouse is the touch screen and F5 boots the device again.
+In the window the mouse is the touch screen and F5 boots the device again; while the navigation
+runs, F1 and F2 post its voice code 13 with 0 and 1, F3 its dial code 17 and F4 code 18.
 Device events (script 'event NAME', or keys in the window):
 )";
 

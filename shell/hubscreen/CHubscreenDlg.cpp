@@ -1,0 +1,960 @@
+#include "CHubscreenDlg.h"
+
+#include "CAppUtil.h"
+#include "COneKeySelectDlg.h"
+#include "DAPI.h"
+#include "HubscreenPaint.h"
+#include "HubscreenState.h"
+#include "KivoNotify.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr COLORREF partial_fill = RGB(0, 17, 56);
+constexpr DWORD key_click_volume = 0x404D404D;
+constexpr RECT clock_text_rect { 130, 12, 330, 42 };
+constexpr int card_check_retries = 11;
+// The largest dial block passed on.
+constexpr DWORD max_dial_bytes = 520;
+constexpr const char16_t* card_store = u"SD Memory Card";
+
+// The program table, by icon index.
+struct Program {
+    const char16_t* title;
+    const char16_t* image;
+    int app_id;
+    bool needs_card;
+};
+constexpr Program programs[icon_count] = {
+    { NAVI_WINDOW_TITLE, u"\\SDMMC\\KivoNavi\\Corvane-RXM.exe", APPID_NAVI, true },
+    { u"Telvix", u"\\NAND\\App\\Telvix.exe", APPID_TV, false },
+    { PHONELINK_WINDOW_TITLE, u"\\NAND\\App\\BT\\Voxlane.exe", APPID_PHONELINK, false },
+    { u"audio", u"\\NAND\\App\\Melodo.exe", APPID_AUDIO, true },
+    { u"video", u"\\NAND\\App\\Flickro.exe", APPID_VIDEO, true },
+    { u"photo", u"\\NAND\\App\\Glimmo.exe", APPID_PHOTO, true },
+    { u"setting", u"\\NAND\\App\\setting.exe", APPID_SETTING, false },
+};
+enum Icon { navi_icon,
+    tv_icon,
+    phone_icon,
+    audio_icon,
+    video_icon,
+    photo_icon,
+    setting_icon };
+
+// Which running programs' windows make a tap on an icon be ignored, as bits of icon indices.
+constexpr unsigned blocking_windows[icon_count] = {
+    1u << navi_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+    1u << tv_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+    0,
+    1u << tv_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+    1u << navi_icon | 1u << tv_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+    1u << navi_icon | 1u << tv_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+    1u << navi_icon | 1u << tv_icon | 1u << audio_icon | 1u << video_icon | 1u << setting_icon | 1u << photo_icon,
+};
+
+int icon_of_app(LPARAM app_id)
+{
+    for (int i = 0; i < icon_count; ++i) {
+        if (programs[i].app_id == app_id)
+            return i;
+    }
+    return -1;
+}
+
+// The battery state's picture: below 3 empty, 3 to 5 rising charge, 6 unknown, 7 on the mains.
+int battery_picture(int state)
+{
+    switch (state) {
+    case 3:
+        return 1;
+    case 4:
+        return 2;
+    case 5:
+        return 3;
+    case 6:
+        return 5;
+    case 7:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+CHubscreenDlg::CHubscreenDlg()
+    : CDialog(IDD_HUBSCREEN)
+{
+    // Made before the page has a window, they have no owner: the page's broadcasts reach them.
+    m_insertSd.CreateHidden(u"e c isd dlg\n!!!!!!!!");
+    m_usbConnect.CreateHidden(u"e c usb dlg\n!!!!!!!!");
+    m_lowBattery.CreateHidden(u"e c lbat dlg\n!!!!!!!!");
+    m_hardKey.CreateHidden(u"e c hdk dlg\n!!!!!!!!");
+    m_shutdown.CreateHidden(u"e c shdn dlg\n!!!!!!!!");
+    m_gpsCheck.CreateHidden(u"e c gpschk dlg\n!!!!!!!!");
+    hubscreen_state().card_present = DAPI_IsSdCardInserted() ? 1 : 0;
+}
+
+CHubscreenDlg::~CHubscreenDlg()
+{
+    if (m_icon)
+        DestroyIcon(m_icon);
+    if (m_clock_font)
+        DeleteObject(m_clock_font);
+}
+
+BOOL CHubscreenDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SetWindowText(HOME_WINDOW_TITLE);
+    m_icon = LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(IDI_HUBSCREEN));
+    SetIcon(m_icon, TRUE);
+    SetIcon(m_icon, FALSE);
+    hubscreen_state().running_mask = 0;
+    CenterWindow();
+    m_bHasTuner = DAPI_HasTvTuner() ? TRUE : FALSE;
+    m_clock_font = CreateFont(24, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, u"Arial");
+    start_clock_alignment();
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetTimer(phone_link_timer, 100);
+    set_battery(DAPI_GetBatteryLevel(), false);
+    SetTimer(card_check_timer, 37);
+    DAPI_SetBrightLevel(hubscreen_state().setting[0]);
+    m_dwLastTap = 0;
+    m_dwTapInterval = 1000;
+    return TRUE;
+}
+
+void CHubscreenDlg::start_clock_alignment()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    SetTimer(clock_align_timer, 60000 - 1000 * now.wSecond);
+}
+
+UINT CHubscreenDlg::icon_bitmap(int index, bool selected) const
+{
+    if (index == 1 && !m_bHasTuner)
+        return IDB_NO_TUNER;
+    return selected ? icon_selected_bitmaps[index] : icon_normal_bitmaps[index];
+}
+
+void CHubscreenDlg::draw_bitmap(HDC dc, UINT bitmap_id, int x, int y)
+{
+    draw_resource_bitmap(dc, bitmap_id, x, y);
+}
+
+void CHubscreenDlg::draw_icons(HDC dc, bool all_normal_first)
+{
+    for (int i = 0; i < icon_count; ++i) {
+        bool selected = !all_normal_first && i == m_nSelectedIcon;
+        draw_bitmap(dc, icon_bitmap(i, selected), icon_rects[i].left, icon_rects[i].top);
+    }
+    if (all_normal_first && m_nSelectedIcon >= 0 && m_nSelectedIcon < icon_count)
+        draw_bitmap(dc, icon_bitmap(m_nSelectedIcon, true), icon_rects[m_nSelectedIcon].left, icon_rects[m_nSelectedIcon].top);
+}
+
+void CHubscreenDlg::draw_clock(HDC dc)
+{
+    draw_bitmap(dc, IDB_CLOCK_BACKGROUND, 130, 8);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    WCHAR text[64];
+    swprintf(text, u"%04d/%02d/%02d      %02d:%02d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute);
+    // FIXME: the support library's text painter draws this once it exists.
+    HGDIOBJ font = SelectObject(dc, m_clock_font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    RECT area = clock_text_rect;
+    DrawText(dc, text, -1, &area, DT_LEFT);
+    SelectObject(dc, font);
+}
+
+void CHubscreenDlg::draw_key_click(HDC dc)
+{
+    draw_bitmap(dc, hubscreen_state().setting[3] == 1 ? IDB_KEYCLICK_ON : IDB_KEYCLICK_OFF, 8, 8);
+}
+
+void CHubscreenDlg::set_battery(int state, bool draw)
+{
+    // FIXME: the support library's battery indicator keeps these states, draws and blinks.
+    m_battery_prev_state = m_battery_state;
+    m_battery_state = state;
+    if (draw) {
+        HDC dc = ::GetDC(m_hWnd);
+        draw_battery(dc);
+        ::ReleaseDC(m_hWnd, dc);
+    }
+}
+
+void CHubscreenDlg::draw_battery(HDC dc)
+{
+    // The icon's area is restored from the top bar first, so a smaller charge leaves no old bars.
+    if (HBITMAP bar = LoadBitmap(AfxGetResourceHandle(), MAKEINTRESOURCE(IDB_TOP_BAR))) {
+        HDC memory = CreateCompatibleDC(dc);
+        HGDIOBJ previous = SelectObject(memory, bar);
+        BitBlt(dc, 420, 15, battery_picture_width, battery_picture_height, memory, 412, 7, SRCCOPY);
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+        DeleteObject(bar);
+    }
+    UINT picture = IDB_BATTERY_FIRST + static_cast<UINT>(battery_picture(m_battery_state));
+    HBITMAP bitmap = LoadBitmap(AfxGetResourceHandle(), MAKEINTRESOURCE(picture));
+    if (!bitmap)
+        return;
+    TransparentImage(dc, 420, 15, battery_picture_width, battery_picture_height, bitmap, 0, 0, battery_picture_width, battery_picture_height,
+        RGB(255, 102, 255));
+    DeleteObject(bitmap);
+}
+
+void CHubscreenDlg::OnPaint()
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    const RECT& dirty = paint.rcPaint;
+    if (dirty.right - dirty.left < 480 || dirty.bottom - dirty.top < 272) {
+        HBRUSH brush = CreateSolidBrush(partial_fill);
+        FillRect(dc, &dirty, brush);
+        DeleteObject(brush);
+        draw_icons(dc, false);
+    } else {
+        draw_bitmap(dc, IDB_BACKGROUND, 0, 0);
+        draw_bitmap(dc, IDB_TOP_BAR, 8, 8);
+        draw_key_click(dc);
+        draw_icons(dc, true);
+        draw_clock(dc);
+        draw_battery(dc);
+        // FIXME: the phone-link indicator (with its background 232) once the subscription exists.
+    }
+    EndPaint(m_hWnd, &paint);
+}
+
+void CHubscreenDlg::OnTimer(UINT_PTR id)
+{
+    switch (id) {
+    case clock_align_timer:
+        SetTimer(clock_timer, 60000);
+        [[fallthrough]];
+    case clock_timer: {
+        HDC dc = ::GetDC(m_hWnd);
+        draw_clock(dc);
+        ::ReleaseDC(m_hWnd, dc);
+        if (id == clock_align_timer)
+            KillTimer(clock_align_timer);
+        break;
+    }
+    case card_check_timer:
+        card_check();
+        break;
+    case navigation_poll_timer:
+        poll_navigation();
+        break;
+    case power_off_timer:
+        OutputDebugString(u"hbq wait app close event time-out\n");
+        KillTimer(power_off_timer);
+        power_off();
+        break;
+    case usb_picture_timer:
+        OnDriverMessage(WM_USB_IDLE);
+        break;
+    case phone_link_timer:
+        // FIXME: the phone-link poll and subscription are not built yet.
+        KillTimer(phone_link_timer);
+        OutputDebugString(u"hbq: phone-link subscription not built yet\n");
+        break;
+    default:
+        CDialog::OnTimer(id);
+        break;
+    }
+}
+
+void CHubscreenDlg::OnActivate(UINT state, CWnd* other, BOOL minimized)
+{
+    CDialog::OnActivate(state, other, minimized);
+    if (state == WA_INACTIVE) {
+        m_dwTapInterval = 1000;
+        m_dwLastTap = GetTickCount();
+        return;
+    }
+    if (state == WA_CLICKACTIVE)
+        return;
+    auto& setting = hubscreen_state().setting;
+    if (m_bSettingClosed) {
+        ReloadSettings();
+        m_setting_holder.ReadSetting();
+        DAPI_SetBrightLevel(setting[0]);
+        m_bSettingClosed = FALSE;
+    }
+    if (setting[3] == 1 && !IsRunning(APPID_NAVI))
+        waveOutSetVolume(nullptr, key_click_volume);
+    HDC dc = ::GetDC(m_hWnd);
+    draw_key_click(dc);
+    ::ReleaseDC(m_hWnd, dc);
+    start_clock_alignment();
+    m_dwTapInterval = 500;
+    m_dwLastTap = GetTickCount();
+}
+
+void CHubscreenDlg::OnDestroy()
+{
+    if (m_hProgramWnd[tv_icon])
+        ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_CLOSE, CLOSE_BY_HOME_PAGE);
+    for (CWarningDlg* warning : std::initializer_list<CWarningDlg*> { &m_insertSd, &m_usbConnect, &m_lowBattery, &m_hardKey, &m_shutdown, &m_gpsCheck }) {
+        if (warning->m_hWnd)
+            warning->DestroyWindow();
+    }
+    CDialog::OnDestroy();
+}
+
+BOOL CHubscreenDlg::OnCommand(WPARAM wparam, LPARAM lparam)
+{
+    if (LOWORD(wparam) == hidden_exit_command) {
+        EndDialog(IDOK);
+        return TRUE;
+    }
+    return CDialog::OnCommand(wparam, lparam);
+}
+
+BOOL CHubscreenDlg::IsRunning(int app_id) const
+{
+    return app_id >= 0 && app_id < 16 && (hubscreen_state().running_mask & (1u << app_id)) != 0;
+}
+
+void CHubscreenDlg::SetRunning(int app_id)
+{
+    if (app_id >= 0 && app_id < 16)
+        hubscreen_state().running_mask = static_cast<WORD>(hubscreen_state().running_mask | (1u << app_id));
+}
+
+LRESULT CHubscreenDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_KIVO_NOTIFY:
+        OnKivoNotify(wparam, lparam);
+        break;
+    case WM_APP + 1:
+    case WM_APP + 2:
+    case WM_SD_INSERTED:
+    case WM_SD_REMOVED:
+    case WM_USB_BUSY:
+    case WM_USB_IDLE:
+    case WM_APP + 23:
+    case WM_APP + 24:
+        OnDriverMessage(message);
+        break;
+    case MSG_SHUTDOWN:
+        shut_down();
+        break;
+    case MSG_TV_READY:
+        if (HWND tv = FindWindow(nullptr, u"Telvix")) {
+            m_hProgramWnd[tv_icon] = tv;
+            SetRunning(APPID_TV);
+        }
+        break;
+    // A freshly started program whose window did not exist at the single search after its start
+    // still gets its bit, so a shutdown waits for it to save.
+    case MSG_AUDIO_READY:
+        SetRunning(APPID_AUDIO);
+        break;
+    case MSG_VIDEO_READY:
+        SetRunning(APPID_VIDEO);
+        break;
+    case MSG_PHOTO_READY:
+        SetRunning(APPID_PHOTO);
+        break;
+    case MSG_SETTING_READY:
+        SetRunning(APPID_SETTING);
+        break;
+    default:
+        break;
+    }
+    return CDialog::WindowProc(message, wparam, lparam);
+}
+
+void CHubscreenDlg::OnKivoNotify(WPARAM code, LPARAM value)
+{
+    if (code < APP_NAVI_VOICE || code > APP_GET_KEYSOUND)
+        return;
+    switch (code) {
+    case APP_NAVI_VOICE:
+    case APP_NAVI_ROUTE:
+        NKDbgPrintfW(code == APP_NAVI_VOICE ? u"hbq recv WM_KIVO_NOTIFY.APP_NAVI_VOICE(%x)\n" : u"hbq recv WM_KIVO_NOTIFY.APP_NAVI_ROUTE(%x)\n",
+            static_cast<unsigned>(value));
+        if (value == 0)
+            ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_MEDIA_PAUSE, 0);
+        else if (value == 1)
+            ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_MEDIA_RUN, 0);
+        break;
+    case APP_SWITCH_TV:
+    case APP_SWITCH_AUDIO:
+        switch_to(code == APP_SWITCH_TV ? 1 : 3);
+        break;
+    case DRV_SD_INSERT:
+        hubscreen_state().card_check_done = 1;
+        hubscreen_state().card_present = 1;
+        post_to(m_insertSd, WM_KIVO_NOTIFY, APP_SD_READY, 0);
+        break;
+    case DRV_SD_RMV:
+        card_removed(false);
+        break;
+    case DRV_SD_FORMAT_NOTSUPPORT2FMTNOSUPPORT:
+        OutputDebugString(u"hbq recv DRV_SD_FORMAT_NOTSUPPORT2FMTNOSUPPORT\n");
+        broadcast(DRV_SD_RMV2, SD_REASON_NOT_FAT);
+        break;
+    case DRV_SD_NONE2NOSD:
+        OutputDebugString(u"hbq recv DRV_SD_NONE2NOSD\n");
+        m_insertSd.m_nReason = SD_REASON_NOT_FAT;
+        if (m_insertSd.m_hWnd)
+            ::SetWindowPos(m_insertSd.m_hWnd, HWND_TOPMOST, 0, 0, 480, 272, SWP_NOMOVE | SWP_NOACTIVATE);
+        broadcast(APP_SD_NONE, 0);
+        break;
+    case DRV_POWER_OFF:
+        shut_down();
+        break;
+    case DRV_HARDKEY:
+        if (!hubscreen_state().usb_connected)
+            broadcast(APP_HARDKEY, 0);
+        break;
+    case DRV_AC_CHANGE: {
+        // The state before this event's change, as the indicator remembers it.
+        int previous = m_battery_prev_state;
+        if (value == 1) {
+            set_battery(7, true);
+            DAPI_EnableAutoOff(0);
+        } else {
+            DAPI_EnableAutoOff(1);
+        }
+        if (previous != 7 && hubscreen_state().usb_connected && value == 1) {
+            broadcast(APP_CLOSE, CLOSE_BY_SYSTEM);
+            post_to(m_usbConnect, WM_KIVO_NOTIFY, APP_USB_CONNECTED, 7);
+        }
+        broadcast(DRV_BATT_AC_CHANGE, value);
+        m_bCountdownSent = FALSE;
+        m_bUsbLowBatteryShown = FALSE;
+        break;
+    }
+    case DRV_BATT_CHANGE:
+        set_battery(static_cast<int>(value), true);
+        if (value == 1) {
+            if (!m_bCountdownSent) {
+                post_to(m_lowBattery, MSG_LOWBAT_COUNTDOWN, 0, 0);
+                ::PostMessage(HWND_BROADCAST, MSG_BATT_CRITICAL, 0, 0);
+                m_bCountdownSent = TRUE;
+            }
+        } else {
+            m_bCountdownSent = FALSE;
+            if (hubscreen_state().usb_connected && value <= 3 && !m_bUsbLowBatteryShown) {
+                post_to(m_lowBattery, WM_KIVO_NOTIFY, APP_USB_CONNECTED, value);
+                post_to(m_usbConnect, WM_KIVO_NOTIFY, APP_USB_CONNECTED, value);
+                m_bUsbLowBatteryShown = TRUE;
+            }
+        }
+        broadcast(DRV_BATT_LEVEL, value);
+        break;
+    case DRV_USB_CONNECT:
+        close_crashed_navigation();
+        hubscreen_state().usb_connected = 1;
+        if (!m_bCountdownSent)
+            broadcast(APP_USB_CONNECTED, m_battery_state);
+        if (IsRunning(APPID_NAVI)) {
+            // The navigation runs from the card, which the computer is about to take over.
+            DAPI_PreparePowerOff();
+            DAPI_Reset();
+        }
+        DAPI_EnableBacklightOff(0);
+        break;
+    case DRV_USB_REMOVE:
+        hubscreen_state().usb_connected = 0;
+        broadcast(APP_USB_REMOVED, 0);
+        DAPI_EnableBacklightOff(1);
+        break;
+    case APP_NAVI_DIAL:
+        NKDbgPrintfW(u"hbq recv WM_KIVO_NOTIFY.APP_NAVI_DIAL(%x)\n", static_cast<unsigned>(value));
+        forward_dial(reinterpret_cast<const COPYDATASTRUCT*>(value));
+        break;
+    case APP_SHOW_NAVI:
+        if (m_hProgramWnd[navi_icon])
+            lower_navigation();
+        home_down();
+        SwitchProgram(0);
+        break;
+    case APP_CLOSED:
+        program_closed(value);
+        break;
+    case APP_GET_KEYSOUND:
+        ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_KEYSOUND, hubscreen_state().setting[3]);
+        break;
+    default:
+        break;
+    }
+}
+
+void CHubscreenDlg::forward_dial(const COPYDATASTRUCT* dial)
+{
+    // The block belongs to the navigation, which may change or free it at any time: it is copied
+    // at once, within its stated size, and the copy is sent, since a posted WM_COPYDATA would
+    // hand the other programs a pointer they cannot read safely.
+    if (!dial || (dial->cbData && !dial->lpData) || dial->cbData > max_dial_bytes) {
+        OutputDebugString(u"hbq: navigation dial block refused\n");
+        return;
+    }
+    BYTE data[max_dial_bytes] = {};
+    std::memcpy(data, dial->lpData, dial->cbData);
+    COPYDATASTRUCT copy { dial->dwData, dial->cbData, data };
+    std::vector<HWND> windows;
+    DWORD own_process = GetCurrentProcessId();
+    for (HWND window = ::GetWindow(m_hWnd, GW_HWNDFIRST); window; window = ::GetWindow(window, GW_HWNDNEXT)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != own_process)
+            windows.push_back(window);
+    }
+    for (HWND window : windows) {
+        DWORD_PTR result = 0;
+        SendMessageTimeout(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, 1000, &result);
+    }
+}
+
+int CHubscreenDlg::HitTestIcon(int x, int y) const
+{
+    for (int i = 0; i < icon_count; ++i) {
+        if (i == tv_icon && !m_bHasTuner)
+            continue;
+        const RECT& r = icon_rects[i];
+        if (x >= r.left && x <= r.right && y >= r.top && y <= r.bottom)
+            return i;
+    }
+    return -1;
+}
+
+void CHubscreenDlg::RefreshWindows()
+{
+    for (int i = 0; i < icon_count; ++i)
+        m_hProgramWnd[i] = FindWindow(nullptr, programs[i].title);
+}
+
+bool CHubscreenDlg::tap_ignored(int icon) const
+{
+    auto& state = hubscreen_state();
+    if (programs[icon].needs_card && state.card_present && !state.card_check_done)
+        return true;
+    for (int i = 0; i < icon_count; ++i) {
+        if ((blocking_windows[icon] & (1u << i)) && m_hProgramWnd[i])
+            return true;
+    }
+    return false;
+}
+
+void CHubscreenDlg::OnLButtonDown(UINT flags, CPoint point)
+{
+    CDialog::OnLButtonDown(flags, point);
+    DWORD now = GetTickCount();
+    if (now - m_dwLastTap < m_dwTapInterval)
+        return;
+    m_dwLastTap = now;
+    m_dwTapInterval = 10000;
+    RefreshWindows();
+    int icon = HitTestIcon(point.x, point.y);
+    if (icon == -1 || m_bShuttingDown) {
+        m_dwLastTap = GetTickCount();
+        m_dwTapInterval = 500;
+        return;
+    }
+    if (tap_ignored(icon)) {
+        m_dwLastTap = GetTickCount();
+        m_dwTapInterval = 1000;
+        return;
+    }
+    m_setting_holder.ClickWithBacklight();
+    m_nPendingIcon = icon;
+    HDC dc = ::GetDC(m_hWnd);
+    if (m_nSelectedIcon >= 0)
+        draw_bitmap(dc, icon_bitmap(m_nSelectedIcon, false), icon_rects[m_nSelectedIcon].left, icon_rects[m_nSelectedIcon].top);
+    draw_bitmap(dc, icon_bitmap(icon, true), icon_rects[icon].left, icon_rects[icon].top);
+    ::ReleaseDC(m_hWnd, dc);
+    int started = LaunchProgram(icon);
+    m_dwTapInterval = started ? 10000 : 500;
+    m_dwLastTap = GetTickCount();
+    m_nSelectedIcon = icon;
+}
+
+bool CHubscreenDlg::start_process(int icon, bool keep_navigation_process)
+{
+    PROCESS_INFORMATION info {};
+    if (!CreateProcess(programs[icon].image, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info))
+        return false;
+    CloseHandle(info.hThread);
+    if (keep_navigation_process) {
+        if (m_naviProcess.hProcess)
+            CloseHandle(m_naviProcess.hProcess);
+        m_naviProcess = info;
+        m_naviProcess.hThread = nullptr;
+    } else {
+        CloseHandle(info.hProcess);
+    }
+    return true;
+}
+
+int CHubscreenDlg::LaunchProgram(int icon)
+{
+    if (icon == navi_icon) {
+        if (!check_card_for_navigation())
+            return 1;
+        if (GetFileAttributes(programs[navi_icon].image) == INVALID_FILE_ATTRIBUTES) {
+            if (m_gpsCheck.m_hWnd)
+                m_gpsCheck.ShowWarning();
+            return 1;
+        }
+        DAPI_EnableBacklightOff(0);
+    } else if (programs[icon].needs_card) {
+        if (!check_card_present())
+            return 1;
+        if (!hubscreen_state().card_check_done)
+            return 1;
+    }
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+
+    if (icon == phone_icon) {
+        if (FindWindow(nullptr, PHONELINK_WINDOW_TITLE)) {
+            // The phone link's show message is registered by the subscription, which does not
+            // exist yet: nothing is posted until then.
+            return 1;
+        }
+        OutputDebugString(u"-------- clk hbq not found bt, start bt\n");
+        return start_process(icon, false) ? 1 : 0;
+    }
+    if (icon == navi_icon) {
+        if (HWND tv = FindWindow(nullptr, programs[tv_icon].title))
+            ::PostMessage(tv, WM_KIVO_NOTIFY, APP_MEDIA_PAUSE, 0);
+        if (HWND navigation = FindWindow(nullptr, NAVI_WINDOW_TITLE)) {
+            ::PostMessage(navigation, WM_KIVO_NOTIFY, APP_SHOW_NAVI, 0);
+            place_full_screen_top(navigation);
+            home_down();
+            return 1;
+        }
+        bool started = start_process(navi_icon, true);
+        if (started) {
+            DAPI_EnableBacklightOff(0);
+            DAPI_EnableAutoOff(0);
+            SetRunning(APPID_NAVI);
+            SetTimer(navigation_poll_timer, 3000);
+        }
+        home_down();
+        return started ? 1 : 0;
+    }
+    bool started = start_process(icon, false);
+    if (HWND window = FindWindow(nullptr, programs[icon].title)) {
+        m_hProgramWnd[icon] = window;
+        SetRunning(programs[icon].app_id);
+        return 1;
+    }
+    if (icon == tv_icon)
+        OutputDebugString(u"[hubscreen] run dtv, find it yet\n");
+    return started ? 1 : 0;
+}
+
+bool CHubscreenDlg::navigation_ended()
+{
+    if (!m_naviProcess.hProcess || WaitForSingleObject(m_naviProcess.hProcess, 0) != WAIT_OBJECT_0)
+        return false;
+    CloseHandle(m_naviProcess.hProcess);
+    m_naviProcess = {};
+    return true;
+}
+
+void CHubscreenDlg::poll_navigation()
+{
+    KillTimer(navigation_poll_timer);
+    // A navigation that ended without reporting its close (a crash) is closed here, once, so its
+    // bit and the backlight and power-off holds of its start do not stay for ever.
+    if (navigation_ended()) {
+        if (IsRunning(APPID_NAVI)) {
+            OutputDebugString(u"hbq: navigation ended without closing\n");
+            program_closed(APPID_NAVI);
+        }
+        return;
+    }
+    if (!FindWindow(nullptr, NAVI_WINDOW_TITLE))
+        SetTimer(navigation_poll_timer, 3000);
+}
+
+void CHubscreenDlg::place_full_screen_top(HWND window)
+{
+    ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 480, 272, SWP_SHOWWINDOW);
+    ::ShowWindow(window, SW_SHOW);
+}
+
+void CHubscreenDlg::lower_navigation()
+{
+    if (m_hProgramWnd[navi_icon])
+        ::SetWindowPos(m_hProgramWnd[navi_icon], HWND_NOTOPMOST, 0, 0, 480, 272, SWP_SHOWWINDOW);
+}
+
+void CHubscreenDlg::home_down()
+{
+    ::SetWindowPos(m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+int CHubscreenDlg::SwitchProgram(int which)
+{
+    if (which == 0) {
+        if (HWND navigation = FindWindow(nullptr, NAVI_WINDOW_TITLE)) {
+            DAPI_EnableAutoOff(0);
+            ::PostMessage(navigation, WM_KIVO_NOTIFY, APP_SHOW_NAVI, 0);
+            place_full_screen_top(navigation);
+        } else if (start_process(navi_icon, true)) {
+            DAPI_EnableBacklightOff(0);
+            DAPI_EnableAutoOff(0);
+            SetRunning(APPID_NAVI);
+            SetTimer(navigation_poll_timer, 3000);
+        }
+        return 0;
+    }
+    int icon = which == 1 ? tv_icon : audio_icon;
+    HWND window = FindWindow(nullptr, programs[icon].title);
+    if (window) {
+        ::PostMessage(window, WM_KIVO_NOTIFY, which == 1 ? APP_SWITCH_TV : APP_SWITCH_AUDIO, 0);
+    } else {
+        start_process(icon, false);
+        window = FindWindow(nullptr, programs[icon].title);
+        if (!window)
+            return 0;
+        SetRunning(programs[icon].app_id);
+    }
+    ::SetForegroundWindow(window);
+    return 0;
+}
+
+void CHubscreenDlg::program_closed(LPARAM app_id)
+{
+    auto& state = hubscreen_state();
+    if (app_id >= 0 && app_id < 16)
+        state.running_mask = static_cast<WORD>(state.running_mask & ~(1u << app_id));
+    if (int icon = icon_of_app(app_id); icon >= 0)
+        m_hProgramWnd[icon] = nullptr;
+    if (app_id == APPID_TV || app_id == APPID_NAVI)
+        DAPI_SetBrightLevel(state.setting[0]);
+    if (app_id == APPID_SETTING)
+        m_bSettingClosed = TRUE;
+    if (m_bShuttingDown) {
+        if (state.running_mask == 0) {
+            KillTimer(power_off_timer);
+            power_off();
+        }
+        return;
+    }
+    if (app_id == APPID_NAVI) {
+        if (m_hProgramWnd[tv_icon]) {
+            ::PostMessage(m_hProgramWnd[tv_icon], WM_KIVO_NOTIFY, APP_SWITCH_TV, 1);
+        } else {
+            DAPI_EnableBacklightOff(1);
+            DAPI_EnableAutoOff(1);
+        }
+        if (m_hProgramWnd[audio_icon])
+            ::PostMessage(m_hProgramWnd[audio_icon], WM_KIVO_NOTIFY, APP_CLOSE, CLOSE_AUDIO_AFTER_NAVI);
+    } else if (app_id == APPID_TV) {
+        if (m_hProgramWnd[navi_icon] && !m_hProgramWnd[audio_icon]) {
+            lower_navigation();
+            home_down();
+            SwitchProgram(0);
+        }
+    } else if (app_id == APPID_AUDIO && m_hProgramWnd[navi_icon]) {
+        HWND tv = FindWindow(nullptr, programs[tv_icon].title);
+        lower_navigation();
+        home_down();
+        if (tv)
+            place_full_screen_top(tv);
+        else
+            SwitchProgram(0);
+    }
+}
+
+void CHubscreenDlg::post_to_insert_card_window(LPARAM reason)
+{
+    post_to(m_insertSd, WM_KIVO_NOTIFY, DRV_SD_RMV2, reason);
+}
+
+void CHubscreenDlg::post_to(CWnd& window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (window.m_hWnd)
+        ::PostMessage(window.m_hWnd, message, wparam, lparam);
+}
+
+void CHubscreenDlg::broadcast(WPARAM code, LPARAM value)
+{
+    ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, code, value);
+}
+
+LPARAM CHubscreenDlg::card_reason() const
+{
+    bool media = FindWindow(nullptr, u"audio") || FindWindow(nullptr, u"video") || FindWindow(nullptr, u"photo");
+    return media ? SD_REASON_MEDIA_LOST : SD_REASON_MISSING;
+}
+
+void CHubscreenDlg::card_removed(bool may_reset)
+{
+    auto& state = hubscreen_state();
+    state.card_present = 0;
+    state.card_check_done = 1;
+    if (may_reset) {
+        close_crashed_navigation();
+        if (IsRunning(APPID_NAVI) || FindWindow(nullptr, NAVI_WINDOW_TITLE)) {
+            // The navigation runs from the card that has gone: only a restart recovers.
+            DAPI_PreparePowerOff();
+            DAPI_Reset();
+            return;
+        }
+    }
+    broadcast(DRV_SD_RMV2, card_reason());
+}
+
+void CHubscreenDlg::close_crashed_navigation()
+{
+    if (navigation_ended() && IsRunning(APPID_NAVI)) {
+        OutputDebugString(u"hbq: navigation ended without closing\n");
+        program_closed(APPID_NAVI);
+    }
+}
+
+void CHubscreenDlg::OnDriverMessage(UINT message)
+{
+    auto& state = hubscreen_state();
+    switch (message) {
+    case WM_SD_INSERTED:
+        state.card_present = 1;
+        state.card_check_done = 1;
+        broadcast(APP_SD_READY, 0);
+        break;
+    case WM_SD_REMOVED:
+        card_removed(true);
+        break;
+    case WM_USB_BUSY:
+        if (m_battery_state == 4 || m_battery_state == 5 || m_battery_state == 7) {
+            post_to(m_usbConnect, WM_KIVO_NOTIFY, APP_USB_BUSY, 0);
+            SetTimer(usb_picture_timer, 1000);
+        }
+        break;
+    case WM_USB_IDLE:
+        KillTimer(usb_picture_timer);
+        if (state.usb_connected && (m_battery_state == 4 || m_battery_state == 5 || m_battery_state == 7))
+            post_to(m_usbConnect, WM_KIVO_NOTIFY, APP_USB_IDLE, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void CHubscreenDlg::shut_down()
+{
+    if (m_bShuttingDown)
+        return;
+    // The screen is on the display before the pause, so the user sees it while the device waits.
+    if (m_shutdown.m_hWnd) {
+        m_shutdown.ShowWarning();
+        ::SetForegroundWindow(m_shutdown.m_hWnd);
+        m_shutdown.UpdateWindow();
+    }
+    Sleep(1000);
+    m_bShuttingDown = TRUE;
+    broadcast(APP_CLOSE, CLOSE_BY_SYSTEM);
+    if (hubscreen_state().running_mask == 0) {
+        power_off();
+        return;
+    }
+    SetTimer(power_off_timer, 3000);
+}
+
+void CHubscreenDlg::power_off()
+{
+    DAPI_PreparePowerOff();
+    GwesPowerOffSystem();
+}
+
+void CHubscreenDlg::switch_to(int which)
+{
+    bool tv = which == 1;
+    if (!tv)
+        home_down();
+    if (tv && !m_bHasTuner) {
+        home_down();
+        lower_navigation();
+        SwitchProgram(0);
+        return;
+    }
+    HWND other = FindWindow(nullptr, tv ? u"audio" : programs[tv_icon].title);
+    if (!other) {
+        lower_navigation();
+        home_down();
+        SwitchProgram(which);
+        return;
+    }
+    COneKeySelectDlg question(tv ? IDB_ASK_START_TV : IDB_ASK_START_AUDIO);
+    INT_PTR answer = question.DoModal();
+    if (answer == IDOK) {
+        lower_navigation();
+        home_down();
+        SwitchProgram(which);
+        ::PostMessage(other, WM_KIVO_NOTIFY, APP_CLOSE, CLOSE_BY_SYSTEM);
+    } else if (answer == IDCANCEL) {
+        lower_navigation();
+        home_down();
+        SwitchProgram(0);
+    }
+}
+
+bool CHubscreenDlg::check_card_present()
+{
+    if (hubscreen_state().card_present)
+        return true;
+    OutputDebugString(u"show insert sd 2 start\n");
+    post_to_insert_card_window(SD_REASON_MISSING);
+    return false;
+}
+
+bool CHubscreenDlg::check_card_for_navigation()
+{
+    auto& state = hubscreen_state();
+    if (!check_card_present())
+        return false;
+    CAppUtil util;
+    if (util.IsStoreReadOnly(card_store) == 0) {
+        OutputDebugString(u"show sd wp\n");
+        post_to_insert_card_window(SD_REASON_WRITE_PROTECTED);
+        return false;
+    }
+    if (util.CheckStoreFormat(card_store) != 0) {
+        OutputDebugString(u"show sd fat\n");
+        post_to_insert_card_window(SD_REASON_NOT_FAT);
+        return false;
+    }
+    state.card_check_done = 1;
+    return true;
+}
+
+void CHubscreenDlg::card_check()
+{
+    KillTimer(card_check_timer);
+    auto& state = hubscreen_state();
+    bool detected = false;
+    for (int i = 0; i < 3 && !detected; ++i)
+        detected = DAPI_IsSdCardInserted() != 0;
+    ULARGE_INTEGER free_bytes {};
+    state.card_present = GetDiskFreeSpaceEx(u"\\SDMMC\\", &free_bytes, nullptr, nullptr) || detected ? 1 : 0;
+    if (!state.card_present) {
+        post_to_insert_card_window(SD_REASON_MISSING);
+    } else if (state.card_check_done || CAppUtil().CheckStoreFormat(card_store) == 0) {
+        state.card_check_done = 1;
+    } else if (m_card_check_retries++ < card_check_retries) {
+        SetTimer(card_check_timer, 500);
+    } else {
+        post_to_insert_card_window(SD_REASON_NOT_FAT);
+        state.card_check_done = 1;
+    }
+    if (state.usb_connected && m_usbConnect.m_hWnd) {
+        m_usbConnect.m_nPicture = IDB_USB_CONNECTED;
+        m_usbConnect.ShowWarning();
+    }
+}

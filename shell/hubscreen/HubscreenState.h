@@ -1,0 +1,32 @@
+#pragma once
+
+#include "SettingRecord.h"
+#include "platform.h"
+
+// What Hubscreen keeps once per process, shared by the home page and its warning windows.
+struct HubscreenState {
+    SettingRecord setting = SettingRecord::defaults();
+    // Bit n is set while the program with id n is known to run.
+    WORD running_mask = 0;
+    BYTE usb_connected = 0;
+    BYTE card_present = 0;
+    BYTE card_check_done = 0;
+    BYTE paused_for_call = 0;
+    BYTE phone_link_started = 0;
+};
+
+HubscreenState& hubscreen_state();
+
+// The backlight-off and automatic power-off times in seconds, by the record's indices; 0 is never.
+inline constexpr DWORD backlight_off_seconds[] = { 0, 15, 30, 60, 120, 300 };
+inline constexpr DWORD power_off_seconds[] = { 0, 60, 180, 300 };
+
+// Reads "NAND\SETTING.PAR" at start; a missing or damaged file is replaced by the defaults,
+// which are applied and written.
+void LoadSettings();
+// Reads the file again after the settings program has closed. A failed read keeps the record
+// held: the settings program may be saving right now, and writing the defaults would wipe what
+// the user chose.
+void ReloadSettings();
+// The defaults, applied at once.
+void ResetSettings();
