@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gdi/tests/ScreenPixels.h"
 #include "kernel/tests/TestDevice.h"
 
 #include "Colour.h"
@@ -32,12 +33,7 @@ protected:
     // How many screen pixels inside the rectangle differ from a colour.
     int pixels_not(const RECT& rect, COLORREF colour)
     {
-        int count = 0;
-        for (LONG y = rect.top; y < rect.bottom; ++y) {
-            for (LONG x = rect.left; x < rect.right; ++x)
-                count += pixel(x, y) != c565(colour);
-        }
-        return count;
+        return screen_pixels_not(frame_buffer, rect, colour);
     }
     void fill_screen(COLORREF colour)
     {

@@ -5,6 +5,7 @@
 #include "FrameBuffer.h"
 #include "Gdi.h"
 #include "TestDevice.h"
+#include "gdi/tests/ScreenPixels.h"
 #include "platform.h"
 
 #include <gtest/gtest.h>
@@ -50,12 +51,7 @@ protected:
     // How many screen pixels inside the rectangle differ from a colour.
     int pixels_not(const RECT& rect, COLORREF colour)
     {
-        int count = 0;
-        for (LONG y = rect.top; y < rect.bottom; ++y) {
-            for (LONG x = rect.left; x < rect.right; ++x)
-                count += pixel(x, y) != c565(colour);
-        }
-        return count;
+        return screen_pixels_not(frame_buffer, rect, colour);
     }
 
     std::unique_ptr<Device> device = make_test_device();
