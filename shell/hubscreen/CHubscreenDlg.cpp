@@ -83,6 +83,9 @@ CHubscreenDlg::CHubscreenDlg()
 
 CHubscreenDlg::~CHubscreenDlg()
 {
+    // A warning window going away may activate the page, which then paints with the members it
+    // still has only here.
+    destroy_warnings();
     if (m_icon)
         DestroyIcon(m_icon);
 }
@@ -260,12 +263,17 @@ void CHubscreenDlg::OnDestroy()
 {
     if (m_hProgramWnd[tv_icon])
         ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_CLOSE, CLOSE_BY_HOME_PAGE);
+    destroy_warnings();
+    m_battery.reset();
+    CDialog::OnDestroy();
+}
+
+void CHubscreenDlg::destroy_warnings()
+{
     for (CWarningDlg* warning : std::initializer_list<CWarningDlg*> { &m_insertSd, &m_usbConnect, &m_lowBattery, &m_hardKey, &m_shutdown, &m_gpsCheck }) {
         if (warning->m_hWnd)
             warning->DestroyWindow();
     }
-    m_battery.reset();
-    CDialog::OnDestroy();
 }
 
 BOOL CHubscreenDlg::OnCommand(WPARAM wparam, LPARAM lparam)

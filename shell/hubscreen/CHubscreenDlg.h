@@ -90,6 +90,7 @@ public:
     PROCESS_INFORMATION m_naviProcess {};
 
 private:
+    void destroy_warnings();
     void draw_icon(int index, bool selected);
     void draw_icons(bool all_normal_first);
     void draw_clock();
