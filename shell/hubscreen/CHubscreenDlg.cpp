@@ -3,7 +3,6 @@
 #include "CAppUtil.h"
 #include "COneKeySelectDlg.h"
 #include "DAPI.h"
-#include "HubscreenPaint.h"
 #include "HubscreenState.h"
 #include "KivoNotify.h"
 
@@ -14,7 +13,6 @@ namespace {
 
 constexpr COLORREF partial_fill = RGB(0, 17, 56);
 constexpr DWORD key_click_volume = 0x404D404D;
-constexpr RECT clock_text_rect { 130, 12, 330, 42 };
 constexpr int card_check_retries = 11;
 // The largest dial block passed on.
 constexpr DWORD max_dial_bytes = 520;
@@ -64,25 +62,6 @@ int icon_of_app(LPARAM app_id)
     return -1;
 }
 
-// The battery state's picture: below 3 empty, 3 to 5 rising charge, 6 unknown, 7 on the mains.
-int battery_picture(int state)
-{
-    switch (state) {
-    case 3:
-        return 1;
-    case 4:
-        return 2;
-    case 5:
-        return 3;
-    case 6:
-        return 5;
-    case 7:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 } // namespace
 
 CHubscreenDlg::CHubscreenDlg()
@@ -95,15 +74,20 @@ CHubscreenDlg::CHubscreenDlg()
     m_hardKey.CreateHidden(u"e c hdk dlg\n!!!!!!!!");
     m_shutdown.CreateHidden(u"e c shdn dlg\n!!!!!!!!");
     m_gpsCheck.CreateHidden(u"e c gpschk dlg\n!!!!!!!!");
+    m_key_click_on.LoadBitmap(IDB_KEYCLICK_ON);
+    m_key_click_off.LoadBitmap(IDB_KEYCLICK_OFF);
+    m_top_bar.LoadBitmap(IDB_TOP_BAR);
+    m_clock_background.LoadBitmap(IDB_CLOCK_BACKGROUND);
     hubscreen_state().card_present = DAPI_IsSdCardInserted() ? 1 : 0;
 }
 
 CHubscreenDlg::~CHubscreenDlg()
 {
+    // A warning window going away may activate the page, which then paints with the members it
+    // still has only here.
+    destroy_warnings();
     if (m_icon)
         DestroyIcon(m_icon);
-    if (m_clock_font)
-        DeleteObject(m_clock_font);
 }
 
 BOOL CHubscreenDlg::OnInitDialog()
@@ -115,11 +99,14 @@ BOOL CHubscreenDlg::OnInitDialog()
     SetIcon(m_icon, FALSE);
     hubscreen_state().running_mask = 0;
     CenterWindow();
+    m_background.LoadBitmap(IDB_BACKGROUND);
     m_bHasTuner = DAPI_HasTvTuner() ? TRUE : FALSE;
-    m_clock_font = CreateFont(24, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, u"Arial");
     start_clock_alignment();
     ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetTimer(phone_link_timer, 100);
+    m_battery = std::make_unique<CBatteryIcon>(this, battery_blink_timer, IDB_BATTERY_FIRST, IDB_BATTERY_FIRST + 1,
+        IDB_BATTERY_FIRST + 2, IDB_BATTERY_FIRST + 3, IDB_BATTERY_FIRST + 4, IDB_BATTERY_FIRST + 5, IDB_TOP_BAR, 412, 7,
+        420, 15);
     set_battery(DAPI_GetBatteryLevel(), false);
     SetTimer(card_check_timer, 37);
     DAPI_SetBrightLevel(hubscreen_state().setting[0]);
@@ -142,72 +129,49 @@ UINT CHubscreenDlg::icon_bitmap(int index, bool selected) const
     return selected ? icon_selected_bitmaps[index] : icon_normal_bitmaps[index];
 }
 
-void CHubscreenDlg::draw_bitmap(HDC dc, UINT bitmap_id, int x, int y)
+void CHubscreenDlg::draw_icon(int index, bool selected)
 {
-    draw_resource_bitmap(dc, bitmap_id, x, y);
+    CBitmap picture;
+    picture.LoadBitmap(icon_bitmap(index, selected));
+    CAppUtil().DrawBitmap(this, icon_rects[index].left, icon_rects[index].top, 0, 0, 0, 0, &picture);
 }
 
-void CHubscreenDlg::draw_icons(HDC dc, bool all_normal_first)
+void CHubscreenDlg::draw_icons(bool all_normal_first)
 {
-    for (int i = 0; i < icon_count; ++i) {
-        bool selected = !all_normal_first && i == m_nSelectedIcon;
-        draw_bitmap(dc, icon_bitmap(i, selected), icon_rects[i].left, icon_rects[i].top);
-    }
+    for (int i = 0; i < icon_count; ++i)
+        draw_icon(i, !all_normal_first && i == m_nSelectedIcon);
     if (all_normal_first && m_nSelectedIcon >= 0 && m_nSelectedIcon < icon_count)
-        draw_bitmap(dc, icon_bitmap(m_nSelectedIcon, true), icon_rects[m_nSelectedIcon].left, icon_rects[m_nSelectedIcon].top);
+        draw_icon(m_nSelectedIcon, true);
 }
 
-void CHubscreenDlg::draw_clock(HDC dc)
+void CHubscreenDlg::draw_clock()
 {
-    draw_bitmap(dc, IDB_CLOCK_BACKGROUND, 130, 8);
+    CAppUtil painter;
+    painter.DrawBitmap(this, 130, 8, 200, 35, 0, 0, &m_clock_background);
     SYSTEMTIME now;
     GetLocalTime(&now);
-    WCHAR text[64];
-    swprintf(text, u"%04d/%02d/%02d      %02d:%02d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute);
-    // FIXME: the support library's text painter draws this once it exists.
-    HGDIOBJ font = SelectObject(dc, m_clock_font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
-    RECT area = clock_text_rect;
-    DrawText(dc, text, -1, &area, DT_LEFT);
-    SelectObject(dc, font);
+    CString text;
+    text.Format(u"%04d/%02d/%02d      %02d:%02d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute);
+    painter.DrawText(this, 130, 12, 200, 30, text, DT_LEFT, RGB(255, 255, 255), 0, 24);
 }
 
-void CHubscreenDlg::draw_key_click(HDC dc)
+void CHubscreenDlg::draw_key_click()
 {
-    draw_bitmap(dc, hubscreen_state().setting[3] == 1 ? IDB_KEYCLICK_ON : IDB_KEYCLICK_OFF, 8, 8);
+    CBitmap* picture = hubscreen_state().setting[3] == 1 ? &m_key_click_on : &m_key_click_off;
+    CAppUtil().DrawBitmap(this, 8, 8, 0, 0, 0, 0, picture);
 }
 
 void CHubscreenDlg::set_battery(int state, bool draw)
 {
-    // FIXME: the support library's battery indicator keeps these states, draws and blinks.
-    m_battery_prev_state = m_battery_state;
-    m_battery_state = state;
-    if (draw) {
-        HDC dc = ::GetDC(m_hWnd);
-        draw_battery(dc);
-        ::ReleaseDC(m_hWnd, dc);
-    }
+    m_battery->SetState(state, draw ? 1 : 0);
 }
 
-void CHubscreenDlg::draw_battery(HDC dc)
+// The USB screen's busy and idle pictures are shown only while the battery charges or the
+// mains adapter feeds the device.
+bool CHubscreenDlg::battery_charging() const
 {
-    // The icon's area is restored from the top bar first, so a smaller charge leaves no old bars.
-    if (HBITMAP bar = LoadBitmap(AfxGetResourceHandle(), MAKEINTRESOURCE(IDB_TOP_BAR))) {
-        HDC memory = CreateCompatibleDC(dc);
-        HGDIOBJ previous = SelectObject(memory, bar);
-        BitBlt(dc, 420, 15, battery_picture_width, battery_picture_height, memory, 412, 7, SRCCOPY);
-        SelectObject(memory, previous);
-        DeleteDC(memory);
-        DeleteObject(bar);
-    }
-    UINT picture = IDB_BATTERY_FIRST + static_cast<UINT>(battery_picture(m_battery_state));
-    HBITMAP bitmap = LoadBitmap(AfxGetResourceHandle(), MAKEINTRESOURCE(picture));
-    if (!bitmap)
-        return;
-    TransparentImage(dc, 420, 15, battery_picture_width, battery_picture_height, bitmap, 0, 0, battery_picture_width, battery_picture_height,
-        RGB(255, 102, 255));
-    DeleteObject(bitmap);
+    int state = m_battery->GetState();
+    return state == 4 || state == 5 || state == 7;
 }
 
 void CHubscreenDlg::OnPaint()
@@ -219,14 +183,15 @@ void CHubscreenDlg::OnPaint()
         HBRUSH brush = CreateSolidBrush(partial_fill);
         FillRect(dc, &dirty, brush);
         DeleteObject(brush);
-        draw_icons(dc, false);
+        draw_icons(false);
     } else {
-        draw_bitmap(dc, IDB_BACKGROUND, 0, 0);
-        draw_bitmap(dc, IDB_TOP_BAR, 8, 8);
-        draw_key_click(dc);
-        draw_icons(dc, true);
-        draw_clock(dc);
-        draw_battery(dc);
+        CAppUtil painter;
+        painter.DrawBitmap(this, 0, 0, 0, 0, 0, 0, &m_background);
+        painter.DrawBitmap(this, 8, 8, 0, 0, 0, 0, &m_top_bar);
+        draw_key_click();
+        draw_icons(true);
+        draw_clock();
+        m_battery->Draw(1);
         // FIXME: the phone-link indicator (with its background 232) once the subscription exists.
     }
     EndPaint(m_hWnd, &paint);
@@ -239,9 +204,7 @@ void CHubscreenDlg::OnTimer(UINT_PTR id)
         SetTimer(clock_timer, 60000);
         [[fallthrough]];
     case clock_timer: {
-        HDC dc = ::GetDC(m_hWnd);
-        draw_clock(dc);
-        ::ReleaseDC(m_hWnd, dc);
+        draw_clock();
         if (id == clock_align_timer)
             KillTimer(clock_align_timer);
         break;
@@ -290,9 +253,7 @@ void CHubscreenDlg::OnActivate(UINT state, CWnd* other, BOOL minimized)
     }
     if (setting[3] == 1 && !IsRunning(APPID_NAVI))
         waveOutSetVolume(nullptr, key_click_volume);
-    HDC dc = ::GetDC(m_hWnd);
-    draw_key_click(dc);
-    ::ReleaseDC(m_hWnd, dc);
+    draw_key_click();
     start_clock_alignment();
     m_dwTapInterval = 500;
     m_dwLastTap = GetTickCount();
@@ -302,11 +263,17 @@ void CHubscreenDlg::OnDestroy()
 {
     if (m_hProgramWnd[tv_icon])
         ::PostMessage(HWND_BROADCAST, WM_KIVO_NOTIFY, APP_CLOSE, CLOSE_BY_HOME_PAGE);
+    destroy_warnings();
+    m_battery.reset();
+    CDialog::OnDestroy();
+}
+
+void CHubscreenDlg::destroy_warnings()
+{
     for (CWarningDlg* warning : std::initializer_list<CWarningDlg*> { &m_insertSd, &m_usbConnect, &m_lowBattery, &m_hardKey, &m_shutdown, &m_gpsCheck }) {
         if (warning->m_hWnd)
             warning->DestroyWindow();
     }
-    CDialog::OnDestroy();
 }
 
 BOOL CHubscreenDlg::OnCommand(WPARAM wparam, LPARAM lparam)
@@ -420,7 +387,7 @@ void CHubscreenDlg::OnKivoNotify(WPARAM code, LPARAM value)
         break;
     case DRV_AC_CHANGE: {
         // The state before this event's change, as the indicator remembers it.
-        int previous = m_battery_prev_state;
+        int previous = m_battery->GetPrevState();
         if (value == 1) {
             set_battery(7, true);
             DAPI_EnableAutoOff(0);
@@ -458,7 +425,7 @@ void CHubscreenDlg::OnKivoNotify(WPARAM code, LPARAM value)
         close_crashed_navigation();
         hubscreen_state().usb_connected = 1;
         if (!m_bCountdownSent)
-            broadcast(APP_USB_CONNECTED, m_battery_state);
+            broadcast(APP_USB_CONNECTED, m_battery->GetState());
         if (IsRunning(APPID_NAVI)) {
             // The navigation runs from the card, which the computer is about to take over.
             DAPI_PreparePowerOff();
@@ -570,11 +537,9 @@ void CHubscreenDlg::OnLButtonDown(UINT flags, CPoint point)
     }
     m_setting_holder.ClickWithBacklight();
     m_nPendingIcon = icon;
-    HDC dc = ::GetDC(m_hWnd);
     if (m_nSelectedIcon >= 0)
-        draw_bitmap(dc, icon_bitmap(m_nSelectedIcon, false), icon_rects[m_nSelectedIcon].left, icon_rects[m_nSelectedIcon].top);
-    draw_bitmap(dc, icon_bitmap(icon, true), icon_rects[icon].left, icon_rects[icon].top);
-    ::ReleaseDC(m_hWnd, dc);
+        draw_icon(m_nSelectedIcon, false);
+    draw_icon(icon, true);
     int started = LaunchProgram(icon);
     m_dwTapInterval = started ? 10000 : 500;
     m_dwLastTap = GetTickCount();
@@ -832,14 +797,14 @@ void CHubscreenDlg::OnDriverMessage(UINT message)
         card_removed(true);
         break;
     case WM_USB_BUSY:
-        if (m_battery_state == 4 || m_battery_state == 5 || m_battery_state == 7) {
+        if (battery_charging()) {
             post_to(m_usbConnect, WM_KIVO_NOTIFY, APP_USB_BUSY, 0);
             SetTimer(usb_picture_timer, 1000);
         }
         break;
     case WM_USB_IDLE:
         KillTimer(usb_picture_timer);
-        if (state.usb_connected && (m_battery_state == 4 || m_battery_state == 5 || m_battery_state == 7))
+        if (state.usb_connected && battery_charging())
             post_to(m_usbConnect, WM_KIVO_NOTIFY, APP_USB_IDLE, 0);
         break;
     default:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CBatteryIcon.h"
 #include "CGpsCheckDlg.h"
 #include "CHardKeyPopup.h"
 #include "CInsertSdDlg.h"
@@ -9,6 +10,8 @@
 #include "CUsbConnectDlg.h"
 #include "HubscreenResources.h"
 #include "platform.h"
+
+#include <memory>
 
 // The home page, "hubscreen": seven program icons, the top bar with the key-click indicator, the
 // clock and the battery. It lives from start to power-off.
@@ -87,11 +90,12 @@ public:
     PROCESS_INFORMATION m_naviProcess {};
 
 private:
-    void draw_bitmap(HDC, UINT bitmap_id, int x, int y);
-    void draw_icons(HDC, bool all_normal_first);
-    void draw_clock(HDC);
-    void draw_key_click(HDC);
-    void draw_battery(HDC);
+    void destroy_warnings();
+    void draw_icon(int index, bool selected);
+    void draw_icons(bool all_normal_first);
+    void draw_clock();
+    void draw_key_click();
+    bool battery_charging() const;
     void start_clock_alignment();
     UINT icon_bitmap(int index, bool selected) const;
     bool tap_ignored(int icon) const;
@@ -118,9 +122,13 @@ private:
     void card_removed(bool may_reset);
 
     CSettingHolder m_setting_holder;
-    int m_battery_state = 3;
-    int m_battery_prev_state = 5;
+    // Made with the page's window, gone with it: its blink timer lives on the window.
+    std::unique_ptr<CBatteryIcon> m_battery;
     int m_card_check_retries = 0;
-    HFONT m_clock_font = nullptr;
+    CBitmap m_background;
+    CBitmap m_top_bar;
+    CBitmap m_key_click_off;
+    CBitmap m_key_click_on;
+    CBitmap m_clock_background;
     HICON m_icon = nullptr;
 };

@@ -311,4 +311,37 @@ TEST_F(EventTest, BatteryStatesRedrawTheIndicator)
     }
 }
 
+TEST_F(EventTest, TheLowBatteryBlinksUntilTheStateChanges)
+{
+    ASSERT_NE(start_page(), nullptr);
+    auto& log = device->component<Gdi>().draw_log();
+    // Each blink restores the indicator's area from the top bar; every other one draws the
+    // empty battery over it.
+    auto blinks = [&] {
+        std::pair<int, int> counted { 0, 0 };
+        for (auto& entry : log.entries()) {
+            if (!entry.painted || entry.rect.left != 420 || entry.rect.top != 15)
+                continue;
+            counted.first += entry.bitmap_id == 129;
+            counted.second += entry.bitmap_id == 163;
+        }
+        return counted;
+    };
+    notify(DRV_BATT_CHANGE, 2);
+    log.clear();
+    device->advance(499);
+    EXPECT_EQ(blinks(), std::pair(0, 0)) << "the first blink comes 500 ms after the change";
+    device->advance(1);
+    EXPECT_EQ(blinks().first, 1);
+    device->advance(1500);
+    auto [restores, shown] = blinks();
+    EXPECT_EQ(restores, 4);
+    EXPECT_EQ(shown, 2) << "the picture is shown in every other phase";
+
+    notify(DRV_BATT_CHANGE, 3);
+    log.clear();
+    device->advance(2000);
+    EXPECT_EQ(blinks(), std::pair(0, 0)) << "a charged battery stands still";
+}
+
 } // namespace

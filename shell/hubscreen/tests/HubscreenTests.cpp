@@ -1,6 +1,7 @@
 #include "HubscreenTest.h"
 
 #include "ProgramImages.h"
+#include "SystemRequests.h"
 
 using namespace kivo;
 using namespace kivo::test;
@@ -71,6 +72,31 @@ TEST_F(HubscreenTest, KeyClickVolumeAndIdleHoldsAtStart)
         EXPECT_TRUE(allowed(BacklightDriver::allow_auto_off_code));
         EXPECT_TRUE(allowed(BacklightDriver::allow_backlight_off_code));
     }
+}
+
+TEST_F(HubscreenTest, StartMutesTheScreenTapSoundAndRefreshesTheSoundSettings)
+{
+    // A tap sound left switched on by an earlier run is muted at start.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, u"ControlPanel\\Volume", 0, nullptr, 0, 0, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    DWORD audible = 0x10002;
+    ASSERT_EQ(RegSetValueEx(key, u"Screen", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&audible), sizeof(audible)),
+        ERROR_SUCCESS);
+    RegCloseKey(key);
+    auto& requests = device->component<SystemRequests>();
+    ASSERT_TRUE(requests.sound_refreshes().empty());
+
+    ASSERT_NE(start(), nullptr);
+    ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, u"ControlPanel\\Volume", 0, 0, &key), ERROR_SUCCESS);
+    DWORD stored = 0xDEAD;
+    DWORD size = sizeof(stored);
+    EXPECT_EQ(RegQueryValueEx(key, u"Screen", nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &size), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(stored, 0u);
+    auto refreshes = requests.sound_refreshes();
+    ASSERT_FALSE(refreshes.empty()) << "the sound settings are read again after the change";
+    EXPECT_EQ(refreshes.back().screen, std::optional<DWORD>(0));
 }
 
 TEST_F(HubscreenTest, FullAndPartialRepaints)
