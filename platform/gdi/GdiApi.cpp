@@ -500,7 +500,11 @@ int SelectClipRgn(HDC handle, HRGN region)
     return region_kind(dc->clip());
 }
 
-int IntersectClipRect(HDC handle, int left, int top, int right, int bottom)
+namespace {
+
+// Narrows a context's clip region by a rectangle in its own coordinates: keeps only what lies in
+// it, or cuts it out.
+int narrow_clip(HDC handle, const RECT& rect, bool keep_inside)
 {
     GdiCall call;
     auto dc = call.dc(handle);
@@ -509,21 +513,23 @@ int IntersectClipRect(HDC handle, int left, int top, int right, int bottom)
     auto& clip = dc->state().clip;
     if (!clip)
         clip = dc->visible();
-    clip->intersect(dc->to_surface(RECT { left, top, right, bottom }));
+    if (keep_inside)
+        clip->intersect(dc->to_surface(rect));
+    else
+        clip->subtract(dc->to_surface(rect));
     return region_kind(dc->clip());
+}
+
+} // namespace
+
+int IntersectClipRect(HDC handle, int left, int top, int right, int bottom)
+{
+    return narrow_clip(handle, RECT { left, top, right, bottom }, true);
 }
 
 int ExcludeClipRect(HDC handle, int left, int top, int right, int bottom)
 {
-    GdiCall call;
-    auto dc = call.dc(handle);
-    if (!dc)
-        return RGN_ERROR;
-    auto& clip = dc->state().clip;
-    if (!clip)
-        clip = dc->visible();
-    clip->subtract(dc->to_surface(RECT { left, top, right, bottom }));
-    return region_kind(dc->clip());
+    return narrow_clip(handle, RECT { left, top, right, bottom }, false);
 }
 
 int GetClipBox(HDC handle, LPRECT box)
