@@ -506,7 +506,8 @@ BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase)
 BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags)
 {
     if (region) {
-        // FIXME: regions come with the drawing layer; until then the whole client area is meant.
+        // FIXME: region objects belong to the drawing layer, which the window system cannot see; the
+        // whole client area is meant.
         OutputDebugString(u"RedrawWindow: a region is taken as the whole window\r\n");
         rect = nullptr;
     }
