@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the simulator need, when missing.
 set -euo pipefail
 packages=(
-    build-essential cmake ninja-build g++ pkg-config
+    build-essential cmake ninja-build g++ pkg-config ccache
     clang-14 libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libfreetype-dev libpng-dev libsdl2-dev

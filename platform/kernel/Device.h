@@ -8,6 +8,7 @@
 #include "NamedObjects.h"
 #include "ProgramTable.h"
 #include "Scheduler.h"
+#include "Trace.h"
 #include "Types.h"
 
 #include <filesystem>
@@ -49,6 +50,8 @@ public:
     HandleTable& handles() { return m_handles; }
     NamedObjects& named_objects() { return m_named_objects; }
     DebugLog& debug_log() { return m_debug_log; }
+    // How many entries each trace of the device keeps (none dropped unless set).
+    TraceLimit& trace_limit() { return m_trace_limit; }
     ProgramTable& programs() { return m_programs; }
     BootLauncher& boot_launcher() { return m_boot_launcher; }
     Process& system_process() { return *m_system_process; }
@@ -118,6 +121,7 @@ private:
     Scheduler m_scheduler;
     HandleTable m_handles;
     NamedObjects m_named_objects;
+    TraceLimit m_trace_limit;
     DebugLog m_debug_log;
     ProgramTable m_programs;
     BootLauncher m_boot_launcher { *this };
