@@ -12,6 +12,7 @@ namespace kivo {
 
 Board::Board(Device& device)
     : m_device(device)
+    , m_writes(device.trace_limit())
 {
     add_registers(gpio_base, gpio_length);
     add_registers(display_base, display_length);
@@ -144,7 +145,7 @@ void Board::write_register(volatile uint32_t* pointer, uint32_t value)
         if (!window_at(address, sizeof(uint32_t)))
             return;
         store(*window, address, value);
-        m_writes.push_back({ address, value, m_device.clock().now_ms() });
+        m_writes.append({ address, value, m_device.clock().now_ms() });
         reset = address == reset_register && (value & reset_bit);
     }
     if (reset)
@@ -154,7 +155,7 @@ void Board::write_register(volatile uint32_t* pointer, uint32_t value)
 std::vector<Board::RegisterWrite> Board::writes() const
 {
     std::lock_guard guard(m_lock);
-    return m_writes;
+    return m_writes.all();
 }
 
 uint32_t Board::register_value(uint32_t address) const
