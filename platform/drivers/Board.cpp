@@ -28,10 +28,20 @@ Board::Board(Device& device)
     // The card-detect line follows the card in its slot (present, mounted or not).
     auto& volumes = device.component<Volumes>();
     set_card_inserted(volumes.card_present());
-    volumes.add_card_listener([this, &volumes](bool) { set_card_inserted(volumes.card_present()); });
+    m_listener_link = std::make_shared<ListenerLink>();
+    m_listener_link->board = this;
+    volumes.add_card_listener([link = m_listener_link, &volumes](bool) {
+        std::lock_guard guard(link->lock);
+        if (link->board)
+            link->board->set_card_inserted(volumes.card_present());
+    });
 }
 
-Board::~Board() = default;
+Board::~Board()
+{
+    std::lock_guard guard(m_listener_link->lock);
+    m_listener_link->board = nullptr;
+}
 
 void Board::add_registers(uint32_t base, uint32_t length)
 {

@@ -104,7 +104,15 @@ private:
     void store(const Window&, uint32_t address, uint32_t value);
     void add_registers(uint32_t base, uint32_t length);
 
+    // What the card listener reaches the board through: the volumes keep their listeners for
+    // ever, and a board may go first (a board made by a second thread at once is dropped).
+    struct ListenerLink {
+        std::mutex lock;
+        Board* board;
+    };
+
     Device& m_device;
+    std::shared_ptr<ListenerLink> m_listener_link;
     mutable std::mutex m_lock;
     std::vector<Window> m_windows;
     std::vector<Mapping> m_mappings;

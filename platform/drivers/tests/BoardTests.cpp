@@ -236,3 +236,17 @@ TEST(Board, TheWriteTraceKeepsTheNewestUpToTheTraceLimit)
     EXPECT_EQ(board.register_value(Board::gpio_base + 0x1C), 4u);
     MmUnmapIoSpace(gpio, Board::gpio_length);
 }
+
+// A board that goes first (one a second thread made at the same time is dropped) is no longer told
+// of the card; the board kept still is.
+TEST(Board, ADroppedBoardHearsNoMoreOfTheCard)
+{
+    auto device = make_test_device();
+    auto& volumes = device->component<Volumes>();
+    auto& board = device->component<Board>();
+    std::make_unique<Board>(*device).reset();
+    volumes.set_card_present(false);
+    EXPECT_FALSE(board.card_inserted());
+    volumes.set_card_present(true);
+    EXPECT_TRUE(board.card_inserted());
+}
