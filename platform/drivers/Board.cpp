@@ -12,6 +12,7 @@ namespace kivo {
 
 Board::Board(Device& device)
     : m_device(device)
+    , m_writes(device.trace_limit())
 {
     add_registers(gpio_base, gpio_length);
     add_registers(display_base, display_length);
@@ -27,10 +28,20 @@ Board::Board(Device& device)
     // The card-detect line follows the card in its slot (present, mounted or not).
     auto& volumes = device.component<Volumes>();
     set_card_inserted(volumes.card_present());
-    volumes.add_card_listener([this, &volumes](bool) { set_card_inserted(volumes.card_present()); });
+    m_listener_link = std::make_shared<ListenerLink>();
+    m_listener_link->board = this;
+    volumes.add_card_listener([link = m_listener_link, &volumes](bool) {
+        std::lock_guard guard(link->lock);
+        if (link->board)
+            link->board->set_card_inserted(volumes.card_present());
+    });
 }
 
-Board::~Board() = default;
+Board::~Board()
+{
+    std::lock_guard guard(m_listener_link->lock);
+    m_listener_link->board = nullptr;
+}
 
 void Board::add_registers(uint32_t base, uint32_t length)
 {
@@ -144,7 +155,7 @@ void Board::write_register(volatile uint32_t* pointer, uint32_t value)
         if (!window_at(address, sizeof(uint32_t)))
             return;
         store(*window, address, value);
-        m_writes.push_back({ address, value, m_device.clock().now_ms() });
+        m_writes.append({ address, value, m_device.clock().now_ms() });
         reset = address == reset_register && (value & reset_bit);
     }
     if (reset)
@@ -154,7 +165,7 @@ void Board::write_register(volatile uint32_t* pointer, uint32_t value)
 std::vector<Board::RegisterWrite> Board::writes() const
 {
     std::lock_guard guard(m_lock);
-    return m_writes;
+    return m_writes.all();
 }
 
 uint32_t Board::register_value(uint32_t address) const

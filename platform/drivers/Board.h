@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "Trace.h"
 #include "Types.h"
 
 #include <cstdint>
@@ -62,6 +63,7 @@ public:
     // thread that wrote it does not return.
     uint32_t read_register(const volatile uint32_t*);
     void write_register(volatile uint32_t*, uint32_t value);
+    // The writes kept (the newest, up to the device's trace limit), oldest first.
     std::vector<RegisterWrite> writes() const;
 
     // Direct access for tests and the simulator; not traced.
@@ -102,11 +104,19 @@ private:
     void store(const Window&, uint32_t address, uint32_t value);
     void add_registers(uint32_t base, uint32_t length);
 
+    // What the card listener reaches the board through: the volumes keep their listeners for
+    // ever, and a board may go first (a board made by a second thread at once is dropped).
+    struct ListenerLink {
+        std::mutex lock;
+        Board* board;
+    };
+
     Device& m_device;
+    std::shared_ptr<ListenerLink> m_listener_link;
     mutable std::mutex m_lock;
     std::vector<Window> m_windows;
     std::vector<Mapping> m_mappings;
-    std::vector<RegisterWrite> m_writes;
+    Trace<RegisterWrite> m_writes;
 };
 
 } // namespace kivo

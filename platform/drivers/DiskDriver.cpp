@@ -11,6 +11,7 @@ namespace kivo {
 
 DiskDriver::DiskDriver(Device& device)
     : StreamDriver(device, u"DSK1:")
+    , m_reads(device.trace_limit())
 {
 }
 
@@ -22,7 +23,7 @@ std::filesystem::path DiskDriver::image_path() const
 std::vector<DiskDriver::SectorRead> DiskDriver::reads() const
 {
     std::lock_guard guard(m_lock);
-    return m_reads;
+    return m_reads.all();
 }
 
 DWORD DiskDriver::answer(DWORD code, std::span<const uint8_t>, std::span<uint8_t> out, DWORD&)
@@ -35,7 +36,7 @@ DWORD DiskDriver::answer(DWORD code, std::span<const uint8_t>, std::span<uint8_t
     std::memcpy(&request, out.data(), sizeof request);
     if (!request.Buffer || request.SectorCount == 0)
         return ERROR_INVALID_PARAMETER;
-    m_reads.push_back({ request.FirstSector, request.SectorCount });
+    m_reads.append({ request.FirstSector, request.SectorCount });
 
     std::ifstream image(image_path(), std::ios::binary);
     if (!image)

@@ -22,12 +22,13 @@ public:
     explicit DiskDriver(Device&);
 
     std::filesystem::path image_path() const;
+    // The reads kept (the newest, up to the device's trace limit), oldest first.
     std::vector<SectorRead> reads() const;
 
 private:
     DWORD answer(DWORD code, std::span<const uint8_t> in, std::span<uint8_t> out, DWORD& returned) override;
 
-    std::vector<SectorRead> m_reads;
+    Trace<SectorRead> m_reads;
 };
 
 } // namespace kivo

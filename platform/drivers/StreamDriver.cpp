@@ -10,6 +10,7 @@ namespace kivo {
 StreamDriver::StreamDriver(Device& device, std::u16string name)
     : m_device(device)
     , m_name(std::move(name))
+    , m_calls(device.trace_limit())
 {
     device.component<StreamDriverTable>().add(m_name, [this](DWORD& error) -> std::shared_ptr<KernelObject> {
         std::lock_guard guard(m_lock);
@@ -46,7 +47,7 @@ void StreamDriver::set_call_failure(DWORD code, DWORD error)
 std::vector<DriverCall> StreamDriver::calls() const
 {
     std::lock_guard guard(m_lock);
-    return m_calls;
+    return m_calls.all();
 }
 
 DWORD StreamDriver::control(DWORD code, std::span<const uint8_t> in, std::span<uint8_t> out, DWORD& returned)
@@ -55,7 +56,7 @@ DWORD StreamDriver::control(DWORD code, std::span<const uint8_t> in, std::span<u
     returned = 0;
     DriverCall call { code, 0, std::vector<uint8_t>(in.begin(), in.end()) };
     read_value(in, call.value);
-    m_calls.push_back(std::move(call));
+    m_calls.append(std::move(call));
     if (auto failure = m_call_failures.find(code); failure != m_call_failures.end())
         return failure->second;
     return answer(code, in, out, returned);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "Trace.h"
 #include "Types.h"
 
 #include <cstdint>
@@ -38,6 +39,7 @@ public:
 
     // Calls of this code fail with the error (after being recorded) until it is set back to 0.
     void set_call_failure(DWORD code, DWORD error);
+    // The calls kept (the newest, up to the device's trace limit), oldest first.
     std::vector<DriverCall> calls() const;
 
     // One control call: recorded, then answered with 0 or the platform's error; `returned` is the
@@ -60,7 +62,7 @@ private:
     DWORD m_open_failure = 0;
     size_t m_open_count = 0;
     std::map<DWORD, DWORD> m_call_failures;
-    std::vector<DriverCall> m_calls;
+    Trace<DriverCall> m_calls;
 };
 
 } // namespace kivo

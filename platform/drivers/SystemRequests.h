@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "Trace.h"
 #include "Types.h"
 
 #include <cstdint>
@@ -13,7 +14,8 @@ namespace kivo {
 class Device;
 
 // Requests to the platform that have no effect on the simulated device but that tests check:
-// touch-screen calibrations and refreshes of the sound settings, each with its device time.
+// touch-screen calibrations and refreshes of the sound settings, each with its device time (the
+// newest of each, up to the device's trace limit).
 class SystemRequests final : public DeviceComponent {
 public:
     struct SoundRefresh {
@@ -23,10 +25,7 @@ public:
         bool operator==(const SoundRefresh&) const = default;
     };
 
-    explicit SystemRequests(Device& device)
-        : m_device(device)
-    {
-    }
+    explicit SystemRequests(Device&);
 
     void note_touch_calibration();
     void note_sound_refresh(std::optional<DWORD> screen);
@@ -37,8 +36,8 @@ public:
 private:
     Device& m_device;
     mutable std::mutex m_lock;
-    std::vector<uint64_t> m_touch_calibrations;
-    std::vector<SoundRefresh> m_sound_refreshes;
+    Trace<uint64_t> m_touch_calibrations;
+    Trace<SoundRefresh> m_sound_refreshes;
 };
 
 } // namespace kivo

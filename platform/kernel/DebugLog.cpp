@@ -2,6 +2,7 @@
 
 #include "WideText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kivo {
@@ -17,13 +18,19 @@ void DebugLog::write(uint64_t time_ms, DWORD process_id, std::u16string_view tex
         std::fprintf(stderr, "[%8llu.%03llu %u] %s\n", static_cast<unsigned long long>(time_ms / 1000),
             static_cast<unsigned long long>(time_ms % 1000), process_id, shown.c_str());
     }
-    m_lines.push_back({ time_ms, process_id, std::move(utf8) });
+    m_lines.append({ time_ms, process_id, std::move(utf8) });
+}
+
+void DebugLog::follow(const TraceLimit& limit)
+{
+    std::lock_guard guard(m_lock);
+    m_lines.follow(limit);
 }
 
 std::vector<DebugLog::Line> DebugLog::lines() const
 {
     std::lock_guard guard(m_lock);
-    return m_lines;
+    return m_lines.all();
 }
 
 size_t DebugLog::size() const
@@ -32,13 +39,25 @@ size_t DebugLog::size() const
     return m_lines.size();
 }
 
+size_t DebugLog::first_sequence() const
+{
+    std::lock_guard guard(m_lock);
+    return static_cast<size_t>(m_lines.first_sequence());
+}
+
+size_t DebugLog::end_sequence() const
+{
+    std::lock_guard guard(m_lock);
+    return static_cast<size_t>(m_lines.end_sequence());
+}
+
 bool DebugLog::contains(std::string_view text, size_t from, size_t* found_at) const
 {
     std::lock_guard guard(m_lock);
-    for (size_t i = from; i < m_lines.size(); ++i) {
-        if (m_lines[i].text.find(text) != std::string::npos) {
+    for (uint64_t n = std::max<uint64_t>(from, m_lines.first_sequence()); n < m_lines.end_sequence(); ++n) {
+        if (m_lines.at(n).text.find(text) != std::string::npos) {
             if (found_at)
-                *found_at = i;
+                *found_at = static_cast<size_t>(n);
             return true;
         }
     }

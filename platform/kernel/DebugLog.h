@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Trace.h"
 #include "Types.h"
 
 #include <cstdint>
@@ -10,8 +11,10 @@
 
 namespace kivo {
 
-// The device's debug output: every line a program writes, in order, with when and from which
-// process. Tests and scripts read it; the simulator echoes it to stderr when asked.
+// The device's debug output: the lines programs write, in order, with when and from which
+// process. Tests and scripts read it; the simulator echoes it to stderr when asked. It keeps the
+// newest lines up to the device's trace limit; every line has an absolute sequence number (the
+// first line ever written is 0), so a reader's place survives the dropping of older lines.
 class DebugLog {
 public:
     struct Line {
@@ -22,15 +25,21 @@ public:
 
     void write(uint64_t time_ms, DWORD process_id, std::u16string_view text);
     void set_echo(bool echo) { m_echo = echo; }
+    void follow(const TraceLimit& limit);
 
+    // The lines kept, oldest first, and how many.
     std::vector<Line> lines() const;
     size_t size() const;
-    // Whether a line at or after `from` contains `text`; the index of the first one found.
+    // The sequence number of the oldest line kept, and the one the next line will get.
+    size_t first_sequence() const;
+    size_t end_sequence() const;
+    // Whether a kept line numbered `from` or later contains `text`; the sequence number of the
+    // first one found.
     bool contains(std::string_view text, size_t from = 0, size_t* found_at = nullptr) const;
 
 private:
     mutable std::mutex m_lock;
-    std::vector<Line> m_lines;
+    Trace<Line> m_lines;
     bool m_echo = false;
 };
 

@@ -16,6 +16,7 @@ Device::Device(Options options)
     , m_scheduler(m_clock)
 {
     m_debug_log.set_echo(options.echo_debug_output);
+    m_debug_log.follow(m_trace_limit);
     m_system_process = std::make_shared<Process>(*this, m_next_process_id++, u"\\Windows\\nk.exe", u"");
     m_system_process->set_module(register_module(u"\\Windows\\nk.exe"));
     m_controller = std::make_shared<SimThread>(*this, m_system_process, next_thread_id(), true);
@@ -53,7 +54,8 @@ Device& Device::current()
     return thread->device();
 }
 
-std::shared_ptr<Process> Device::create_process(std::u16string_view image_path, std::u16string_view command_line, DWORD& error)
+std::shared_ptr<Process> Device::create_process(std::u16string_view image_path, std::u16string_view command_line, DWORD& error,
+    std::shared_ptr<SimThread>* main_thread)
 {
     error = 0;
     if (!running()) {
@@ -91,6 +93,8 @@ std::shared_ptr<Process> Device::create_process(std::u16string_view image_path, 
         error = 1115;
         return nullptr;
     }
+    if (main_thread)
+        *main_thread = std::move(main);
     return process;
 }
 
@@ -168,6 +172,35 @@ void Device::write_debug(std::u16string_view text)
     m_debug_log.write(m_clock.now_ms(), thread ? thread->process().id() : 0, text);
 }
 
+DeviceComponent* Device::find_component(std::type_index type)
+{
+    std::lock_guard guard(m_components_lock);
+    for (auto& [kept_type, component] : m_components) {
+        if (kept_type == type)
+            return component.get();
+    }
+    return nullptr;
+}
+
+DeviceComponent& Device::keep_component(std::type_index type, std::unique_ptr<DeviceComponent> made)
+{
+    DeviceComponent* winner = nullptr;
+    {
+        std::lock_guard guard(m_components_lock);
+        for (auto& [kept_type, component] : m_components) {
+            if (kept_type == type)
+                winner = component.get();
+        }
+        if (!winner) {
+            m_components.emplace_back(type, std::move(made));
+            return *m_components.back().second;
+        }
+    }
+    // The loser goes outside the lock: its destructor may call the layer too.
+    made.reset();
+    return *winner;
+}
+
 void Device::for_each_component(const std::function<void(DeviceComponent&)>& action)
 {
     std::vector<DeviceComponent*> components;
@@ -206,6 +239,11 @@ Device::HostThreadScope::HostThreadScope(Device& device)
 
 Device::HostThreadScope::~HostThreadScope()
 {
+    // The scope's thread goes with it: what it still owns passes on, as when a thread ends.
+    {
+        auto guard = m_thread->device().scheduler().lock();
+        m_thread->abandon_owned_mutexes();
+    }
     SimThread::set_current(m_previous);
 }
 

@@ -63,7 +63,10 @@ public:
 
     // Starts a process of a registered image; on failure returns null with the platform's error.
     // Checks that the image can be started (see set_image_check) before anything runs.
-    std::shared_ptr<Process> create_process(std::u16string_view image_path, std::u16string_view command_line, DWORD& error);
+    // `main_thread` receives the process's first thread, which may have ended already on the real
+    // clock by the time this returns.
+    std::shared_ptr<Process> create_process(std::u16string_view image_path, std::u16string_view command_line, DWORD& error,
+        std::shared_ptr<SimThread>* main_thread = nullptr);
     std::shared_ptr<SimThread> create_thread(Process&, std::function<DWORD()> body);
     std::vector<std::shared_ptr<Process>> processes();
     std::shared_ptr<Process> find_process(std::u16string_view image_path);
@@ -83,19 +86,15 @@ public:
     StopReason stop_reason() const { return m_stop_reason; }
     bool running() const { return m_stop_reason == StopReason::None; }
 
-    // The state of a stand-in, made on first use.
+    // The state of a stand-in, made on first use. It is made outside the lock, as its constructor
+    // may call other components or the layer (and so wait for threads that need a component);
+    // when two threads made one each, the first kept wins and the other is dropped.
     template<typename T>
     T& component()
     {
-        std::lock_guard guard(m_components_lock);
-        for (auto& [type, component] : m_components) {
-            if (type == typeid(T))
-                return static_cast<T&>(*component);
-        }
-        auto component = std::make_unique<T>(*this);
-        T& result = *component;
-        m_components.emplace_back(typeid(T), std::move(component));
-        return result;
+        if (auto* found = find_component(typeid(T)))
+            return static_cast<T&>(*found);
+        return static_cast<T&>(keep_component(typeid(T), std::make_unique<T>(*this)));
     }
     void for_each_component(const std::function<void(DeviceComponent&)>&);
 
@@ -112,6 +111,9 @@ public:
     };
 
 private:
+    DeviceComponent* find_component(std::type_index);
+    // Keeps the component unless another thread kept one of its kind first; answers the one kept.
+    DeviceComponent& keep_component(std::type_index, std::unique_ptr<DeviceComponent>);
     DWORD next_thread_id() { return m_next_thread_id++; }
     friend class HostThreadScope;
     friend class Scheduler;

@@ -9,10 +9,11 @@ namespace kivo {
 HANDLE HandleTable::insert(std::shared_ptr<KernelObject> object, const Process& owner)
 {
     std::lock_guard guard(m_lock);
-    uintptr_t value = m_next;
-    m_next += 4;
-    if (m_next >= 0x7FFF'FFF0)
-        m_next = 0x100;
+    uintptr_t value;
+    do {
+        value = m_next;
+        m_next = m_next >= last_value ? first_value : m_next + 4;
+    } while (m_entries.contains(value));
     m_entries.emplace(value, Entry { std::move(object), &owner });
     return reinterpret_cast<HANDLE>(value);
 }
@@ -55,6 +56,12 @@ void HandleTable::close_all_of(const Process& process)
             }
         }
     }
+}
+
+void HandleTable::set_next_value(uintptr_t value)
+{
+    std::lock_guard guard(m_lock);
+    m_next = value;
 }
 
 size_t HandleTable::count_of(const Process& process) const

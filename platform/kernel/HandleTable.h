@@ -28,6 +28,8 @@ public:
     // Every handle a process still holds, closed as it ends.
     void close_all_of(const Process&);
     size_t count_of(const Process&) const;
+    // Where the next value is taken from; lets a test bring the values to their wrap.
+    void set_next_value(uintptr_t value);
 
 private:
     struct Entry {
@@ -36,8 +38,11 @@ private:
     };
     mutable std::mutex m_lock;
     std::map<uintptr_t, Entry> m_entries;
-    // Never reused within a run, so that a stale handle is always refused.
-    uintptr_t m_next = 0x100;
+    // Values go up, so that a stale handle is refused for as long as possible; after about 2^29
+    // handles they start again low, skipping every value still in use.
+    uintptr_t m_next = first_value;
+    static constexpr uintptr_t first_value = 0x100;
+    static constexpr uintptr_t last_value = 0x7FFF'FFEC;
 };
 
 } // namespace kivo

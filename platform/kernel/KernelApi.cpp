@@ -303,7 +303,8 @@ BOOL ResetEvent(HANDLE handle)
 
 HANDLE CreateMutex(LPSECURITY_ATTRIBUTES, BOOL initial_owner, LPCWSTR name)
 {
-    HANDLE handle = create_named<Mutex>(name, [] { return std::make_shared<Mutex>(); });
+    auto& scheduler = self().device().scheduler();
+    HANDLE handle = create_named<Mutex>(name, [&] { return std::make_shared<Mutex>(scheduler); });
     if (handle && initial_owner && GetLastError() != ERROR_ALREADY_EXISTS) {
         auto mutex = resolve<Mutex>(handle);
         auto guard = self().device().scheduler().lock();
@@ -345,7 +346,7 @@ BOOL ReleaseSemaphore(HANDLE handle, LONG release_count, LPLONG previous_count)
 
 void InitializeCriticalSection(LPCRITICAL_SECTION section)
 {
-    section->LockHandle = insert(std::make_shared<Mutex>());
+    section->LockHandle = insert(std::make_shared<Mutex>(self().device().scheduler()));
 }
 
 void DeleteCriticalSection(LPCRITICAL_SECTION section)
@@ -489,11 +490,13 @@ BOOL CreateProcess(LPCWSTR image_name, LPWSTR command_line, LPSECURITY_ATTRIBUTE
     }
     auto& thread = self();
     DWORD error = 0;
-    auto process = thread.device().create_process(image, arguments, error);
+    // The main thread as it was made: on the real clock the child may already have ended, and
+    // its thread list with it.
+    std::shared_ptr<SimThread> main;
+    auto process = thread.device().create_process(image, arguments, error, &main);
     if (!process)
         return fail(error);
     if (information) {
-        auto main = process->main_thread();
         information->hProcess = insert(process);
         information->hThread = insert(main);
         information->dwProcessId = process->id();

@@ -1,5 +1,7 @@
 #include "NamedObjects.h"
 
+#include <algorithm>
+
 namespace kivo {
 
 std::shared_ptr<KernelObject> NamedObjects::find_or_create(const std::u16string& name,
@@ -17,8 +19,22 @@ std::shared_ptr<KernelObject> NamedObjects::find_or_create(const std::u16string&
     existed = false;
     auto object = make();
     object->set_name(name);
+    if (m_objects.size() >= m_prune_at)
+        prune();
     m_objects.emplace(name, object);
     return object;
+}
+
+void NamedObjects::prune()
+{
+    std::erase_if(m_objects, [](auto& entry) { return entry.second.expired(); });
+    m_prune_at = std::max<size_t>(64, 2 * m_objects.size());
+}
+
+size_t NamedObjects::entry_count()
+{
+    std::lock_guard guard(m_lock);
+    return m_objects.size();
 }
 
 bool NamedObjects::contains(const std::u16string& name)

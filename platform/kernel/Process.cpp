@@ -19,9 +19,50 @@ Process::Process(Device& device, DWORD id, std::u16string image_path, std::u16st
 
 Process::~Process()
 {
-    // Newest state first, as it was made.
-    while (!m_locals.empty())
-        m_locals.pop_back();
+    release_locals();
+}
+
+void* Process::find_local(const void* key)
+{
+    std::lock_guard guard(m_locals_lock);
+    for (auto& slot : m_locals) {
+        if (slot.key == key)
+            return slot.value.get();
+    }
+    return nullptr;
+}
+
+void* Process::insert_local(const void* key, std::shared_ptr<void> value)
+{
+    std::unique_lock guard(m_locals_lock);
+    for (auto& slot : m_locals) {
+        if (slot.key == key) {
+            void* kept = slot.value.get();
+            guard.unlock();
+            // The loser's state goes here, outside the lock, as its destructor may call the layer.
+            value.reset();
+            return kept;
+        }
+    }
+    void* kept = value.get();
+    m_locals.push_back({ key, std::move(value) });
+    return kept;
+}
+
+void Process::release_locals()
+{
+    // Newest state first, as it was made; each destructor runs outside the lock, since it may
+    // call the layer (and so reach other state of the process).
+    for (;;) {
+        std::shared_ptr<void> value;
+        {
+            std::lock_guard guard(m_locals_lock);
+            if (m_locals.empty())
+                return;
+            value = std::move(m_locals.back().value);
+            m_locals.pop_back();
+        }
+    }
 }
 
 Process& Process::current()
@@ -66,8 +107,7 @@ bool Process::begin_finalize()
 void Process::finalize()
 {
     m_device.for_each_component([this](DeviceComponent& component) { component.process_ending(*this); });
-    while (!m_locals.empty())
-        m_locals.pop_back();
+    release_locals();
     m_device.handles().close_all_of(*this);
 }
 

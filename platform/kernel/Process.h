@@ -3,8 +3,10 @@
 #include "KernelObject.h"
 #include "Types.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,12 +34,15 @@ public:
     HMODULE module() const { return m_module; }
     void set_module(HMODULE module) { m_module = module; }
 
+    // Written with the scheduler's lock held; read without it too (a parent on the real clock
+    // looks at a child whose threads run in parallel).
     DWORD exit_code() const { return m_exit_code; }
     bool ended() const { return m_ended; }
     bool terminating() const { return m_terminating; }
 
     // Guarded by the scheduler's lock.
     std::vector<std::shared_ptr<SimThread>>& threads() { return m_threads; }
+    // With the scheduler's lock held: null once the process has ended.
     std::shared_ptr<SimThread> main_thread() const { return m_threads.empty() ? nullptr : m_threads.front(); }
 
     // Asks every thread to end where it stands; the process ends when the last one has.
@@ -54,17 +59,15 @@ public:
     void mark_ended();
 
     // Process-wide state of one kind, made on first use and destroyed when the process ends.
+    // Threads of the process may ask at once: T is made outside the lock (its constructor may
+    // call the layer, even for other state of the process), and when two threads made one each,
+    // the first kept wins and the other is dropped.
     template<typename T>
     T& local(const void* key)
     {
-        for (auto& slot : m_locals) {
-            if (slot.key == key)
-                return *static_cast<T*>(slot.value.get());
-        }
-        auto value = std::make_shared<T>();
-        T& result = *value;
-        m_locals.push_back({ key, std::move(value) });
-        return result;
+        if (void* found = find_local(key))
+            return *static_cast<T*>(found);
+        return *static_cast<T*>(insert_local(key, std::make_shared<T>()));
     }
 
 private:
@@ -73,16 +76,22 @@ private:
         std::shared_ptr<void> value;
     };
 
+    void* find_local(const void* key);
+    // Keeps the value unless another thread kept one first; answers the one kept.
+    void* insert_local(const void* key, std::shared_ptr<void> value);
+    void release_locals();
+
     Device& m_device;
     DWORD m_id;
     std::u16string m_image_path;
     std::u16string m_command_line;
     HMODULE m_module = nullptr;
-    DWORD m_exit_code = 259; // STILL_ACTIVE
-    bool m_terminating = false;
+    std::atomic<DWORD> m_exit_code = 259; // STILL_ACTIVE
+    std::atomic<bool> m_terminating = false;
     bool m_finalizing = false;
-    bool m_ended = false;
+    std::atomic<bool> m_ended = false;
     std::vector<std::shared_ptr<SimThread>> m_threads;
+    std::mutex m_locals_lock;
     std::vector<LocalSlot> m_locals;
 };
 

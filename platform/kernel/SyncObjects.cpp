@@ -1,5 +1,6 @@
 #include "SyncObjects.h"
 
+#include "Scheduler.h"
 #include "SimThread.h"
 
 namespace kivo {
@@ -15,6 +16,15 @@ void Event::set()
 {
     m_set = true;
     wake_waiters();
+}
+
+Mutex::~Mutex()
+{
+    // Never destroyed with the scheduler's lock held: the last reference goes with a handle's
+    // close or a wait's end, both outside it.
+    auto guard = m_scheduler.lock();
+    if (m_owner)
+        m_owner->remove_owned_mutex(this);
 }
 
 bool Mutex::is_signalled_for(const SimThread& thread) const

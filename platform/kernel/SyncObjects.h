@@ -25,8 +25,21 @@ private:
     bool m_set;
 };
 
+class Scheduler;
+
+// Owned by one thread at a time, recursively. The owner lists the mutexes it owns, so that they
+// pass on abandoned when it ends; a mutex freed while owned (a critical section deleted inside,
+// a named mutex whose last handle is closed) leaves that list as it goes.
 class Mutex final : public Waitable {
 public:
+    explicit Mutex(Scheduler& scheduler)
+        : m_scheduler(scheduler)
+    {
+    }
+    ~Mutex() override;
+    Mutex(const Mutex&) = delete;
+    Mutex& operator=(const Mutex&) = delete;
+
     const char* kind() const override { return "mutex"; }
     bool is_signalled_for(const SimThread&) const override;
     bool acquire(SimThread&) override;
@@ -37,7 +50,8 @@ public:
     const SimThread* owner() const { return m_owner; }
 
 private:
-    const SimThread* m_owner = nullptr;
+    Scheduler& m_scheduler;
+    SimThread* m_owner = nullptr;
     unsigned m_recursion = 0;
     bool m_abandoned = false;
 };

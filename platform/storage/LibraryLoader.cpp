@@ -7,6 +7,7 @@
 #include "StorageManager.h"
 #include "WideText.h"
 
+#include <algorithm>
 #include <dlfcn.h>
 
 namespace kivo {
@@ -47,6 +48,8 @@ LibraryLoader::~LibraryLoader()
         if (loaded.handle)
             dlclose(loaded.handle);
     }
+    for (void* handle : m_released)
+        dlclose(handle);
 }
 
 void LibraryLoader::add_module(std::u16string_view file_name, Module module)
@@ -183,8 +186,14 @@ void LibraryLoader::unload_if_unused(const std::u16string& key)
     auto it = m_loaded.find(key);
     if (it == m_loaded.end() || !it->second.loads.empty())
         return;
-    if (it->second.handle)
-        dlclose(it->second.handle);
+    if (void* handle = it->second.handle) {
+        // Loaded, freed and loaded again, a library is kept once: dlopen counted the extra load,
+        // and closing it here leaves the library mapped.
+        if (std::find(m_released.begin(), m_released.end(), handle) != m_released.end())
+            dlclose(handle);
+        else
+            m_released.push_back(handle);
+    }
     m_loaded.erase(it);
 }
 

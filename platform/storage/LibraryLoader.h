@@ -18,7 +18,10 @@ class Device;
 // The libraries the device loads by name. "X.dll" is the real shared library built for X
 // (libX.so) in the device's library folder, the folder the layer's own libraries were loaded
 // from; the layer's own modules ("fatutil.dll") and those a test registers live in the process.
-// A loaded library has a device path, and its loads are counted per process.
+// A loaded library has a device path, and its loads are counted per process. The last release
+// ends the module for the calls (its handle and exports are refused), but the shared object stays
+// mapped until the device ends: state, threads and timers its code made may still run its
+// destructors and callbacks after the program freed it.
 class LibraryLoader final : public DeviceComponent {
 public:
     using Exports = std::map<std::string, void*, std::less<>>;
@@ -64,6 +67,8 @@ private:
     std::map<std::u16string, Module> m_modules;
     std::set<std::u16string> m_missing;
     std::map<std::u16string, Loaded> m_loaded;
+    // dlopen's handles of libraries no process holds any more, closed with the loader.
+    std::vector<void*> m_released;
 };
 
 } // namespace kivo

@@ -219,3 +219,34 @@ TEST(Board, CardDetectFollowsTheCardInItsSlot)
     EXPECT_FALSE(board.card_inserted());
     EXPECT_EQ(GetFileAttributes(u"\\SDMMC"), INVALID_FILE_ATTRIBUTES);
 }
+
+TEST(Board, TheWriteTraceKeepsTheNewestUpToTheTraceLimit)
+{
+    auto device = make_test_device();
+    device->trace_limit().set(2);
+    auto& board = device->component<Board>();
+    void* gpio = MmMapIoSpace(physical(Board::gpio_base), Board::gpio_length, FALSE);
+    ASSERT_NE(gpio, nullptr);
+    for (ULONG value = 1; value <= 4; ++value)
+        WRITE_REGISTER_ULONG(reg(gpio, 0x1C), value);
+    auto writes = board.writes();
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].value, 3u);
+    EXPECT_EQ(writes[1].value, 4u);
+    EXPECT_EQ(board.register_value(Board::gpio_base + 0x1C), 4u);
+    MmUnmapIoSpace(gpio, Board::gpio_length);
+}
+
+// A board that goes first (one a second thread made at the same time is dropped) is no longer told
+// of the card; the board kept still is.
+TEST(Board, ADroppedBoardHearsNoMoreOfTheCard)
+{
+    auto device = make_test_device();
+    auto& volumes = device->component<Volumes>();
+    auto& board = device->component<Board>();
+    std::make_unique<Board>(*device).reset();
+    volumes.set_card_present(false);
+    EXPECT_FALSE(board.card_inserted());
+    volumes.set_card_present(true);
+    EXPECT_TRUE(board.card_inserted());
+}

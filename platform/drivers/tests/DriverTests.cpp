@@ -236,3 +236,16 @@ TEST_F(DriverFixture, CalibrationAndSoundRefreshesAreRecorded)
     EXPECT_EQ(requests.touch_calibrations().size(), 1u);
     EXPECT_EQ(requests.sound_refreshes(), (std::vector<SystemRequests::SoundRefresh> { { start, std::nullopt }, { start + 10, 0x10002 }, { start + 20, 0 } }));
 }
+
+TEST_F(DriverFixture, RecordedCallsKeepTheNewestUpToTheTraceLimit)
+{
+    m_device->trace_limit().set(2);
+    auto& backlight = m_device->component<BacklightDriver>();
+    HANDLE driver = open(u"bkl1:");
+    ASSERT_NE(driver, nullptr);
+    for (DWORD value = 10; value <= 50; value += 10)
+        call(driver, 0x223484, value);
+    EXPECT_EQ(backlight.calls(), (std::vector<DriverCall> { { 0x223484, 40, bytes_of(40) }, { 0x223484, 50, bytes_of(50) } }));
+    EXPECT_EQ(backlight.state().brightness_percent, 50u);
+    EXPECT_TRUE(CloseHandle(driver));
+}

@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
+#include <latch>
+#include <thread>
+
 using namespace kivo;
 using namespace kivo::test;
 
@@ -287,4 +292,224 @@ TEST(Process, AKillInsideADeferredScopeFailsTheWaitAndEndsTheThreadAtItsNextWait
     EXPECT_EQ(trace, (std::vector<std::string> { "deferred wait failed", "after the scope" }));
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
+}
+
+namespace {
+
+// Process-wide state whose making takes a while: both threads are inside its constructor at once.
+struct SlowState {
+    static inline std::atomic<int> alive = 0;
+    static inline std::latch* both_making = nullptr;
+    SlowState()
+    {
+        ++alive;
+        // Making it reaches other state of the same process, as a program's globals do.
+        static ProcessLocal<int> inner;
+        *inner += 1;
+        if (both_making)
+            both_making->arrive_and_wait();
+    }
+    ~SlowState() { --alive; }
+};
+
+} // namespace
+
+TEST(Process, StateMadeByTwoThreadsAtOnceIsKeptOnce)
+{
+    auto device = make_test_device();
+    static ProcessLocal<SlowState> state;
+    std::latch both_making(2);
+    SlowState::both_making = &both_making;
+    SlowState* seen[2] = {};
+    auto use = [&](int i) {
+        Device::HostThreadScope scope(*device);
+        seen[i] = &state.get();
+    };
+    std::thread first(use, 0);
+    std::thread second(use, 1);
+    first.join();
+    second.join();
+    SlowState::both_making = nullptr;
+    EXPECT_EQ(seen[0], seen[1]);
+    EXPECT_EQ(&state.get(), seen[0]);
+    EXPECT_EQ(SlowState::alive, 1);
+}
+
+// A thread ends owning a mutex that was freed meanwhile: the owner must not reach it.
+TEST(Process, AMutexFreedWhileOwnedIsForgottenByItsOwner)
+{
+    struct Case {
+        const char* name;
+        void (*own_and_free)();
+    };
+    const Case cases[] = {
+        { "critical section deleted inside",
+            [] {
+                CRITICAL_SECTION section;
+                InitializeCriticalSection(&section);
+                EnterCriticalSection(&section);
+                DeleteCriticalSection(&section);
+            } },
+        { "named mutex made owned, handle closed",
+            [] { CloseHandle(CreateMutex(nullptr, TRUE, u"owned")); } },
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto device = make_test_device();
+        static void (*own_and_free)();
+        own_and_free = c.own_and_free;
+        device->programs().add(u"\\owner.exe", [](std::u16string_view) {
+            HANDLE worker = CreateThread(
+                nullptr, 0, [](LPVOID) -> DWORD {
+                    own_and_free();
+                    return 0;
+                },
+                nullptr, 0, nullptr);
+            WaitForSingleObject(worker, INFINITE);
+            CloseHandle(worker);
+            own_and_free();
+            return 7;
+        });
+        PROCESS_INFORMATION info;
+        ASSERT_EQ(start(*device, u"\\owner.exe", info), 0u);
+        ASSERT_EQ(WaitForSingleObject(info.hProcess, 1000), WAIT_OBJECT_0);
+        DWORD code = 0;
+        GetExitCodeProcess(info.hProcess, &code);
+        EXPECT_EQ(code, 7u);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+}
+
+TEST(Process, AMutexOwnedByAHostThreadPassesOnAbandonedWhenItsScopeEnds)
+{
+    auto device = make_test_device();
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    std::thread host([&] {
+        Device::HostThreadScope scope(*device);
+        EnterCriticalSection(&section);
+    });
+    host.join();
+    EXPECT_EQ(WaitForSingleObject(section.LockHandle, 0), WAIT_ABANDONED);
+    LeaveCriticalSection(&section);
+    DeleteCriticalSection(&section);
+}
+
+// On the real clock a child runs at once and may be over before its creator reads its threads.
+TEST(Process, AChildThatEndsAtOnceStillGivesItsMainThreadToTheCreator)
+{
+    auto device = make_test_device({ .mode = ClockMode::Real });
+    device->programs().add(u"\\brief.exe", [](std::u16string_view) { return 3; });
+    // In batches, so that the children compete with their creator for the host's processors.
+    for (int batch = 0; batch < 50; ++batch) {
+        PROCESS_INFORMATION infos[8] {};
+        for (auto& info : infos) {
+            ASSERT_EQ(start(*device, u"\\brief.exe", info), 0u);
+            ASSERT_NE(info.hThread, nullptr);
+            EXPECT_NE(info.dwThreadId, 0u);
+        }
+        for (auto& info : infos) {
+            EXPECT_EQ(WaitForSingleObject(info.hThread, 10'000), WAIT_OBJECT_0);
+            EXPECT_EQ(WaitForSingleObject(info.hProcess, 10'000), WAIT_OBJECT_0);
+            DWORD code = 0;
+            GetExitCodeProcess(info.hProcess, &code);
+            EXPECT_EQ(code, 3u);
+            CloseHandle(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+    }
+}
+
+TEST(Process, HandleValuesWrapAndSkipValuesInUse)
+{
+    auto device = make_test_device();
+    HANDLE low = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    auto low_value = reinterpret_cast<uintptr_t>(low);
+
+    // A value still in use is never handed out again.
+    device->handles().set_next_value(low_value);
+    HANDLE other = CreateEvent(nullptr, TRUE, TRUE, nullptr);
+    EXPECT_NE(other, low);
+    EXPECT_EQ(WaitForSingleObject(low, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(other, 0), WAIT_OBJECT_0);
+
+    // Past the last value they start again low, around the ones in use.
+    device->handles().set_next_value(0x7FFF'FFEC);
+    HANDLE last = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(last), 0x7FFF'FFECu);
+    std::vector<HANDLE> wrapped;
+    for (int i = 0; i < 64; ++i) {
+        HANDLE handle = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+        EXPECT_LT(reinterpret_cast<uintptr_t>(handle), low_value + 0x1000);
+        EXPECT_NE(handle, low);
+        EXPECT_NE(handle, other);
+        wrapped.push_back(handle);
+    }
+    EXPECT_EQ(WaitForSingleObject(low, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(other, 0), WAIT_OBJECT_0);
+    for (HANDLE handle : wrapped)
+        EXPECT_TRUE(CloseHandle(handle));
+    for (HANDLE handle : { low, other, last })
+        EXPECT_TRUE(CloseHandle(handle));
+}
+
+TEST(Process, NamesOfGoneObjectsDoNotAccumulate)
+{
+    auto device = make_test_device();
+    HANDLE kept = CreateEvent(nullptr, TRUE, FALSE, u"kept");
+    for (int i = 0; i < 5000; ++i)
+        CloseHandle(CreateSemaphore(nullptr, 0, 1, to_utf16("name " + std::to_string(i)).c_str()));
+    EXPECT_LT(device->named_objects().entry_count(), 200u);
+    EXPECT_TRUE(device->named_objects().contains(u"kept"));
+    HANDLE again = CreateEvent(nullptr, TRUE, FALSE, u"kept");
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    CloseHandle(again);
+    CloseHandle(kept);
+}
+
+TEST(Process, TheDebugLogKeepsTheNewestLinesWithTheirSequenceNumbers)
+{
+    auto device = make_test_device();
+    device->trace_limit().set(3);
+    for (int i = 0; i < 5; ++i)
+        OutputDebugString(to_utf16("line " + std::to_string(i) + "\r\n").c_str());
+    EXPECT_EQ(debug_lines(*device), (std::vector<std::string> { "line 2", "line 3", "line 4" }));
+    EXPECT_EQ(device->debug_log().size(), 3u);
+    EXPECT_EQ(device->debug_log().first_sequence(), 2u);
+    EXPECT_EQ(device->debug_log().end_sequence(), 5u);
+    size_t found_at = 0;
+    EXPECT_FALSE(device->debug_log().contains("line 1"));
+    ASSERT_TRUE(device->debug_log().contains("line", 0, &found_at));
+    EXPECT_EQ(found_at, 2u);
+    ASSERT_TRUE(device->debug_log().contains("line", 4, &found_at));
+    EXPECT_EQ(found_at, 4u);
+    EXPECT_FALSE(device->debug_log().contains("line", 5));
+}
+
+namespace {
+
+// A component whose making needs another thread to get a component.
+struct Second final : DeviceComponent {
+    explicit Second(Device&) { }
+};
+
+struct First final : DeviceComponent {
+    explicit First(Device& device)
+    {
+        auto helper = std::async(std::launch::async, [&device] { device.component<Second>(); });
+        // Only a deadlock makes this wait last; the helper is then joined once this one is kept.
+        helper_done = helper.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        m_helper = std::move(helper);
+    }
+    bool helper_done = false;
+    std::future<void> m_helper;
+};
+
+} // namespace
+
+TEST(Process, AComponentIsMadeOutsideTheComponentsLock)
+{
+    auto device = make_test_device();
+    EXPECT_TRUE(device->component<First>().helper_done);
 }

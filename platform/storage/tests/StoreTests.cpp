@@ -271,6 +271,13 @@ TEST(Library, ASharedLibraryLoadsByItsDeviceNameAndAMissingExportIsReported)
     EXPECT_EQ(GetProcAddress(module, "ProbeAnswer"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     EXPECT_FALSE(FreeLibrary(module));
+    // Its code stays mapped until the device ends: what it made may still call into it.
+    EXPECT_EQ(answer(), 42);
+    // Loaded again, it is the same library under a handle the calls accept.
+    HMODULE again = LoadLibrary(u"KivoProbe.dll");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(again, "ProbeAnswer")), reinterpret_cast<void*>(answer));
+    EXPECT_TRUE(FreeLibrary(again));
 
     EXPECT_EQ(LoadLibrary(u"NoSuchLibrary.dll"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
