@@ -38,6 +38,8 @@ void note_taken(LockRank rank)
 const char* to_string(LockRank rank)
 {
     switch (rank) {
+    case LockRank::Scheduler:
+        return "scheduler";
     case LockRank::Processes:
         return "processes";
     case LockRank::Components:
@@ -171,8 +173,10 @@ void check_no_host_locks_held([[maybe_unused]] const SimThread& self)
 void check_scheduler_lock_order()
 {
 #ifndef NDEBUG
-    if (t_held.count)
-        lock_fault(std::string("lock order: taking the scheduler's lock while holding the ") + to_string(t_held.ranks[t_held.count - 1]) + " lock");
+    for (size_t i = 0; i < t_held.count; ++i) {
+        if (t_held.ranks[i] >= LockRank::Scheduler)
+            lock_fault(std::string("lock order: taking the scheduler's lock while holding the ") + to_string(t_held.ranks[i]) + " lock");
+    }
 #endif
 }
 

@@ -8,22 +8,26 @@ namespace kivo {
 class SimThread;
 
 // The order in which the layer's host locks are taken: a thread holding one may only take locks of
-// a later rank. The scheduler's lock (a plain std::mutex) comes before all of them. Debug builds
-// check the order on every acquisition and abort on the first lock taken out of order.
+// a later rank. Debug builds check the order on every acquisition and abort on the first lock
+// taken out of order. The drawing layer's locks come before the scheduler's (a drawing call holds
+// the gdi lock while it asks the window system, which takes the scheduler's); the scheduler's lock
+// is a plain std::mutex, checked only as it is first taken (no lock of a later rank may be held).
 enum class LockRank {
-    // Device-wide tables a layer call consults on its way in.
-    Processes = 1,
-    Components,
-    // The window system's painter, then the drawing layer's state.
-    WindowPainter,
+    // The window system's painter and message boxes, then the drawing layer's state.
+    WindowPainter = 1,
+    MessageBoxes,
     Gdi,
     GdiResources,
     GdiFonts,
     ResourceTable,
     FontEngine,
     DialogTemplates,
+    // The scheduler's lock, which guards every waitable object.
+    Scheduler,
+    // Device-wide tables.
+    Processes,
+    Components,
     // The stand-ins' own state.
-    MessageBoxes,
     Registry,
     Volumes,
     FileSystem,
@@ -81,7 +85,8 @@ private:
 size_t host_locks_held();
 // Debug builds: abort when the calling thread holds a HostMutex as `self` blocks in the scheduler.
 void check_no_host_locks_held(const SimThread& self);
-// Debug builds: abort when the calling thread holds a HostMutex as it takes the scheduler's lock.
+// Debug builds: abort when the calling thread holds a HostMutex of a later rank than the
+// scheduler's lock as it takes that lock.
 void check_scheduler_lock_order();
 
 } // namespace kivo
