@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <cstdint>
@@ -103,7 +104,7 @@ private:
     void add_registers(uint32_t base, uint32_t length);
 
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::Board };
     std::vector<Window> m_windows;
     std::vector<Mapping> m_mappings;
     std::vector<RegisterWrite> m_writes;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <cstdint>
@@ -36,7 +37,7 @@ public:
 
 private:
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::SystemRequests };
     std::vector<uint64_t> m_touch_calibrations;
     std::vector<SoundRefresh> m_sound_refreshes;
 };

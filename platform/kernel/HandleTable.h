@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "KernelObject.h"
 #include "Types.h"
 
@@ -34,7 +35,7 @@ private:
         std::shared_ptr<KernelObject> object;
         const Process* owner;
     };
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::HandleTable };
     std::map<uintptr_t, Entry> m_entries;
     // Never reused within a run, so that a stale handle is always refused.
     uintptr_t m_next = 0x100;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "KernelObject.h"
 
 #include <functional>
@@ -20,7 +21,7 @@ public:
     bool contains(const std::u16string& name);
 
 private:
-    std::mutex m_lock;
+    HostMutex m_lock { LockRank::NamedObjects };
     std::map<std::u16string, std::weak_ptr<KernelObject>> m_objects;
 };
 
