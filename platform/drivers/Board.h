@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Trace.h"
 #include "Types.h"
 
@@ -107,13 +108,13 @@ private:
     // What the card listener reaches the board through: the volumes keep their listeners for
     // ever, and a board may go first (a board made by a second thread at once is dropped).
     struct ListenerLink {
-        std::mutex lock;
+        HostMutex lock { LockRank::CardListenerLink };
         Board* board;
     };
 
     Device& m_device;
     std::shared_ptr<ListenerLink> m_listener_link;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::Board };
     std::vector<Window> m_windows;
     std::vector<Mapping> m_mappings;
     Trace<RegisterWrite> m_writes;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "KernelObject.h"
 #include "Types.h"
 
@@ -51,7 +52,7 @@ public:
 
 private:
     Device& m_device;
-    std::mutex m_lock;
+    HostMutex m_lock { LockRank::PowerNotifications };
     std::vector<std::weak_ptr<Request>> m_requests;
 };
 

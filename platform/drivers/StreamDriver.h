@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Trace.h"
 #include "Types.h"
 
@@ -55,7 +56,7 @@ protected:
     static bool read_value(std::span<const uint8_t> in, DWORD& value);
 
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::StreamDriver };
 
 private:
     std::u16string m_name;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Trace.h"
 #include "Types.h"
 
@@ -35,7 +36,7 @@ public:
 
 private:
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::SystemRequests };
     Trace<uint64_t> m_touch_calibrations;
     Trace<SoundRefresh> m_sound_refreshes;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <mutex>
@@ -36,7 +37,7 @@ public:
     std::optional<Entry> last_text(std::u16string_view text) const;
 
 private:
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::DrawLog };
     bool m_recording = false;
     std::vector<Entry> m_entries;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -60,7 +61,7 @@ public:
 
 private:
     struct Faces;
-    std::mutex m_lock;
+    HostMutex m_lock { LockRank::FontEngine };
     std::unique_ptr<Faces> m_faces;
     std::unordered_map<uint64_t, Glyph> m_glyphs;
 };

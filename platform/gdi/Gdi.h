@@ -5,6 +5,7 @@
 #include "DrawLog.h"
 #include "FontEngine.h"
 #include "GdiObject.h"
+#include "HostMutex.h"
 #include "Region.h"
 #include "ResourceTable.h"
 #include "Surface.h"
@@ -42,7 +43,7 @@ public:
 
     // Every drawing call holds this, so that threads running in parallel (on the real clock)
     // never mix their pixels or their objects' states.
-    std::mutex& lock() { return m_lock; }
+    HostMutex& lock() { return m_lock; }
 
     // Drawing objects by handle: the stock ones (valid in every process) or a process's own.
     std::shared_ptr<GdiObject> resolve(HGDIOBJ, const Process&);
@@ -75,10 +76,10 @@ private:
     Device& m_device;
     Surface m_screen;
     DrawLog m_draw_log;
-    std::mutex m_lock;
-    std::mutex m_fonts_lock;
+    HostMutex m_lock { LockRank::Gdi };
+    HostMutex m_fonts_lock { LockRank::GdiFonts };
     std::unique_ptr<FontEngine> m_fonts;
-    std::mutex m_resources_lock;
+    HostMutex m_resources_lock { LockRank::GdiResources };
     std::map<HMODULE, std::unique_ptr<ResourceTable>> m_resources;
     std::array<std::shared_ptr<GdiObject>, stock_count> m_stock;
 };

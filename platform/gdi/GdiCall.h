@@ -61,7 +61,7 @@ private:
     Device& m_device;
     Gdi& m_gdi;
     Process& m_process;
-    std::lock_guard<std::mutex> m_guard;
+    std::lock_guard<HostMutex> m_guard;
 };
 
 } // namespace kivo

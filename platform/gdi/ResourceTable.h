@@ -2,6 +2,7 @@
 
 #include "Bitmap.h"
 #include "BitmapCanvas.h"
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <functional>
@@ -41,7 +42,7 @@ private:
     };
     std::shared_ptr<Bitmap> load(std::map<UINT, Picture>&, UINT id, FontEngine&);
 
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::ResourceTable };
     std::map<UINT, Picture> m_bitmaps;
     std::map<UINT, Picture> m_icons;
     std::map<UINT, std::u16string> m_strings;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GwesApi.h"
+#include "HostMutex.h"
 #include "kernel/DeviceComponent.h"
 
 #include <cstdint>
@@ -49,7 +50,7 @@ private:
     void register_class();
 
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::MessageBoxes };
     Responder m_responder;
     std::vector<MessageBoxRecord> m_records;
     std::vector<OpenBox*> m_open;

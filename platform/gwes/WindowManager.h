@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GwesApi.h"
+#include "HostMutex.h"
 #include "MessageRouter.h"
 #include "Region.h"
 #include "Window.h"
@@ -164,7 +165,7 @@ private:
     void cancel_timers(const std::vector<Timer>&);
 
     Device& m_device;
-    std::mutex m_painter_lock;
+    HostMutex m_painter_lock { LockRank::WindowPainter };
     Painter m_painter;
     MessageRouter m_router;
     std::map<HWND, std::shared_ptr<Window>> m_windows;

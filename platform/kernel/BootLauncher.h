@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <mutex>
@@ -36,7 +37,7 @@ private:
     void start_ready_entries();
 
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::BootLauncher };
     std::vector<Entry> m_table;
     std::vector<bool> m_started;
     std::set<DWORD> m_signalled;

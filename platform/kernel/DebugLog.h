@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "Trace.h"
 #include "Types.h"
 
@@ -38,7 +39,7 @@ public:
     bool contains(std::string_view text, size_t from = 0, size_t* found_at = nullptr) const;
 
 private:
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::DebugLog };
     Trace<Line> m_lines;
     bool m_echo = false;
 };

@@ -5,6 +5,7 @@
 #include "DebugLog.h"
 #include "DeviceComponent.h"
 #include "HandleTable.h"
+#include "HostMutex.h"
 #include "NamedObjects.h"
 #include "ProgramTable.h"
 #include "Scheduler.h"
@@ -129,7 +130,7 @@ private:
     BootLauncher m_boot_launcher { *this };
     ImageCheck m_image_check;
 
-    std::mutex m_processes_lock;
+    HostMutex m_processes_lock { LockRank::Processes };
     std::vector<std::shared_ptr<Process>> m_processes;
     std::shared_ptr<Process> m_system_process;
     std::shared_ptr<SimThread> m_controller;
@@ -137,7 +138,7 @@ private:
     DWORD m_next_process_id = 1;
     std::atomic<DWORD> m_next_thread_id = 0x1000;
 
-    mutable std::mutex m_modules_lock;
+    mutable HostMutex m_modules_lock { LockRank::Modules };
     std::vector<std::u16string> m_modules;
 
     std::atomic<StopReason> m_stop_reason = StopReason::None;

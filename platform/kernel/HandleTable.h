@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "KernelObject.h"
 #include "Types.h"
 
@@ -36,7 +37,7 @@ private:
         std::shared_ptr<KernelObject> object;
         const Process* owner;
     };
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::HandleTable };
     std::map<uintptr_t, Entry> m_entries;
     // Values go up, so that a stale handle is refused for as long as possible; after about 2^29
     // handles they start again low, skipping every value still in use.

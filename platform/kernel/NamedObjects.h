@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "KernelObject.h"
 
 #include <functional>
@@ -24,7 +25,7 @@ public:
 private:
     void prune();
 
-    std::mutex m_lock;
+    HostMutex m_lock { LockRank::NamedObjects };
     std::map<std::u16string, std::weak_ptr<KernelObject>> m_objects;
     // The names of gone objects are dropped whenever the map reaches this size, so that a long
     // run making objects of ever new names holds at most about twice its live names.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "KernelObject.h"
 #include "Types.h"
 
@@ -91,7 +92,7 @@ private:
     bool m_finalizing = false;
     std::atomic<bool> m_ended = false;
     std::vector<std::shared_ptr<SimThread>> m_threads;
-    std::mutex m_locals_lock;
+    HostMutex m_locals_lock { LockRank::ProcessLocals };
     std::vector<LocalSlot> m_locals;
 };
 

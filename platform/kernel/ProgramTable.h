@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <functional>
@@ -31,7 +32,7 @@ public:
     DWORD start_failure(std::u16string_view image_path) const;
 
 private:
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::ProgramTable };
     std::map<std::u16string, std::pair<std::u16string, Entry>> m_entries;
     std::map<std::u16string, DWORD> m_failures;
 };

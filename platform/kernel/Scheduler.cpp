@@ -5,8 +5,13 @@
 #include "Process.h"
 #include "SimThread.h"
 #include "ThreadTermination.h"
+#include "WideText.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <pthread.h>
+#include <sched.h>
+#include <string>
 
 namespace kivo {
 
@@ -15,12 +20,31 @@ namespace {
 // How long the real clock's controller calls wait for the device to settle before giving up.
 constexpr auto real_idle_limit = std::chrono::seconds(10);
 constexpr int polling_reads = 64;
+// How long the controller waits for the turn to come back before it says which thread keeps it.
+constexpr auto turn_report_after = std::chrono::seconds(30);
 
 } // namespace
 
 Scheduler::Scheduler(Clock& clock)
     : m_clock(clock)
 {
+    if (is_virtual())
+        m_core = sched_getcpu();
+}
+
+void Scheduler::place(std::thread& host)
+{
+    if (m_core < 0)
+        return;
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    CPU_SET(m_core, &cores);
+    // Only matters of speed: where they fail, the thread runs anywhere, as any thread.
+    pthread_setaffinity_np(host.native_handle(), sizeof(cores), &cores);
+    // A thread giving the turn wakes the next one and then sleeps; as a batch thread the woken one
+    // does not preempt the giver in between, which would cost a second host switch.
+    sched_param parameters {};
+    pthread_setschedparam(host.native_handle(), SCHED_BATCH, &parameters);
 }
 
 Scheduler::~Scheduler()
@@ -47,13 +71,28 @@ void Scheduler::throw_termination(SimThread& self)
 }
 
 WaitOutcome Scheduler::wait(std::unique_lock<std::mutex>& lock, SimThread& self, std::span<Waitable* const> objects,
-    std::optional<uint64_t> deadline, bool wait_all)
+    std::optional<uint64_t> deadline, bool wait_all, std::source_location where)
 {
-    if (self.unwinding() || (self.kill_requested() && self.termination_deferred()))
-        return { WaitOutcome::Kind::Failed };
-    if (self.kill_requested())
-        throw_termination(self);
+    return wait_for_objects(lock, self, objects, deadline, wait_all, false, where);
+}
+
+WaitOutcome Scheduler::wait_regardless(std::unique_lock<std::mutex>& lock, SimThread& self, Waitable& object, std::source_location where)
+{
+    Waitable* objects[] = { &object };
+    return wait_for_objects(lock, self, objects, std::nullopt, false, true, where);
+}
+
+WaitOutcome Scheduler::wait_for_objects(std::unique_lock<std::mutex>& lock, SimThread& self, std::span<Waitable* const> objects,
+    std::optional<uint64_t> deadline, bool wait_all, bool regardless, const std::source_location& where)
+{
+    if (!regardless) {
+        if (self.unwinding() || (self.kill_requested() && self.termination_deferred()))
+            return { WaitOutcome::Kind::Failed };
+        if (self.kill_requested())
+            throw_termination(self);
+    }
     self.clock_reads_in_a_row() = 0;
+    self.note_blocking_call(where, objects.empty() ? nullptr : objects.front()->kind());
 
     for (;;) {
         if (wait_all && !objects.empty()) {
@@ -89,6 +128,8 @@ WaitOutcome Scheduler::wait(std::unique_lock<std::mutex>& lock, SimThread& self,
         block(lock, self, deadline);
         for (auto* object : objects)
             object->remove_waiter(self);
+        if (regardless)
+            continue;
         if (self.kill_requested() && self.termination_deferred())
             return { WaitOutcome::Kind::Failed };
         if (self.kill_requested())
@@ -98,6 +139,7 @@ WaitOutcome Scheduler::wait(std::unique_lock<std::mutex>& lock, SimThread& self,
 
 void Scheduler::block(std::unique_lock<std::mutex>& lock, SimThread& self, std::optional<uint64_t> deadline)
 {
+    check_no_host_locks_held(self);
     if (is_virtual()) {
         TimerId timeout = 0;
         if (deadline)
@@ -108,24 +150,76 @@ void Scheduler::block(std::unique_lock<std::mutex>& lock, SimThread& self, std::
             cancel_locked(timeout);
         return;
     }
+    // A wake marks the thread ready at once (under the lock), so that is_idle() never takes a
+    // thread that has been woken and not yet run for a blocked one.
     self.set_state(SimThread::State::Blocked);
+    self.wait_deadline() = deadline;
     if (deadline)
         self.wakeup().wait_until(lock, m_clock.host_time_of(*deadline));
     else
         self.wakeup().wait(lock);
+    self.wait_deadline().reset();
     self.set_state(SimThread::State::Running);
 }
 
 void Scheduler::hand_back(std::unique_lock<std::mutex>& lock, SimThread& self)
 {
-    m_running = nullptr;
-    m_controller_wakeup.notify_one();
-    self.wakeup().wait(lock, [&] { return self.state() == SimThread::State::Running; });
+    SimThread* next = next_turn(lock);
+    if (next == &self)
+        return;
+    lock.unlock();
+    give_turn(next);
+    self.turn().take();
+    lock.lock();
+}
+
+SimThread* Scheduler::next_turn(std::unique_lock<std::mutex>& lock)
+{
+    // While the controller advances the clock and nothing is ready, the thread giving up its turn
+    // moves the clock itself, exactly as the controller would, as long as only time-outs are due
+    // (timed callbacks are the controller's to run). This spares the hand-off to the controller
+    // and back for a thread that only sleeps.
+    if (m_ready.empty() && m_advance_target) {
+        auto next = next_event_time();
+        if (next && *next <= *m_advance_target) {
+            uint64_t to = std::max(*next, m_clock.now_ms());
+            if (only_time_outs_due(to))
+                move_clock_to(lock, to);
+        }
+    }
+    if (m_ready.empty()) {
+        m_running = nullptr;
+        return nullptr;
+    }
+    SimThread* thread = m_ready.front();
+    m_ready.pop_front();
+    thread->set_state(SimThread::State::Running);
+    m_running = thread;
+    return thread;
+}
+
+bool Scheduler::only_time_outs_due(uint64_t ms) const
+{
+    for (auto it = m_timed.begin(); it != m_timed.end() && it->first.first <= ms; ++it) {
+        if (!it->second.timeout_of)
+            return false;
+    }
+    return true;
+}
+
+void Scheduler::give_turn(SimThread* next)
+{
+    if (next)
+        next->turn().give();
+    else
+        m_controller_turn.give();
 }
 
 void Scheduler::wake(SimThread& thread)
 {
     if (!is_virtual()) {
+        if (thread.state() == SimThread::State::Blocked)
+            thread.set_state(SimThread::State::Ready);
         thread.wakeup().notify_one();
         return;
     }
@@ -157,6 +251,7 @@ void Scheduler::yield(std::unique_lock<std::mutex>& lock, SimThread& self)
         self.set_state(SimThread::State::Ready);
         m_ready.push_back(&self);
     }
+    check_no_host_locks_held(self);
     hand_back(lock, self);
     std::erase(m_pollers, &self);
     if (self.kill_requested() && !self.unwinding())
@@ -173,6 +268,7 @@ void Scheduler::note_clock_read(SimThread& self)
     auto guard = lock();
     if (self.kill_requested())
         throw_termination(self);
+    check_no_host_locks_held(self);
     m_pollers.push_back(&self);
     self.set_state(SimThread::State::Blocked);
     hand_back(guard, self);
@@ -198,9 +294,8 @@ void Scheduler::add_thread(std::shared_ptr<SimThread> thread)
 
 void Scheduler::await_first_turn(SimThread& self)
 {
-    auto guard = lock();
     if (is_virtual())
-        self.wakeup().wait(guard, [&] { return self.state() == SimThread::State::Running; });
+        self.turn().take();
 }
 
 void Scheduler::end_thread(SimThread& self, DWORD exit_code)
@@ -228,9 +323,11 @@ void Scheduler::end_thread(SimThread& self, DWORD exit_code)
         process.mark_ended();
     }
     auto guard = lock();
+    m_thread_ended.notify_all();
     if (is_virtual()) {
-        m_running = nullptr;
-        m_controller_wakeup.notify_one();
+        SimThread* next = next_turn(guard);
+        guard.unlock();
+        give_turn(next);
     }
 }
 
@@ -295,21 +392,53 @@ void Scheduler::move_clock_to(std::unique_lock<std::mutex>& lock, uint64_t ms)
             wake(*entry.timeout_of);
             continue;
         }
+        ++m_callbacks_running;
         lock.unlock();
         entry.callback();
         lock.lock();
+        --m_callbacks_running;
     }
 }
 
-void Scheduler::run_ready(std::unique_lock<std::mutex>& lock)
+void Scheduler::run_ready(std::unique_lock<std::mutex>& lock, std::optional<std::chrono::steady_clock::time_point> give_up)
 {
     while (!m_ready.empty()) {
         SimThread* thread = m_ready.front();
         m_ready.pop_front();
         thread->set_state(SimThread::State::Running);
         m_running = thread;
-        thread->wakeup().notify_one();
-        m_controller_wakeup.wait(lock, [&] { return m_running == nullptr; });
+        lock.unlock();
+        thread->turn().give();
+        bool back = true;
+        if (give_up) {
+            back = m_controller_turn.take_until(*give_up);
+        } else {
+            // A thread that keeps the turn this long is stuck outside the layer; say which.
+            bool reported = false;
+            while (!m_controller_turn.take_until(std::chrono::steady_clock::now() + turn_report_after)) {
+                if (reported)
+                    continue;
+                reported = true;
+                lock.lock();
+                std::string line = "kivo: " + (m_running ? m_running->describe() : std::string("a thread"))
+                    + ": has kept the turn without coming back to the layer\n";
+                lock.unlock();
+                std::fputs(line.c_str(), stderr);
+            }
+        }
+        lock.lock();
+        if (!back) {
+            if (m_running && leave_behind(*m_running, "did not come back to the layer while the device shut down")) {
+                // FIXME: a thread left behind in the middle of a layer call could still hand a turn
+                // back; only one that stays in host code (or parks at its next layer call) is safe.
+                m_running = nullptr;
+            } else {
+                // The turn is on its way back (the thread is leaving through the layer).
+                lock.unlock();
+                m_controller_turn.take();
+                lock.lock();
+            }
+        }
         reap(lock);
     }
 }
@@ -363,6 +492,7 @@ void Scheduler::advance(uint64_t ms)
     }
     auto guard = lock();
     uint64_t target = m_clock.now_ms() + ms;
+    m_advance_target = target;
     for (;;) {
         run_ready(guard);
         auto next = next_event_time();
@@ -372,6 +502,7 @@ void Scheduler::advance(uint64_t ms)
     }
     move_clock_to(guard, target);
     run_ready(guard);
+    m_advance_target.reset();
 }
 
 bool Scheduler::run_until(const std::function<bool()>& predicate, uint64_t limit_ms)
@@ -412,11 +543,21 @@ bool Scheduler::is_idle()
     auto guard = lock();
     if (is_virtual())
         return m_ready.empty();
-    bool all_blocked = std::all_of(m_threads.begin(), m_threads.end(), [](auto& entry) {
-        auto state = entry.second->state();
-        return state == SimThread::State::Blocked || state == SimThread::State::Finished;
+    return real_idle_locked();
+}
+
+bool Scheduler::real_idle_locked() const
+{
+    uint64_t now = m_clock.now_ms();
+    // A blocked thread whose time-out has passed is as good as ready.
+    bool all_blocked = std::all_of(m_threads.begin(), m_threads.end(), [&](auto& entry) {
+        SimThread& thread = *entry.second;
+        auto state = thread.state();
+        if (state == SimThread::State::Blocked)
+            return !thread.wait_deadline() || *thread.wait_deadline() > now;
+        return state == SimThread::State::Finished;
     });
-    bool nothing_due = m_timed.empty() || m_timed.begin()->first.first > m_clock.now_ms();
+    bool nothing_due = m_callbacks_running == 0 && (m_timed.empty() || m_timed.begin()->first.first > now);
     return all_blocked && nothing_due;
 }
 
@@ -435,17 +576,38 @@ void Scheduler::shut_down()
         thread->request_kill();
         wake(*thread);
     }
+    auto give_up = std::chrono::steady_clock::now() + m_shut_down_limit;
     if (is_virtual()) {
         // Killed threads unwind on their turns; threads they start are killed at once.
         while (!m_ready.empty())
-            run_ready(guard);
+            run_ready(guard, give_up);
     }
     auto threads = std::move(m_threads);
     m_threads.clear();
     m_finished.clear();
-    guard.unlock();
-    for (auto& [id, thread] : threads)
+    for (auto& [id, thread] : threads) {
+        if (thread->left_behind())
+            continue;
+        bool ended = m_thread_ended.wait_until(guard, give_up, [&] { return thread->state() == SimThread::State::Finished; });
+        if (!ended && leave_behind(*thread, "did not come back to the layer while the device shut down"))
+            continue;
+        guard.unlock();
         thread->join();
+        guard.lock();
+    }
+}
+
+bool Scheduler::leave_behind(SimThread& thread, const char* why)
+{
+    if (!thread.leave_behind())
+        return false;
+    // Its host frames may still use the objects, so they stay for the life of the host process.
+    static std::vector<std::shared_ptr<SimThread>> left_behind;
+    left_behind.push_back(std::static_pointer_cast<SimThread>(thread.shared_from_this()));
+    std::string line = "kivo: " + thread.describe() + ": " + why + "; left behind\n";
+    std::fputs(line.c_str(), stderr);
+    thread.device().write_debug(to_utf16(line));
+    return true;
 }
 
 void Scheduler::real_timer_loop()

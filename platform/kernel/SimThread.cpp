@@ -7,7 +7,9 @@
 #include "WideText.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
+#include <string_view>
 
 namespace kivo {
 
@@ -32,7 +34,47 @@ SimThread::~SimThread()
 
 SimThread* SimThread::current()
 {
+    if (t_current && t_current->left_behind()) [[unlikely]]
+        park();
     return t_current;
+}
+
+void SimThread::park()
+{
+    // Nothing of the device is left to return to; the host process ends this thread at its exit.
+    // No object is touched here, so the wait outlives every static too.
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::hours(24));
+}
+
+bool SimThread::leave_behind()
+{
+    Phase expected = Phase::InProgram;
+    if (!m_phase.compare_exchange_strong(expected, Phase::LeftBehind, std::memory_order_acq_rel))
+        return false;
+    if (m_host.joinable())
+        m_host.detach();
+    return true;
+}
+
+std::string SimThread::describe() const
+{
+    std::string text = to_utf8(m_process->image_path()) + ", thread " + std::to_string(m_id);
+    const char* call = m_last_call.load(std::memory_order_relaxed);
+    if (!call)
+        return text + ", no blocking layer call yet";
+    // The bare name of the function, without its return type and parameters.
+    std::string_view name = call;
+    name = name.substr(0, name.find('('));
+    if (auto space = name.rfind(' '); space != std::string_view::npos)
+        name = name.substr(space + 1);
+    text += ", last blocking layer call ";
+    text += name;
+    if (const char* kind = m_last_object.load(std::memory_order_relaxed)) {
+        text += " on ";
+        text += kind;
+    }
+    return text;
 }
 
 void SimThread::set_current(SimThread* thread)
@@ -56,6 +98,7 @@ void SimThread::abandon_owned_mutexes()
 void SimThread::start(std::function<DWORD()> body)
 {
     m_host = std::thread([this, body = std::move(body)] { run(body); });
+    m_device.scheduler().place(m_host);
 }
 
 void SimThread::join()
@@ -68,7 +111,7 @@ void SimThread::finish(DWORD exit_code)
 {
     if (m_exit_code == 259)
         m_exit_code = exit_code;
-    m_state = State::Finished;
+    set_state(State::Finished);
     wake_waiters();
 }
 
@@ -79,7 +122,7 @@ void SimThread::run(std::function<DWORD()> body)
     scheduler.await_first_turn(*this);
     DWORD exit_code = 0;
     try {
-        if (m_kill_requested)
+        if (kill_requested())
             scheduler.throw_termination(*this);
         exit_code = body();
     } catch (const ThreadTermination&) {
@@ -95,11 +138,37 @@ void SimThread::run(std::function<DWORD()> body)
         }
         exit_code = 0xC0000005;
     }
+    // Left behind by the device while in program code: the device may be gone already.
+    Phase expected = Phase::InProgram;
+    if (!m_phase.compare_exchange_strong(expected, Phase::Leaving, std::memory_order_acq_rel))
+        park();
     m_device.for_each_component([this](DeviceComponent& component) { component.thread_ending(*this); });
     scheduler.end_thread(*this, exit_code);
     m_host_done = true;
     set_current(nullptr);
 }
+
+namespace detail {
+
+bool termination_requested()
+{
+    auto* thread = SimThread::current();
+    return thread && thread->kill_requested();
+}
+
+bool termination_unwinding()
+{
+    auto* thread = SimThread::current();
+    return thread && thread->unwinding();
+}
+
+void set_termination_unwinding(bool unwinding)
+{
+    if (auto* thread = SimThread::current())
+        thread->set_unwinding(unwinding);
+}
+
+} // namespace detail
 
 DeferredTermination::DeferredTermination()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "KernelObject.h"
 #include "Types.h"
 
@@ -33,7 +34,7 @@ public:
     static bool is_driver_name(std::u16string_view);
 
 private:
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::StreamDriverTable };
     std::map<std::u16string, Opener> m_openers;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "gwes/GwesApi.h"
 #include "kernel/DeviceComponent.h"
 
@@ -49,7 +50,7 @@ public:
     std::optional<DialogTemplate> find(HINSTANCE module, UINT id) const;
 
 private:
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::DialogTemplates };
     std::map<std::pair<HINSTANCE, UINT>, DialogTemplate> m_templates;
 };
 

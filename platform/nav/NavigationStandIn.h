@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <mutex>
@@ -38,7 +39,7 @@ public:
     void record(WPARAM code, LPARAM value);
 
 private:
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::Navigation };
     std::vector<std::pair<WPARAM, LPARAM>> m_received;
 };
 

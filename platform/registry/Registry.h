@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "RegistryNode.h"
 #include "Types.h"
 
@@ -32,7 +33,7 @@ public:
     std::filesystem::path file_path() const;
 
     // Guards the whole tree.
-    std::mutex& lock() { return m_lock; }
+    HostMutex& lock() { return m_lock; }
     std::shared_ptr<RegistryNode> root(Root);
     // Call with the lock held after any change, so that an orderly stop writes it out.
     void note_change() { m_changed = true; }
@@ -49,7 +50,7 @@ private:
     bool write_file();
 
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::Registry };
     std::shared_ptr<RegistryNode> m_classes_root = std::make_shared<RegistryNode>(u"HKEY_CLASSES_ROOT");
     std::shared_ptr<RegistryNode> m_current_user = std::make_shared<RegistryNode>(u"HKEY_CURRENT_USER");
     std::shared_ptr<RegistryNode> m_local_machine = std::make_shared<RegistryNode>(u"HKEY_LOCAL_MACHINE");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <filesystem>
@@ -28,7 +29,7 @@ public:
     void move(const std::filesystem::path& from, const std::filesystem::path& to);
 
 private:
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::AttributeStore };
 };
 
 } // namespace kivo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <map>
@@ -26,7 +27,7 @@ public:
     bool revoke(DWORD token);
 
 private:
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::BlockTokens };
     std::map<DWORD, void*> m_blocks;
     std::map<const void*, DWORD> m_tokens;
     DWORD m_next = 0x10001;

@@ -2,6 +2,7 @@
 
 #include "DeviceComponent.h"
 #include "FileObject.h"
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <cstdio>
@@ -47,7 +48,7 @@ private:
     };
 
     FileSystem& m_files;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::CrtStreams };
     std::map<FILE*, Stream> m_streams;
 };
 

@@ -2,6 +2,7 @@
 
 #include "DeviceComponent.h"
 #include "FileMapping.h"
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <map>
@@ -37,7 +38,7 @@ private:
     };
 
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::FileMappings };
     DWORD m_create_failure = 0;
     DWORD m_view_failure = 0;
     std::multimap<const void*, View> m_views;

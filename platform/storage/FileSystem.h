@@ -3,6 +3,7 @@
 #include "AttributeStore.h"
 #include "DeviceComponent.h"
 #include "FileObject.h"
+#include "HostMutex.h"
 #include "Volumes.h"
 
 #include <memory>
@@ -70,7 +71,7 @@ private:
     Device& m_device;
     Volumes& m_volumes;
     AttributeStore m_attributes;
-    std::mutex m_open_lock;
+    HostMutex m_open_lock { LockRank::FileSystem };
     std::vector<std::weak_ptr<FileObject>> m_open;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <filesystem>
@@ -63,7 +64,7 @@ private:
     void unload_if_unused(const std::u16string& key);
 
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::LibraryLoader };
     std::map<std::u16string, Module> m_modules;
     std::set<std::u16string> m_missing;
     std::map<std::u16string, Loaded> m_loaded;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <map>
@@ -40,7 +41,7 @@ private:
     static std::u16string key_of(std::u16string_view device_path);
 
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::ProgramImages };
     std::map<std::u16string, Version> m_versions;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Scheduler.h"
 #include "Types.h"
 #include "WaveFile.h"
@@ -76,7 +77,7 @@ private:
     void emit(const OutputEvent&);
 
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::SoundDevice };
     DWORD m_volume = 0xFFFFFFFF;
     std::vector<std::pair<uint64_t, DWORD>> m_volume_changes;
     std::vector<Sound> m_sounds;

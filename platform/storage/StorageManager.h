@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceComponent.h"
+#include "HostMutex.h"
 #include "Types.h"
 #include "Volumes.h"
 
@@ -56,7 +57,7 @@ public:
 private:
     Device& m_device;
     Volumes& m_volumes;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::StorageManager };
     std::array<DWORD, 5> m_failures {};
     uint64_t m_format_duration = 0;
     bool m_flash_listed = true;

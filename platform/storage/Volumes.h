@@ -2,6 +2,7 @@
 
 #include "DeviceComponent.h"
 #include "DevicePath.h"
+#include "HostMutex.h"
 #include "Types.h"
 
 #include <array>
@@ -91,7 +92,7 @@ private:
     void card_changed(bool was_available, bool moved);
 
     Device& m_device;
-    mutable std::mutex m_lock;
+    mutable HostMutex m_lock { LockRank::Volumes };
     std::array<uint64_t, volume_count> m_capacity;
     uint64_t m_total_memory = 64ull << 20;
     uint64_t m_available_memory = 32ull << 20;

@@ -1,9 +1,14 @@
 #include "TestDevice.h"
 
 #include "KernelApi.h"
+#include "ThreadTermination.h"
 #include "WideText.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace kivo;
 using namespace kivo::test;
@@ -241,4 +246,145 @@ TEST(Scheduler, RealClockRunsThreadsInParallelWithTheSameCalls)
     EXPECT_EQ(code, 5u);
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
+}
+
+TEST(Scheduler, RealClockIdleWaitsUntilAWokenThreadHasRun)
+{
+    // A woken thread counts as ready from the wake on, not only once the host has scheduled it.
+    auto device = make_test_device({ .mode = ClockMode::Real });
+    static std::atomic<int> s_handled;
+    s_handled = 0;
+    device->programs().add(u"\\handler.exe", [](std::u16string_view) {
+        HANDLE work = CreateEvent(nullptr, FALSE, FALSE, u"work");
+        for (;;) {
+            WaitForSingleObject(work, INFINITE);
+            ++s_handled;
+        }
+        return 0;
+    });
+    DWORD error;
+    device->create_process(u"\\handler.exe", u"", error);
+    device->run_until_idle();
+    HANDLE work = CreateEvent(nullptr, FALSE, FALSE, u"work");
+    for (int round = 1; round <= 200; ++round) {
+        SetEvent(work);
+        device->run_until_idle();
+        ASSERT_EQ(s_handled.load(), round);
+    }
+    CloseHandle(work);
+}
+
+TEST(Scheduler, TimeOutsPollersAndCallbacksDueTogetherRunInAFixedOrder)
+{
+    // Threads that block hand the turn on themselves; the order must stay the controller's: at
+    // each time the pollers, then the entries due in the order they were made (callbacks run as
+    // they come up), then the woken threads in that order.
+    auto device = make_test_device();
+    static DWORD s_start;
+    s_start = device->clock().tick_count();
+    std::vector<std::string> order;
+    auto note = [&](const char* name) { order.push_back(std::string(name) + " " + std::to_string(GetTickCount() - s_start)); };
+    auto sleeper = [&](const char* name) {
+        return [&note, name](std::u16string_view) {
+            for (int i = 0; i < 3; ++i) {
+                Sleep(100);
+                note(name);
+            }
+            return 0;
+        };
+    };
+    device->programs().add(u"\\a.exe", sleeper("a"));
+    device->programs().add(u"\\b.exe", sleeper("b"));
+    device->programs().add(u"\\poller.exe", [&](std::u16string_view) {
+        while (GetTickCount() - s_start < 150) {
+        }
+        note("poller");
+        return 0;
+    });
+    DWORD error;
+    device->create_process(u"\\a.exe", u"", error);
+    device->run_until_idle();
+    device->scheduler().schedule_at(device->clock().now_ms() + 100, [&] { order.push_back("callback"); });
+    device->create_process(u"\\b.exe", u"", error);
+    device->create_process(u"\\poller.exe", u"", error);
+    device->advance(1000);
+    EXPECT_EQ(order, (std::vector<std::string> { "callback", "a 100", "b 100", "poller 200", "a 200", "b 200", "a 300", "b 300" }));
+}
+
+namespace {
+
+std::atomic<bool> g_release_spinner;
+
+// A thread that stays in host code once its wait is over (a decoder loop, a library's own wait).
+DWORD spin_in_host_code(LPVOID)
+{
+    {
+        DeferredTermination deferred;
+        HANDLE never = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+        WaitForSingleObject(never, INFINITE);
+    }
+    while (!g_release_spinner)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 0;
+}
+
+} // namespace
+
+TEST(Scheduler, ShutDownLeavesBehindAThreadThatNeverComesBackAndSaysWhich)
+{
+    // On either clock, the device's end must not hang on a thread stuck in host code: past the
+    // limit it is named, with its last blocking call, and left behind; it parks if it ever
+    // returns to the layer.
+    for (auto mode : { ClockMode::Virtual, ClockMode::Real }) {
+        SCOPED_TRACE(mode == ClockMode::Virtual ? "virtual" : "real");
+        g_release_spinner = false;
+        auto device = make_test_device({ .mode = mode });
+        device->programs().add(u"\\NAND\\App\\decoder.exe", [](std::u16string_view) {
+            CreateThread(nullptr, 0, spin_in_host_code, nullptr, 0, nullptr);
+            Sleep(INFINITE);
+            return 0;
+        });
+        DWORD error;
+        device->create_process(u"\\NAND\\App\\decoder.exe", u"", error);
+        device->run_until_idle();
+        device->scheduler().set_shut_down_limit(std::chrono::milliseconds(50));
+        testing::internal::CaptureStderr();
+        device.reset();
+        std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("\\NAND\\App\\decoder.exe, thread "), std::string::npos) << said;
+        EXPECT_NE(said.find("last blocking layer call"), std::string::npos) << said;
+        EXPECT_NE(said.find("wait_for on event"), std::string::npos) << said;
+        EXPECT_NE(said.find("left behind"), std::string::npos) << said;
+        g_release_spinner = true;
+    }
+}
+
+TEST(Scheduler, RealClockKillRacesThreadsBeingCreated)
+{
+    // The kill and state flags are read without the lock by threads starting up while the process
+    // is ended (a ThreadSanitizer run checks the flags are safe).
+    auto device = make_test_device({ .mode = ClockMode::Real });
+    device->programs().add(u"\\spawner.exe", [](std::u16string_view) {
+        for (int i = 0; i < 20; ++i)
+            CreateThread(
+                nullptr, 0, [](LPVOID) -> DWORD {
+                    Sleep(INFINITE);
+                    return 0;
+                },
+                nullptr, 0, nullptr);
+        Sleep(INFINITE);
+        return 0;
+    });
+    for (int round = 0; round < 10; ++round) {
+        PROCESS_INFORMATION info;
+        WCHAR none[] = u"";
+        ASSERT_TRUE(CreateProcess(u"\\spawner.exe", none, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+        TerminateProcess(info.hProcess, 4);
+        ASSERT_EQ(WaitForSingleObject(info.hProcess, 10'000), WAIT_OBJECT_0);
+        DWORD code = 0;
+        GetExitCodeProcess(info.hProcess, &code);
+        EXPECT_EQ(code, 4u);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
 }
