@@ -85,12 +85,16 @@ FileSystem::FileSystem(Device& device)
     , m_volumes(device.component<Volumes>())
 {
     // A card that goes may come back changed elsewhere: its folders' records are read again.
-    m_volumes.add_card_listener([this](bool) { m_attributes.flush_and_forget(m_volumes.host_folder(VolumeId::Card)); });
+    // The listener may outlive the file system, which goes before the volumes.
+    m_volumes.add_card_listener([store = std::weak_ptr(m_attributes), card = m_volumes.host_folder(VolumeId::Card)](bool) {
+        if (auto attributes = store.lock())
+            attributes->flush_and_forget(card);
+    });
 }
 
 void FileSystem::device_stopping(StopReason)
 {
-    m_attributes.flush();
+    m_attributes->flush();
 }
 
 uint64_t FileSystem::now_filetime() const
@@ -144,7 +148,7 @@ void FileSystem::settle(VolumeId volume, uint64_t reserved, uint64_t before, uin
 
 DWORD FileSystem::stored_attributes(const std::filesystem::path& host) const
 {
-    auto record = m_attributes.get(host);
+    auto record = m_attributes->get(host);
     return record ? record->attributes & stored_attribute_mask : 0;
 }
 
@@ -160,7 +164,7 @@ FileInfo FileSystem::host_info(const std::filesystem::path& host, bool directory
         if (!directory)
             info.size = static_cast<uint64_t>(status.st_size);
     }
-    auto record = m_attributes.get(host);
+    auto record = m_attributes->get(host);
     DWORD attributes = record ? record->attributes & stored_attribute_mask : 0;
     if (record && record->creation_time)
         info.creation_time = record->creation_time;
@@ -222,13 +226,13 @@ std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObjec
         return nullptr;
     // The new record goes first: a file created read-only is never there without its flag.
     bool records = !resolved->exists || disposition == CREATE_ALWAYS;
-    auto old_record = m_attributes.get(resolved->host);
+    auto old_record = m_attributes->get(resolved->host);
     if (records) {
         auto record = old_record.value_or(AttributeStore::Record {});
         record.attributes = (attributes & stored_attribute_mask) | FILE_ATTRIBUTE_ARCHIVE;
         if (!resolved->exists || !record.creation_time)
             record.creation_time = now_filetime();
-        if ((error = m_attributes.set(resolved->host, record)))
+        if ((error = m_attributes->set(resolved->host, record)))
             return nullptr;
     }
     uint64_t old_size = resolved->exists ? size_of_host(resolved->host) : 0;
@@ -241,7 +245,7 @@ std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObjec
     if (descriptor < 0) {
         error = error_of(errno);
         if (records)
-            old_record ? m_attributes.set(resolved->host, *old_record) : m_attributes.erase(resolved->host);
+            old_record ? m_attributes->set(resolved->host, *old_record) : m_attributes->erase(resolved->host);
         return nullptr;
     }
     if (truncate)
@@ -360,7 +364,7 @@ DWORD FileSystem::remove_file(std::u16string_view path)
     if (!std::filesystem::remove(resolved->host, failure))
         return failure ? error_of(failure) : ERROR_FILE_NOT_FOUND;
     m_volumes.release(resolved->volume, size);
-    m_attributes.erase(resolved->host);
+    m_attributes->erase(resolved->host);
     return ERROR_SUCCESS;
 }
 
@@ -397,15 +401,15 @@ DWORD FileSystem::move(std::u16string_view from, std::u16string_view to)
     }
     // A folder's own records move with it: they are on disk before it goes.
     if (source->is_directory)
-        m_attributes.flush_and_forget(source->host);
-    if (DWORD failure = m_attributes.move(source->host, target->host)) {
+        m_attributes->flush_and_forget(source->host);
+    if (DWORD failure = m_attributes->move(source->host, target->host)) {
         m_volumes.release(target->volume, size);
         return failure;
     }
     std::error_code failure;
     std::filesystem::rename(source->host, target->host, failure);
     if (failure) {
-        m_attributes.move(target->host, source->host);
+        m_attributes->move(target->host, source->host);
         m_volumes.release(target->volume, size);
         return error_of(failure);
     }
@@ -437,15 +441,15 @@ DWORD FileSystem::replace(std::u16string_view destination, std::u16string_view s
     if (m_open->is_open(target->host) || m_open->is_open(source->host))
         return ERROR_SHARING_VIOLATION;
     uint64_t freed = size_of_host(target->host);
-    auto target_record = m_attributes.get(target->host);
-    if (DWORD failure = m_attributes.move(source->host, target->host))
+    auto target_record = m_attributes->get(target->host);
+    if (DWORD failure = m_attributes->move(source->host, target->host))
         return failure;
     std::error_code failure;
     std::filesystem::rename(source->host, target->host, failure);
     if (failure) {
-        m_attributes.move(target->host, source->host);
+        m_attributes->move(target->host, source->host);
         if (target_record)
-            m_attributes.set(target->host, *target_record);
+            m_attributes->set(target->host, *target_record);
         return error_of(failure);
     }
     m_volumes.release(target->volume, freed);
@@ -477,8 +481,8 @@ DWORD FileSystem::copy(std::u16string_view from, std::u16string_view to, bool fa
         return ERROR_DISK_FULL;
     // The copy keeps the source's attributes and last write time, and is new from now on; its
     // record goes first, so that a read-only copy is never there without its flag.
-    auto old_record = m_attributes.get(target->host);
-    if (DWORD failure = m_attributes.set(target->host, { stored_attributes(source->host) | FILE_ATTRIBUTE_ARCHIVE, now_filetime() })) {
+    auto old_record = m_attributes->get(target->host);
+    if (DWORD failure = m_attributes->set(target->host, { stored_attributes(source->host) | FILE_ATTRIBUTE_ARCHIVE, now_filetime() })) {
         m_volumes.release(target->volume, growth);
         return failure;
     }
@@ -486,7 +490,7 @@ DWORD FileSystem::copy(std::u16string_view from, std::u16string_view to, bool fa
     std::filesystem::copy_file(source->host, target->host, std::filesystem::copy_options::overwrite_existing, failure);
     settle(target->volume, growth, freed, size_of_host(target->host));
     if (failure) {
-        old_record ? m_attributes.set(target->host, *old_record) : m_attributes.erase(target->host);
+        old_record ? m_attributes->set(target->host, *old_record) : m_attributes->erase(target->host);
         return error_of(failure);
     }
     struct stat status { };
@@ -513,7 +517,7 @@ DWORD FileSystem::create_directory(std::u16string_view path)
     std::filesystem::create_directory(resolved->host, failure);
     if (failure)
         return error_of(failure);
-    m_attributes.set(resolved->host, { 0, now_filetime() });
+    m_attributes->set(resolved->host, { 0, now_filetime() });
     return ERROR_SUCCESS;
 }
 
@@ -538,13 +542,13 @@ DWORD FileSystem::remove_directory(std::u16string_view path)
             return ERROR_DIR_NOT_EMPTY;
         own_files.push_back(entry.path());
     }
-    m_attributes.forget(resolved->host);
+    m_attributes->forget(resolved->host);
     for (auto& own : own_files)
         std::filesystem::remove(own, failure);
     std::filesystem::remove(resolved->host, failure);
     if (failure)
         return error_of(failure);
-    m_attributes.erase(resolved->host);
+    m_attributes->erase(resolved->host);
     return ERROR_SUCCESS;
 }
 
@@ -565,9 +569,9 @@ DWORD FileSystem::set_attributes(std::u16string_view path, DWORD attributes)
     auto resolved = checked(path, Exists | NotVolumeRoot | Writable, error);
     if (!resolved)
         return error;
-    auto record = m_attributes.get(resolved->host).value_or(AttributeStore::Record {});
+    auto record = m_attributes->get(resolved->host).value_or(AttributeStore::Record {});
     record.attributes = attributes & stored_attribute_mask;
-    return m_attributes.set(resolved->host, record);
+    return m_attributes->set(resolved->host, record);
 }
 
 DWORD FileSystem::find(std::u16string_view pattern_path, std::vector<FileInfo>& entries) const
@@ -626,7 +630,7 @@ DWORD FileSystem::free_space(std::u16string_view path, uint64_t& free, uint64_t&
 void FileSystem::erase_volume(VolumeId volume)
 {
     auto folder = m_volumes.host_folder(volume);
-    m_attributes.forget(folder);
+    m_attributes->forget(folder);
     std::error_code failure;
     for (auto& entry : std::filesystem::directory_iterator(folder, failure)) {
         std::error_code remove_error;

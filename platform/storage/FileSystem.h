@@ -61,7 +61,7 @@ public:
     void erase_volume(VolumeId);
 
     // The records of attributes, and the host files open now; tests and benchmarks read them.
-    const AttributeStore& attribute_store() const { return m_attributes; }
+    const AttributeStore& attribute_store() const { return *m_attributes; }
     size_t open_file_count() const { return m_open->size(); }
 
     void device_stopping(StopReason) override;
@@ -92,7 +92,7 @@ private:
 
     Device& m_device;
     Volumes& m_volumes;
-    AttributeStore m_attributes;
+    std::shared_ptr<AttributeStore> m_attributes = std::make_shared<AttributeStore>();
     std::shared_ptr<OpenFiles> m_open = std::make_shared<OpenFiles>();
 };
 
