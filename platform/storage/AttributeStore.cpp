@@ -92,9 +92,9 @@ AttributeStore::Folder& AttributeStore::folder_of(const std::filesystem::path& f
     return it->second;
 }
 
-bool AttributeStore::protects(const std::optional<Record>& record)
+DWORD AttributeStore::protecting(const std::optional<Record>& record)
 {
-    return record && (record->attributes & protecting_flags);
+    return record ? record->attributes & protecting_flags : 0;
 }
 
 int AttributeStore::write(const std::filesystem::path& folder, Folder& records)
@@ -120,7 +120,7 @@ DWORD AttributeStore::change(const std::filesystem::path& folder_path, bool urge
         auto it = folder.records.find(name);
         auto old = it == folder.records.end() ? std::nullopt : std::optional<Record>(it->second);
         // Giving or taking a protecting flag is never left to wait.
-        if (protects(old) != protects(record) || (old && record && (old->attributes & protecting_flags) != (record->attributes & protecting_flags)))
+        if (protecting(old) != protecting(record))
             urgent = true;
         before[name] = old;
         if (record)
@@ -169,6 +169,8 @@ DWORD AttributeStore::erase(const std::filesystem::path& host)
 DWORD AttributeStore::move(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     std::lock_guard guard(m_lock);
+    if (from == to)
+        return ERROR_SUCCESS;
     std::optional<Record> record;
     {
         auto& source = folder_of(from.parent_path());
@@ -177,10 +179,10 @@ DWORD AttributeStore::move(const std::filesystem::path& from, const std::filesys
             record = it->second;
     }
     if (from.parent_path() == to.parent_path())
-        return change(from.parent_path(), protects(record), { { from.filename().string(), std::nullopt }, { to.filename().string(), record } });
+        return change(from.parent_path(), protecting(record) != 0, { { from.filename().string(), std::nullopt }, { to.filename().string(), record } });
     // The target's record first: should the source's then fail to go, the moved entry still has
     // its flags, and a stale record on a free name is replaced by whatever takes the name.
-    if (DWORD error = change(to.parent_path(), protects(record), { { to.filename().string(), record } }))
+    if (DWORD error = change(to.parent_path(), protecting(record) != 0, { { to.filename().string(), record } }))
         return error;
     change(from.parent_path(), false, { { from.filename().string(), std::nullopt } });
     return ERROR_SUCCESS;

@@ -63,7 +63,7 @@ private:
     // waits, undone when an urgent write fails.
     DWORD change(const std::filesystem::path& folder, bool urgent, std::map<std::string, std::optional<Record>> entries);
     int write(const std::filesystem::path& folder, Folder&);
-    static bool protects(const std::optional<Record>&);
+    static DWORD protecting(const std::optional<Record>&);
 
     mutable std::mutex m_lock;
     mutable std::map<std::filesystem::path, Folder> m_folders;

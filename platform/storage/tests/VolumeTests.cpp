@@ -202,10 +202,14 @@ TEST_F(VolumeTest, AMoveWhoseRecordCannotBeWrittenFails)
     EXPECT_EQ(attributes(u"\\NAND\\To\\kept"), INVALID_FILE_ATTRIBUTES);
 
     EXPECT_TRUE(MoveFile(u"\\NAND\\From\\kept", u"\\NAND\\To\\kept"));
+    // Onto its own name, and to another case of it: the record follows.
+    EXPECT_TRUE(MoveFile(u"\\NAND\\To\\kept", u"\\NAND\\To\\kept"));
+    EXPECT_TRUE(MoveFile(u"\\NAND\\To\\kept", u"\\NAND\\To\\KEPT"));
     auto root = device->root();
     device.reset();
     Device again(Device::Options { root, {}, false });
     EXPECT_EQ(attributes(u"\\NAND\\To\\kept"), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(names_in(u"\\NAND\\To\\k*"), std::vector<std::u16string> { u"KEPT" });
     EXPECT_EQ(attributes(u"\\NAND\\To\\file3"), FILE_ATTRIBUTE_HIDDEN);
 }
 
