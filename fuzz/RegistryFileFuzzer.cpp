@@ -2,6 +2,7 @@
 // and what was loaded must write out to a file that loads back to the very same tree.
 
 #include "RegistryFile.h"
+#include "WideText.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t skipped = 0;
     std::string written = load_and_write(std::string_view(reinterpret_cast<const char*>(data), size), skipped);
     std::string again = load_and_write(written, skipped);
-    if (skipped != 0 || again != written)
+    if (skipped != 0 || again != written || !kivo::is_utf8(written))
         std::abort();
     return 0;
 }

@@ -15,5 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string encoded = kivo::to_utf8(decoded);
     if (kivo::to_utf16(encoded) != decoded)
         std::abort();
+    // Well-formed bytes come back exactly, malformed ones never do; what is written is always
+    // well-formed.
+    if (kivo::is_utf8(bytes) != (encoded == bytes) || !kivo::is_utf8(encoded))
+        std::abort();
     return 0;
 }

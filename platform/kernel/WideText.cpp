@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace kivo {
 
@@ -36,44 +37,62 @@ std::string to_utf8(std::u16string_view text)
     return out;
 }
 
+namespace {
+
+constexpr uint32_t replacement_character = 0xFFFD;
+
+// Decodes the character at `at` strictly (RFC 3629): an overlong form, an encoded surrogate, a
+// value past U+10FFFF or a cut-short sequence is no character. Such a sequence, the lead byte and
+// the continuation bytes that follow it, counts as one malformed unit. Overlong forms matter most:
+// taken as characters they would smuggle a line break or a path separator past every check made on
+// the bytes. Answers the character or none, and how many bytes it took.
+std::optional<uint32_t> decode_one(std::string_view utf8, size_t at, size_t& length)
+{
+    auto byte = static_cast<unsigned char>(utf8[at]);
+    length = 1;
+    if (byte < 0x80)
+        return byte;
+    size_t wanted = 0;
+    uint32_t c = 0;
+    uint32_t smallest = 0;
+    if ((byte & 0xE0) == 0xC0) {
+        wanted = 2;
+        c = byte & 0x1F;
+        smallest = 0x80;
+    } else if ((byte & 0xF0) == 0xE0) {
+        wanted = 3;
+        c = byte & 0x0F;
+        smallest = 0x800;
+    } else if ((byte & 0xF8) == 0xF0) {
+        wanted = 4;
+        c = byte & 0x07;
+        smallest = 0x10000;
+    } else {
+        return std::nullopt; // a stray continuation byte or a lead byte no encoding uses
+    }
+    for (; length < wanted; ++length) {
+        if (at + length >= utf8.size())
+            return std::nullopt;
+        auto next = static_cast<unsigned char>(utf8[at + length]);
+        if ((next & 0xC0) != 0x80)
+            return std::nullopt;
+        c = (c << 6) | (next & 0x3F);
+    }
+    if (c < smallest || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
+        return std::nullopt;
+    return c;
+}
+
+} // namespace
+
 std::u16string to_utf16(std::string_view utf8)
 {
     std::u16string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
-        auto byte = static_cast<unsigned char>(utf8[i]);
-        uint32_t c = 0xFFFD;
-        size_t length = 1;
-        if (byte < 0x80) {
-            c = byte;
-        } else if ((byte & 0xE0) == 0xC0) {
-            length = 2;
-        } else if ((byte & 0xF0) == 0xE0) {
-            length = 3;
-        } else if ((byte & 0xF8) == 0xF0) {
-            length = 4;
-        }
-        if (length > 1) {
-            if (i + length > utf8.size()) {
-                length = 1;
-            } else {
-                c = byte & (0xFF >> (length + 1));
-                for (size_t k = 1; k < length; ++k) {
-                    auto next = static_cast<unsigned char>(utf8[i + k]);
-                    if ((next & 0xC0) != 0x80) {
-                        c = 0xFFFD;
-                        length = k;
-                        break;
-                    }
-                    c = (c << 6) | (next & 0x3F);
-                }
-            }
-        }
+        size_t length = 0;
+        uint32_t c = decode_one(utf8, i, length).value_or(replacement_character);
         i += length;
-        // Encoded surrogates and values past Unicode are not text; they must not become lone
-        // surrogates in the wide string.
-        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
-            c = 0xFFFD;
         if (c >= 0x10000) {
             c -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (c >> 10));
@@ -83,6 +102,17 @@ std::u16string to_utf16(std::string_view utf8)
         }
     }
     return out;
+}
+
+bool is_utf8(std::string_view bytes)
+{
+    for (size_t i = 0; i < bytes.size();) {
+        size_t length = 0;
+        if (!decode_one(bytes, i, length))
+            return false;
+        i += length;
+    }
+    return true;
 }
 
 char16_t fold_case(char16_t c)

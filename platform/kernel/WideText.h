@@ -9,7 +9,11 @@
 namespace kivo {
 
 std::string to_utf8(std::u16string_view);
+// Decodes UTF-8 strictly: every malformed sequence (overlong, surrogate, past U+10FFFF, cut short)
+// becomes one U+FFFD.
 std::u16string to_utf16(std::string_view utf8);
+// Whether the bytes are well-formed UTF-8 throughout.
+bool is_utf8(std::string_view bytes);
 
 // Case folding as the device compares names: ASCII and the Latin-1 letters.
 char16_t fold_case(char16_t);

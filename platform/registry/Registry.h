@@ -16,7 +16,7 @@ class Device;
 // The device's registry: one tree under three roots, kept in memory and written to its file in
 // the device root when a key is flushed, at an orderly power-off and when the device goes away.
 // A reset loses what was not flushed, as on the device. The file is read when the registry is
-// first used.
+// first used; one that could not be read whole is kept aside, never overwritten.
 class Registry final : public DeviceComponent {
 public:
     enum class Root {
@@ -47,6 +47,8 @@ public:
     void device_stopping(StopReason) override;
 
 private:
+    std::filesystem::path temporary_path() const;
+    bool keep_file_aside();
     bool write_file();
 
     Device& m_device;
@@ -57,6 +59,7 @@ private:
     bool m_changed = false;
     size_t m_flush_count = 0;
     size_t m_skipped_lines = 0;
+    bool m_keep_file_aside = false;
 };
 
 } // namespace kivo

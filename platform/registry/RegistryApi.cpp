@@ -78,7 +78,7 @@ std::optional<std::vector<std::u16string_view>> split_path(LPCWSTR sub_key)
         size_t separator = rest.find(u'\\');
         auto name = rest.substr(0, separator);
         if (!name.empty()) {
-            if (!is_valid_name(name) || name.find(u'\\') != std::u16string_view::npos)
+            if (!RegistryNode::is_valid_key_name(name))
                 return std::nullopt;
             names.push_back(name);
         }

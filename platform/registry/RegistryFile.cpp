@@ -172,7 +172,7 @@ std::shared_ptr<RegistryNode> key_of_line(std::string_view line, const RegistryF
     while (true) {
         size_t next = rest.find('\\');
         names.push_back(to_utf16(rest.substr(0, next)));
-        if (names.back().empty() || names.back().size() > 255)
+        if (!RegistryNode::is_valid_key_name(names.back()))
             return nullptr;
         if (next == std::string_view::npos)
             break;
@@ -350,6 +350,15 @@ size_t RegistryFile::read(std::string_view text, const Roots& roots)
         std::string_view view = line;
         if (view.empty() || view.front() == ';')
             continue;
+        // A line that is not UTF-8 (a file saved in another encoding) would come back altered.
+        if (!is_utf8(view)) {
+            ++skipped;
+            if (view.front() == '[') {
+                key = nullptr;
+                root_key = nullptr;
+            }
+            continue;
+        }
         if (first) {
             first = false;
             if (view == header)

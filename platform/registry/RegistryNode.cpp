@@ -15,6 +15,17 @@ std::u16string RegistryNode::key_of(std::u16string_view name)
     return key;
 }
 
+bool RegistryNode::is_valid_key_name(std::u16string_view name)
+{
+    if (name.empty() || name.size() > 255)
+        return false;
+    for (char16_t c : name) {
+        if (c < 0x20 || c == 0x7F || c == u'\\')
+            return false;
+    }
+    return true;
+}
+
 std::shared_ptr<RegistryNode> RegistryNode::child(std::u16string_view name) const
 {
     auto it = m_children.find(key_of(name));

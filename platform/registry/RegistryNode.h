@@ -47,6 +47,9 @@ public:
 
     // Names compare as the device compares them: folded to one case.
     static std::u16string key_of(std::u16string_view name);
+    // A key's own name: 1 to 255 characters, no backslash (it separates the names of a path) and
+    // no control character, so that it reads back from the registry's file as the same one key.
+    static bool is_valid_key_name(std::u16string_view name);
 
 private:
     void mark_deleted();

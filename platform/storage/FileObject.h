@@ -1,14 +1,17 @@
 #pragma once
 
 #include "KernelObject.h"
+#include "OpenFiles.h"
 #include "Volumes.h"
 
 #include <filesystem>
+#include <memory>
 
 namespace kivo {
 
 // An open file: the host file it stands for, what the handle may do, and its position. It holds
-// nothing of the device's components, so it may outlive them in a handle table.
+// nothing of the device's components, so it may outlive them in a handle table; it tells the list
+// of open files, which it shares, when it is closed.
 class FileObject final : public KernelObject {
 public:
     struct Access {
@@ -17,7 +20,8 @@ public:
         bool append = false; // every write goes to the end (the run-time's "a" modes)
     };
 
-    FileObject(int descriptor, std::u16string device_path, std::filesystem::path host, VolumeId, Access);
+    FileObject(int descriptor, std::u16string device_path, std::filesystem::path host, VolumeId, Access,
+        std::shared_ptr<OpenFiles>);
     ~FileObject() override;
     FileObject(const FileObject&) = delete;
     FileObject& operator=(const FileObject&) = delete;
@@ -40,6 +44,7 @@ private:
     VolumeId m_volume;
     Access m_access;
     uint64_t m_position = 0;
+    std::shared_ptr<OpenFiles> m_open_files;
 };
 
 } // namespace kivo

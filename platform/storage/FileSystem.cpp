@@ -71,18 +71,11 @@ DWORD missing_error(const ResolvedPath& resolved)
     return resolved.parent_exists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
-uint64_t tree_size(const std::filesystem::path& host)
+// The bytes of a host file, 0 when there is none.
+uint64_t size_of_host(const std::filesystem::path& host)
 {
-    std::error_code error;
-    if (!std::filesystem::is_directory(host, error))
-        return std::filesystem::file_size(host, error);
-    uint64_t total = 0;
-    for (auto it = std::filesystem::recursive_directory_iterator(host, error); !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-        std::error_code status_error;
-        if (it->is_regular_file(status_error) && it->path().filename() != AttributeStore::sidecar_name)
-            total += it->file_size(status_error);
-    }
-    return total;
+    struct stat status { };
+    return ::stat(host.c_str(), &status) == 0 && S_ISREG(status.st_mode) ? static_cast<uint64_t>(status.st_size) : 0;
 }
 
 } // namespace
@@ -91,6 +84,17 @@ FileSystem::FileSystem(Device& device)
     : m_device(device)
     , m_volumes(device.component<Volumes>())
 {
+    // A card that goes may come back changed elsewhere: its folders' records are read again.
+    // The listener may outlive the file system, which goes before the volumes.
+    m_volumes.add_card_listener([store = std::weak_ptr(m_attributes), card = m_volumes.host_folder(VolumeId::Card)](bool) {
+        if (auto attributes = store.lock())
+            attributes->flush_and_forget(card);
+    });
+}
+
+void FileSystem::device_stopping(StopReason)
+{
+    m_attributes->flush();
 }
 
 uint64_t FileSystem::now_filetime() const
@@ -98,9 +102,53 @@ uint64_t FileSystem::now_filetime() const
     return m_device.clock().system_time();
 }
 
+DWORD FileSystem::refusal(const ResolvedPath& resolved, unsigned checks) const
+{
+    if ((checks & Exists) && !resolved.exists)
+        return missing_error(resolved);
+    if ((checks & NotVolumeRoot) && resolved.is_volume_root)
+        return ERROR_ACCESS_DENIED;
+    if ((checks & NotDirectory) && resolved.is_directory)
+        return ERROR_ACCESS_DENIED;
+    if (checks & Writable) {
+        if (DWORD refused = m_volumes.write_error(resolved.volume))
+            return refused;
+    }
+    if ((checks & NotReadOnly) && resolved.exists && !resolved.is_volume_root && (stored_attributes(resolved.host) & FILE_ATTRIBUTE_READONLY))
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+std::optional<ResolvedPath> FileSystem::checked(std::u16string_view path, unsigned checks, DWORD& error) const
+{
+    auto resolved = m_volumes.resolve(path, error);
+    if (!resolved)
+        return std::nullopt;
+    error = refusal(*resolved, checks);
+    if (error)
+        return std::nullopt;
+    return resolved;
+}
+
+DWORD FileSystem::refusal(const FileObject& file) const
+{
+    if (!file.access().write)
+        return ERROR_ACCESS_DENIED;
+    return m_volumes.write_error(file.volume());
+}
+
+void FileSystem::settle(VolumeId volume, uint64_t reserved, uint64_t before, uint64_t after)
+{
+    uint64_t grown = before + reserved;
+    if (after > grown)
+        m_volumes.add_used(volume, after - grown);
+    else if (after < grown)
+        m_volumes.release(volume, grown - after);
+}
+
 DWORD FileSystem::stored_attributes(const std::filesystem::path& host) const
 {
-    auto record = m_attributes.get(host);
+    auto record = m_attributes->get(host);
     return record ? record->attributes & stored_attribute_mask : 0;
 }
 
@@ -116,7 +164,7 @@ FileInfo FileSystem::host_info(const std::filesystem::path& host, bool directory
         if (!directory)
             info.size = static_cast<uint64_t>(status.st_size);
     }
-    auto record = m_attributes.get(host);
+    auto record = m_attributes->get(host);
     DWORD attributes = record ? record->attributes & stored_attribute_mask : 0;
     if (record && record->creation_time)
         info.creation_time = record->creation_time;
@@ -144,18 +192,6 @@ FileInfo FileSystem::info_of(const FileObject& file) const
     return host_info(file.host(), false);
 }
 
-bool FileSystem::is_open(const std::filesystem::path& host)
-{
-    std::lock_guard guard(m_open_lock);
-    std::erase_if(m_open, [](auto& weak) { return weak.expired(); });
-    for (auto& weak : m_open) {
-        auto file = weak.lock();
-        if (file && file->host() == host)
-            return true;
-    }
-    return false;
-}
-
 std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObject::Access access, DWORD disposition,
     DWORD attributes, DWORD& error, bool& existed)
 {
@@ -164,7 +200,7 @@ std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObjec
         error = ERROR_INVALID_PARAMETER;
         return nullptr;
     }
-    auto resolved = m_volumes.resolve(path, error);
+    auto resolved = checked(path, 0, error);
     if (!resolved)
         return nullptr;
     if (resolved->is_volume_root || resolved->is_directory) {
@@ -180,20 +216,26 @@ std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObjec
         }
         // A read-only file stays as it is until its attribute is cleared; a hidden one may be
         // overwritten by a create, as on the device's FAT volumes.
-        if (changes && (stored_attributes(resolved->host) & FILE_ATTRIBUTE_READONLY)) {
-            error = ERROR_ACCESS_DENIED;
+        if (changes && (error = refusal(*resolved, NotReadOnly)))
             return nullptr;
-        }
     } else if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
         error = missing_error(*resolved);
         return nullptr;
     }
-    if (changes) {
-        if (DWORD refused = m_volumes.write_error(resolved->volume)) {
-            error = refused;
+    if (changes && (error = refusal(*resolved, Writable)))
+        return nullptr;
+    // The new record goes first: a file created read-only is never there without its flag.
+    bool records = !resolved->exists || disposition == CREATE_ALWAYS;
+    auto old_record = m_attributes->get(resolved->host);
+    if (records) {
+        auto record = old_record.value_or(AttributeStore::Record {});
+        record.attributes = (attributes & stored_attribute_mask) | FILE_ATTRIBUTE_ARCHIVE;
+        if (!resolved->exists || !record.creation_time)
+            record.creation_time = now_filetime();
+        if ((error = m_attributes->set(resolved->host, record)))
             return nullptr;
-        }
     }
+    uint64_t old_size = resolved->exists ? size_of_host(resolved->host) : 0;
     int flags = O_CLOEXEC | (access.write ? O_RDWR : O_RDONLY);
     if (!resolved->exists)
         flags |= O_CREAT | O_EXCL | O_RDWR;
@@ -202,23 +244,16 @@ std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObjec
     int descriptor = ::open(resolved->host.c_str(), flags, 0644);
     if (descriptor < 0) {
         error = error_of(errno);
+        if (records)
+            old_record ? m_attributes->set(resolved->host, *old_record) : m_attributes->erase(resolved->host);
         return nullptr;
     }
-    if (!resolved->exists || disposition == CREATE_ALWAYS) {
-        auto record = m_attributes.get(resolved->host).value_or(AttributeStore::Record {});
-        record.attributes = (attributes & stored_attribute_mask) | FILE_ATTRIBUTE_ARCHIVE;
-        if (!resolved->exists || !record.creation_time)
-            record.creation_time = now_filetime();
-        m_attributes.set(resolved->host, record);
-    }
+    if (truncate)
+        m_volumes.release(resolved->volume, old_size);
     existed = resolved->exists;
-    auto file = std::make_shared<FileObject>(descriptor, resolved->path.text(), resolved->host, resolved->volume, access);
+    auto file = std::make_shared<FileObject>(descriptor, resolved->path.text(), resolved->host, resolved->volume, access, m_open);
     if (changes)
         stamp_write_time(*file);
-    {
-        std::lock_guard guard(m_open_lock);
-        m_open.push_back(file);
-    }
     error = ERROR_SUCCESS;
     return file;
 }
@@ -254,9 +289,7 @@ DWORD FileSystem::read(FileObject& file, void* buffer, DWORD size, DWORD& done)
 DWORD FileSystem::write(FileObject& file, const void* buffer, DWORD size, DWORD& done)
 {
     done = 0;
-    if (!file.access().write)
-        return ERROR_ACCESS_DENIED;
-    if (DWORD refused = m_volumes.write_error(file.volume()))
+    if (DWORD refused = refusal(file))
         return refused;
     uint64_t current_size = 0;
     if (DWORD failure = size_of(file, current_size))
@@ -265,17 +298,25 @@ DWORD FileSystem::write(FileObject& file, const void* buffer, DWORD size, DWORD&
     uint64_t end = start + size;
     uint64_t growth = end > current_size ? end - current_size : 0;
     // A write that does not fit writes nothing at all.
-    if (growth > 0 && growth > m_volumes.free_bytes(file.volume()))
+    if (!m_volumes.reserve(file.volume(), growth))
         return ERROR_DISK_FULL;
+    DWORD failure = ERROR_SUCCESS;
     auto* bytes = static_cast<const char*>(buffer);
     while (done < size) {
         ssize_t put = ::pwrite(file.descriptor(), bytes + done, size - done, static_cast<off_t>(start + done));
         if (put < 0 && errno == EINTR)
             continue;
-        if (put < 0)
-            return error_of(errno);
+        if (put < 0) {
+            failure = error_of(errno);
+            break;
+        }
         done += static_cast<DWORD>(put);
     }
+    uint64_t new_size = current_size;
+    size_of(file, new_size);
+    settle(file.volume(), growth, current_size, new_size);
+    if (failure)
+        return failure;
     file.set_position(start + done);
     stamp_write_time(file);
     return ERROR_SUCCESS;
@@ -292,17 +333,20 @@ DWORD FileSystem::size_of(const FileObject& file, uint64_t& size) const
 
 DWORD FileSystem::resize(FileObject& file, uint64_t size)
 {
-    if (!file.access().write)
-        return ERROR_ACCESS_DENIED;
-    if (DWORD refused = m_volumes.write_error(file.volume()))
+    if (DWORD refused = refusal(file))
         return refused;
     uint64_t current_size = 0;
     if (DWORD failure = size_of(file, current_size))
         return failure;
-    if (size > current_size && size - current_size > m_volumes.free_bytes(file.volume()))
+    uint64_t growth = size > current_size ? size - current_size : 0;
+    if (!m_volumes.reserve(file.volume(), growth))
         return ERROR_DISK_FULL;
-    if (::ftruncate(file.descriptor(), static_cast<off_t>(size)) != 0)
-        return error_of(errno);
+    DWORD failure = ::ftruncate(file.descriptor(), static_cast<off_t>(size)) != 0 ? error_of(errno) : ERROR_SUCCESS;
+    uint64_t new_size = current_size;
+    size_of(file, new_size);
+    settle(file.volume(), growth, current_size, new_size);
+    if (failure)
+        return failure;
     stamp_write_time(file);
     return ERROR_SUCCESS;
 }
@@ -310,35 +354,27 @@ DWORD FileSystem::resize(FileObject& file, uint64_t size)
 DWORD FileSystem::remove_file(std::u16string_view path)
 {
     DWORD error = 0;
-    auto resolved = m_volumes.resolve(path, error);
+    auto resolved = checked(path, Exists | NotVolumeRoot | NotDirectory | Writable | NotReadOnly, error);
     if (!resolved)
         return error;
-    if (!resolved->exists)
-        return missing_error(*resolved);
-    if (resolved->is_directory || resolved->is_volume_root)
-        return ERROR_ACCESS_DENIED;
-    if (DWORD refused = m_volumes.write_error(resolved->volume))
-        return refused;
-    if (stored_attributes(resolved->host) & FILE_ATTRIBUTE_READONLY)
-        return ERROR_ACCESS_DENIED;
-    if (is_open(resolved->host))
+    if (m_open->is_open(resolved->host))
         return ERROR_SHARING_VIOLATION;
+    uint64_t size = size_of_host(resolved->host);
     std::error_code failure;
     if (!std::filesystem::remove(resolved->host, failure))
         return failure ? error_of(failure) : ERROR_FILE_NOT_FOUND;
-    m_attributes.erase(resolved->host);
+    m_volumes.release(resolved->volume, size);
+    m_attributes->erase(resolved->host);
     return ERROR_SUCCESS;
 }
 
 DWORD FileSystem::move(std::u16string_view from, std::u16string_view to)
 {
     DWORD error = 0;
-    auto source = m_volumes.resolve(from, error);
+    auto source = checked(from, Exists, error);
     if (!source)
         return error;
-    if (!source->exists)
-        return missing_error(*source);
-    auto target = m_volumes.resolve(to, error);
+    auto target = checked(to, 0, error);
     if (!target)
         return error;
     if (source->is_volume_root || target->is_volume_root)
@@ -349,147 +385,170 @@ DWORD FileSystem::move(std::u16string_view from, std::u16string_view to)
         return ERROR_ALREADY_EXISTS;
     if (same_entry)
         target->host = target->host.parent_path() / to_utf8(target->path.names().back());
-    for (auto volume : { source->volume, target->volume }) {
-        if (DWORD refused = m_volumes.write_error(volume))
+    for (auto* entry : { &*source, &*target }) {
+        if (DWORD refused = refusal(*entry, Writable))
             return refused;
     }
-    if (is_open(source->host))
+    if (m_open->is_open(source->host))
         return ERROR_SHARING_VIOLATION;
+    uint64_t size = 0;
     if (source->volume != target->volume) {
         if (source->is_directory)
             return ERROR_ACCESS_DENIED;
-        if (tree_size(source->host) > m_volumes.free_bytes(target->volume))
+        size = size_of_host(source->host);
+        if (!m_volumes.reserve(target->volume, size))
             return ERROR_DISK_FULL;
+    }
+    // A folder's own records move with it: they are on disk before it goes.
+    if (source->is_directory)
+        m_attributes->flush_and_forget(source->host);
+    if (DWORD failure = m_attributes->move(source->host, target->host)) {
+        m_volumes.release(target->volume, size);
+        return failure;
     }
     std::error_code failure;
     std::filesystem::rename(source->host, target->host, failure);
-    if (failure)
+    if (failure) {
+        m_attributes->move(target->host, source->host);
+        m_volumes.release(target->volume, size);
         return error_of(failure);
-    m_attributes.move(source->host, target->host);
+    }
+    m_volumes.release(source->volume, size);
     return ERROR_SUCCESS;
 }
 
 DWORD FileSystem::replace(std::u16string_view destination, std::u16string_view source_path)
 {
     DWORD error = 0;
-    auto target = m_volumes.resolve(destination, error);
+    auto target = checked(destination, 0, error);
     if (!target)
         return error;
-    auto source = m_volumes.resolve(source_path, error);
+    auto source = checked(source_path, 0, error);
     if (!source)
         return error;
-    if (!target->exists)
-        return missing_error(*target);
-    if (!source->exists)
-        return missing_error(*source);
-    if (target->is_directory || source->is_directory || target->is_volume_root || source->is_volume_root || target->host == source->host)
+    for (auto* entry : { &*target, &*source }) {
+        if (DWORD refused = refusal(*entry, Exists))
+            return refused;
+    }
+    for (auto* entry : { &*target, &*source }) {
+        if (DWORD refused = refusal(*entry, NotVolumeRoot | NotDirectory))
+            return refused;
+    }
+    if (target->host == source->host || source->volume != target->volume)
         return ERROR_ACCESS_DENIED;
-    if (source->volume != target->volume)
-        return ERROR_ACCESS_DENIED;
-    if (DWORD refused = m_volumes.write_error(target->volume))
+    if (DWORD refused = refusal(*target, Writable | NotReadOnly))
         return refused;
-    if (stored_attributes(target->host) & FILE_ATTRIBUTE_READONLY)
-        return ERROR_ACCESS_DENIED;
-    if (is_open(target->host) || is_open(source->host))
+    if (m_open->is_open(target->host) || m_open->is_open(source->host))
         return ERROR_SHARING_VIOLATION;
+    uint64_t freed = size_of_host(target->host);
+    auto target_record = m_attributes->get(target->host);
+    if (DWORD failure = m_attributes->move(source->host, target->host))
+        return failure;
     std::error_code failure;
     std::filesystem::rename(source->host, target->host, failure);
-    if (failure)
+    if (failure) {
+        m_attributes->move(target->host, source->host);
+        if (target_record)
+            m_attributes->set(target->host, *target_record);
         return error_of(failure);
-    m_attributes.move(source->host, target->host);
+    }
+    m_volumes.release(target->volume, freed);
     return ERROR_SUCCESS;
 }
 
 DWORD FileSystem::copy(std::u16string_view from, std::u16string_view to, bool fail_if_exists)
 {
     DWORD error = 0;
-    auto source = m_volumes.resolve(from, error);
+    auto source = checked(from, Exists | NotVolumeRoot | NotDirectory, error);
     if (!source)
         return error;
-    if (!source->exists)
-        return missing_error(*source);
-    if (source->is_directory || source->is_volume_root)
-        return ERROR_ACCESS_DENIED;
-    auto target = m_volumes.resolve(to, error);
+    auto target = checked(to, NotVolumeRoot | NotDirectory, error);
     if (!target)
         return error;
-    if (target->is_directory || target->is_volume_root)
-        return ERROR_ACCESS_DENIED;
     // A copy onto itself would lose the file: refused, the file stays.
     if (target->exists && target->host == source->host)
         return ERROR_SHARING_VIOLATION;
     if (target->exists && fail_if_exists)
         return ERROR_FILE_EXISTS;
-    if (DWORD refused = m_volumes.write_error(target->volume))
+    if (DWORD refused = refusal(*target, Writable | NotReadOnly))
         return refused;
-    if (target->exists && (stored_attributes(target->host) & FILE_ATTRIBUTE_READONLY))
-        return ERROR_ACCESS_DENIED;
     if (!m_volumes.is_available(source->volume))
         return ERROR_NOT_READY;
-    uint64_t needed = tree_size(source->host);
-    uint64_t freed = target->exists ? tree_size(target->host) : 0;
-    if (needed > freed && needed - freed > m_volumes.free_bytes(target->volume))
+    uint64_t needed = size_of_host(source->host);
+    uint64_t freed = target->exists ? size_of_host(target->host) : 0;
+    uint64_t growth = needed > freed ? needed - freed : 0;
+    if (!m_volumes.reserve(target->volume, growth))
         return ERROR_DISK_FULL;
+    // The copy keeps the source's attributes and last write time, and is new from now on; its
+    // record goes first, so that a read-only copy is never there without its flag.
+    auto old_record = m_attributes->get(target->host);
+    if (DWORD failure = m_attributes->set(target->host, { stored_attributes(source->host) | FILE_ATTRIBUTE_ARCHIVE, now_filetime() })) {
+        m_volumes.release(target->volume, growth);
+        return failure;
+    }
     std::error_code failure;
     std::filesystem::copy_file(source->host, target->host, std::filesystem::copy_options::overwrite_existing, failure);
-    if (failure)
+    settle(target->volume, growth, freed, size_of_host(target->host));
+    if (failure) {
+        old_record ? m_attributes->set(target->host, *old_record) : m_attributes->erase(target->host);
         return error_of(failure);
-    // The copy keeps the source's attributes and last write time, and is new from now on.
+    }
     struct stat status { };
     if (::stat(source->host.c_str(), &status) == 0) {
         timespec times[2] = { status.st_atim, status.st_mtim };
         ::utimensat(AT_FDCWD, target->host.c_str(), times, 0);
     }
-    m_attributes.set(target->host, { stored_attributes(source->host) | FILE_ATTRIBUTE_ARCHIVE, now_filetime() });
     return ERROR_SUCCESS;
 }
 
 DWORD FileSystem::create_directory(std::u16string_view path)
 {
     DWORD error = 0;
-    auto resolved = m_volumes.resolve(path, error);
+    auto resolved = checked(path, 0, error);
     if (!resolved)
         return error;
     if (resolved->is_volume_root)
         return resolved->exists ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED;
     if (resolved->exists)
         return ERROR_ALREADY_EXISTS;
-    if (DWORD refused = m_volumes.write_error(resolved->volume))
+    if (DWORD refused = refusal(*resolved, Writable))
         return refused;
     std::error_code failure;
     std::filesystem::create_directory(resolved->host, failure);
     if (failure)
         return error_of(failure);
-    m_attributes.set(resolved->host, { 0, now_filetime() });
+    m_attributes->set(resolved->host, { 0, now_filetime() });
     return ERROR_SUCCESS;
 }
 
 DWORD FileSystem::remove_directory(std::u16string_view path)
 {
     DWORD error = 0;
-    auto resolved = m_volumes.resolve(path, error);
+    auto resolved = checked(path, 0, error);
     if (!resolved)
         return error;
     if (resolved->is_volume_root)
         return resolved->exists ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-    if (!resolved->exists)
-        return missing_error(*resolved);
+    if (DWORD refused = refusal(*resolved, Exists))
+        return refused;
     if (!resolved->is_directory)
         return ERROR_DIRECTORY;
-    if (DWORD refused = m_volumes.write_error(resolved->volume))
+    if (DWORD refused = refusal(*resolved, Writable | NotReadOnly))
         return refused;
-    if (stored_attributes(resolved->host) & FILE_ATTRIBUTE_READONLY)
-        return ERROR_ACCESS_DENIED;
     std::error_code failure;
+    std::vector<std::filesystem::path> own_files;
     for (auto& entry : std::filesystem::directory_iterator(resolved->host, failure)) {
-        if (entry.path().filename() != AttributeStore::sidecar_name)
+        if (!AttributeStore::is_own_file(entry.path()))
             return ERROR_DIR_NOT_EMPTY;
+        own_files.push_back(entry.path());
     }
-    std::filesystem::remove(resolved->host / AttributeStore::sidecar_name, failure);
+    m_attributes->forget(resolved->host);
+    for (auto& own : own_files)
+        std::filesystem::remove(own, failure);
     std::filesystem::remove(resolved->host, failure);
     if (failure)
         return error_of(failure);
-    m_attributes.erase(resolved->host);
+    m_attributes->erase(resolved->host);
     return ERROR_SUCCESS;
 }
 
@@ -497,11 +556,9 @@ DWORD FileSystem::attributes_of(std::u16string_view path, DWORD& attributes) con
 {
     attributes = INVALID_FILE_ATTRIBUTES;
     DWORD error = 0;
-    auto resolved = m_volumes.resolve(path, error);
+    auto resolved = checked(path, Exists, error);
     if (!resolved)
         return error;
-    if (!resolved->exists)
-        return missing_error(*resolved);
     attributes = info_of(*resolved).attributes;
     return ERROR_SUCCESS;
 }
@@ -509,19 +566,12 @@ DWORD FileSystem::attributes_of(std::u16string_view path, DWORD& attributes) con
 DWORD FileSystem::set_attributes(std::u16string_view path, DWORD attributes)
 {
     DWORD error = 0;
-    auto resolved = m_volumes.resolve(path, error);
+    auto resolved = checked(path, Exists | NotVolumeRoot | Writable, error);
     if (!resolved)
         return error;
-    if (!resolved->exists)
-        return missing_error(*resolved);
-    if (resolved->is_volume_root)
-        return ERROR_ACCESS_DENIED;
-    if (DWORD refused = m_volumes.write_error(resolved->volume))
-        return refused;
-    auto record = m_attributes.get(resolved->host).value_or(AttributeStore::Record {});
+    auto record = m_attributes->get(resolved->host).value_or(AttributeStore::Record {});
     record.attributes = attributes & stored_attribute_mask;
-    m_attributes.set(resolved->host, record);
-    return ERROR_SUCCESS;
+    return m_attributes->set(resolved->host, record);
 }
 
 DWORD FileSystem::find(std::u16string_view pattern_path, std::vector<FileInfo>& entries) const
@@ -552,7 +602,7 @@ DWORD FileSystem::find(std::u16string_view pattern_path, std::vector<FileInfo>& 
     }
     std::error_code failure;
     for (auto it = std::filesystem::directory_iterator(folder->host, failure); !failure && it != std::filesystem::directory_iterator(); it.increment(failure)) {
-        if (it->path().filename() == AttributeStore::sidecar_name)
+        if (AttributeStore::is_own_file(it->path()))
             continue;
         std::error_code status_error;
         consider(host_info(it->path(), it->is_directory(status_error)));
@@ -580,11 +630,13 @@ DWORD FileSystem::free_space(std::u16string_view path, uint64_t& free, uint64_t&
 void FileSystem::erase_volume(VolumeId volume)
 {
     auto folder = m_volumes.host_folder(volume);
+    m_attributes->forget(folder);
     std::error_code failure;
     for (auto& entry : std::filesystem::directory_iterator(folder, failure)) {
         std::error_code remove_error;
         std::filesystem::remove_all(entry.path(), remove_error);
     }
+    m_volumes.recount(volume);
 }
 
 } // namespace kivo

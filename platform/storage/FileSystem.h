@@ -3,11 +3,11 @@
 #include "AttributeStore.h"
 #include "DeviceComponent.h"
 #include "FileObject.h"
-#include "HostMutex.h"
+#include "OpenFiles.h"
 #include "Volumes.h"
 
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,19 +60,40 @@ public:
     // Removes everything on a volume (a format).
     void erase_volume(VolumeId);
 
+    // The records of attributes, and the host files open now; tests and benchmarks read them.
+    const AttributeStore& attribute_store() const { return *m_attributes; }
+    size_t open_file_count() const { return m_open->size(); }
+
+    void device_stopping(StopReason) override;
+
 private:
+    // What a call asks of its path before it may go on, checked in this order.
+    enum Check : unsigned {
+        Exists = 1,        // a missing entry: "file not found", or "path not found" without its folder
+        NotVolumeRoot = 2, // "", "\SDMMC" …: access denied
+        NotDirectory = 4,  // access denied
+        Writable = 8,      // the volume takes changes (a card that is out or write-protected does not)
+        NotReadOnly = 16,  // an existing entry is not flagged read-only: access denied
+    };
+    // The path resolved and checked, or null with the error of the first check that fails.
+    std::optional<ResolvedPath> checked(std::u16string_view path, unsigned checks, DWORD& error) const;
+    DWORD refusal(const ResolvedPath&, unsigned checks) const;
+    // 0 when a handle may change its file now.
+    DWORD refusal(const FileObject&) const;
+    // Brings the volume's count of used bytes in line with a file that went from `before` to
+    // `after` bytes, of which `reserved` were taken beforehand.
+    void settle(VolumeId, uint64_t reserved, uint64_t before, uint64_t after);
+
     FileInfo info_of(const ResolvedPath&) const;
     FileInfo host_info(const std::filesystem::path& host, bool directory) const;
     DWORD stored_attributes(const std::filesystem::path& host) const;
     void stamp_write_time(const FileObject&);
-    bool is_open(const std::filesystem::path& host);
     uint64_t now_filetime() const;
 
     Device& m_device;
     Volumes& m_volumes;
-    AttributeStore m_attributes;
-    HostMutex m_open_lock { LockRank::FileSystem };
-    std::vector<std::weak_ptr<FileObject>> m_open;
+    std::shared_ptr<AttributeStore> m_attributes = std::make_shared<AttributeStore>();
+    std::shared_ptr<OpenFiles> m_open = std::make_shared<OpenFiles>();
 };
 
 } // namespace kivo

@@ -5,6 +5,9 @@
 #include "Errors.h"
 #include "WideText.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 namespace kivo {
 
 namespace {
@@ -25,6 +28,23 @@ constexpr VolumeLayout layouts[volume_count] = {
     { VolumeId::Windows, u"Windows", "Windows", 16ull << 20 },
     { VolumeId::Temp, u"Temp", "Temp", 16ull << 20 },
 };
+
+// Whether two UTF-8 names of one length may be one name in two cases: their ASCII letters up to
+// the first other byte agree without regard to case.
+bool may_equal(std::string_view a, std::string_view b)
+{
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<unsigned char>(a[i]);
+        auto y = static_cast<unsigned char>(b[i]);
+        if (x >= 0x80 || y >= 0x80)
+            return true;
+        if (x != y && (x | 0x20) != (y | 0x20))
+            return false;
+        if (x != y && ((x | 0x20) < 'a' || (x | 0x20) > 'z'))
+            return false;
+    }
+    return true;
+}
 
 size_t index_of(VolumeId id)
 {
@@ -56,17 +76,28 @@ std::filesystem::path Volumes::host_folder(VolumeId id) const
 std::optional<std::filesystem::path> Volumes::find_entry(const std::filesystem::path& folder, std::u16string_view name)
 {
     std::string exact = to_utf8(name);
-    if (exact == AttributeStore::sidecar_name)
+    if (AttributeStore::is_own_file(exact))
         return std::nullopt;
-    std::error_code error;
-    if (std::filesystem::exists(std::filesystem::symlink_status(folder / exact, error)))
+    struct stat status { };
+    if (::lstat((folder / exact).c_str(), &status) == 0)
         return folder / exact;
-    for (auto it = std::filesystem::directory_iterator(folder, error); !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        std::string stored = it->path().filename().string();
-        if (stored != AttributeStore::sidecar_name && equals_ignoring_case(to_utf16(stored), name))
-            return it->path();
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing)
+        return std::nullopt;
+    std::optional<std::filesystem::path> found;
+    // The device folds only ASCII and Latin-1 letters, whose two cases are as long in UTF-8: a
+    // name of another length is passed over without being decoded, which keeps a look-up in a
+    // large folder cheap.
+    while (const dirent* entry = ::readdir(listing)) {
+        std::string_view stored(entry->d_name);
+        if (stored.size() == exact.size() && may_equal(stored, exact) && equals_ignoring_case(to_utf16(stored), name)
+            && !AttributeStore::is_own_file(entry->d_name)) {
+            found = folder / entry->d_name;
+            break;
+        }
     }
-    return std::nullopt;
+    ::closedir(listing);
+    return found;
 }
 
 std::optional<ResolvedPath> Volumes::resolve(std::u16string_view device_path, DWORD& error, bool wildcards_in_last) const
@@ -150,30 +181,80 @@ void Volumes::set_capacity(VolumeId id, uint64_t bytes)
     m_capacity[index_of(id)] = bytes;
 }
 
-uint64_t Volumes::used_bytes(VolumeId id) const
+namespace {
+
+uint64_t bytes_under(const std::filesystem::path& folder)
 {
     uint64_t total = 0;
     std::error_code error;
     auto options = std::filesystem::directory_options::skip_permission_denied;
-    for (auto it = std::filesystem::recursive_directory_iterator(host_folder(id), options, error);
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, options, error);
          !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
         std::error_code status_error;
-        if (it->is_regular_file(status_error) && it->path().filename() != AttributeStore::sidecar_name)
+        if (it->is_regular_file(status_error) && !AttributeStore::is_own_file(it->path()))
             total += it->file_size(status_error);
     }
     return total;
 }
 
+} // namespace
+
+uint64_t& Volumes::used_locked(VolumeId id) const
+{
+    auto& used = m_used[index_of(id)];
+    if (!used)
+        used = bytes_under(host_folder(id));
+    return *used;
+}
+
+uint64_t Volumes::used_bytes(VolumeId id) const
+{
+    std::lock_guard guard(m_lock);
+    return used_locked(id);
+}
+
 uint64_t Volumes::free_bytes(VolumeId id) const
 {
-    uint64_t used = used_bytes(id);
-    uint64_t size = capacity(id);
+    std::lock_guard guard(m_lock);
+    uint64_t used = used_locked(id);
+    uint64_t size = m_capacity[index_of(id)];
     return size > used ? size - used : 0;
 }
 
 void Volumes::set_free_bytes(VolumeId id, uint64_t bytes)
 {
-    set_capacity(id, used_bytes(id) + bytes);
+    std::lock_guard guard(m_lock);
+    m_capacity[index_of(id)] = used_locked(id) + bytes;
+}
+
+bool Volumes::reserve(VolumeId id, uint64_t bytes)
+{
+    std::lock_guard guard(m_lock);
+    uint64_t& used = used_locked(id);
+    uint64_t size = m_capacity[index_of(id)];
+    if (bytes > 0 && (used >= size || bytes > size - used))
+        return false;
+    used += bytes;
+    return true;
+}
+
+void Volumes::release(VolumeId id, uint64_t bytes)
+{
+    std::lock_guard guard(m_lock);
+    uint64_t& used = used_locked(id);
+    used = used > bytes ? used - bytes : 0;
+}
+
+void Volumes::add_used(VolumeId id, uint64_t bytes)
+{
+    std::lock_guard guard(m_lock);
+    used_locked(id) += bytes;
+}
+
+void Volumes::recount(VolumeId id)
+{
+    std::lock_guard guard(m_lock);
+    m_used[index_of(id)].reset();
 }
 
 uint64_t Volumes::total_memory() const
@@ -209,6 +290,9 @@ void Volumes::set_card_present(bool present)
         std::lock_guard guard(m_lock);
         moved = m_card_present != present;
         m_card_present = present;
+        // Another card, or the same one changed elsewhere: its files are counted again.
+        if (moved)
+            m_used[index_of(VolumeId::Card)].reset();
         // A card that comes in is mounted by the storage manager.
         if (present)
             m_card_mounted = true;
@@ -251,6 +335,8 @@ void Volumes::set_card_mounted(bool mounted)
     bool was = is_available(VolumeId::Card);
     {
         std::lock_guard guard(m_lock);
+        if (mounted && !m_card_mounted)
+            m_used[index_of(VolumeId::Card)].reset();
         m_card_mounted = mounted;
     }
     card_changed(was, false);

@@ -62,12 +62,24 @@ public:
     DWORD write_error(VolumeId) const;
 
     // Size and free space, exact to the byte: free = capacity − the bytes of every file on it.
+    // The bytes used are counted once (at the first use, when the card comes in or is mounted,
+    // after a format) and then kept by the file system's changes, so that a write costs nothing
+    // however many files the volume holds.
     uint64_t capacity(VolumeId) const;
     void set_capacity(VolumeId, uint64_t bytes);
     uint64_t used_bytes(VolumeId) const;
     uint64_t free_bytes(VolumeId) const;
     // Sizes the volume so that exactly `bytes` are free now.
     void set_free_bytes(VolumeId, uint64_t bytes);
+    // Takes `bytes` of the free space for a change about to be made, in one step with the check,
+    // so that two writers never both get the last free bytes; false when they are not free.
+    bool reserve(VolumeId, uint64_t bytes);
+    // Tells the count what a change did: bytes given back (a delete, a cut, an unused reservation)
+    // or used beyond what was reserved.
+    void release(VolumeId, uint64_t bytes);
+    void add_used(VolumeId, uint64_t bytes);
+    // The volume's files are to be counted again at the next use (after a format).
+    void recount(VolumeId);
 
     // GlobalMemoryStatus.
     uint64_t total_memory() const;
@@ -90,10 +102,13 @@ public:
 
 private:
     void card_changed(bool was_available, bool moved);
+    // With the lock held.
+    uint64_t& used_locked(VolumeId) const;
 
     Device& m_device;
     mutable HostMutex m_lock { LockRank::Volumes };
     std::array<uint64_t, volume_count> m_capacity;
+    mutable std::array<std::optional<uint64_t>, volume_count> m_used;
     uint64_t m_total_memory = 64ull << 20;
     uint64_t m_available_memory = 32ull << 20;
     bool m_card_present = true;

@@ -2,16 +2,56 @@
 
 #include "Device.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
 namespace kivo::test {
+
+// The root folder of this test process's devices. Each test runs in a process of its own, so the
+// folder goes when the process ends; one left by a process that died on the way goes at the next
+// start, so that runs leave nothing behind in the temporary folder.
+inline const std::filesystem::path& test_root()
+{
+    struct Root {
+        pid_t owner = ::getpid();
+        std::filesystem::path path = std::filesystem::temp_directory_path() / ("kivo-test-" + std::to_string(owner));
+
+        Root()
+        {
+            std::error_code error;
+            for (auto it = std::filesystem::directory_iterator(path.parent_path(), error); !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+                auto name = it->path().filename().string();
+                if (name.rfind("kivo-test-", 0) != 0)
+                    continue;
+                char* end = nullptr;
+                long pid = std::strtol(name.c_str() + 10, &end, 10);
+                if (pid > 0 && *end == 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+                    std::error_code ignored;
+                    std::filesystem::remove_all(it->path(), ignored);
+                }
+            }
+        }
+        ~Root()
+        {
+            // A child made by fork() leaves its parent's folder alone.
+            std::error_code ignored;
+            if (::getpid() == owner)
+                std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static Root root;
+    return root.path;
+}
 
 // A device on the virtual clock with a fresh root folder, made and destroyed by each test.
 inline std::unique_ptr<Device> make_test_device(Clock::Options clock = {})
 {
-    auto root = std::filesystem::temp_directory_path() / ("kivo-test-" + std::to_string(::getpid()));
+    const auto& root = test_root();
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root);
     return std::make_unique<Device>(Device::Options { root, clock, false });

@@ -66,15 +66,28 @@ TEST(WideText, MalformedUtf8DecodesToReplacementCharacters)
     struct Case {
         std::string bytes;
         std::u16string text;
+        bool well_formed = false;
     } cases[] = {
-        { "\xed\xb1\x82", u"\xFFFD" },         // an encoded lone surrogate
-        { "\xf4\x90\x80\x80", u"\xFFFD" },     // past U+10FFFF
-        { "a\xc3", u"a\xFFFD" },               // cut short
-        { "\xe4\xb8x", u"\xFFFDx" },           // a broken sequence keeps the next character
-        { "\xf0\x9f\x98\x80", u"\U0001F600" }, // a valid pair
+        { "\xed\xb1\x82", u"\xFFFD" },               // an encoded lone surrogate
+        { "\xf4\x90\x80\x80", u"\xFFFD" },           // past U+10FFFF
+        { "a\xc3", u"a\xFFFD" },                     // cut short
+        { "\xe4\xb8x", u"\xFFFDx" },                 // a broken sequence keeps the next character
+        { "\xf0\x9f\x98\x80", u"\U0001F600", true }, // a valid pair
+        { "a\xc0\x8a"
+          "b",
+            u"a\xFFFD"
+            u"b" },                          // an overlong line feed
+        { "\xc1\x9c", u"\xFFFD" },           // an overlong backslash
+        { "\xe0\x80\xaf", u"\xFFFD" },       // an overlong slash in three bytes
+        { "\xf0\x80\x80\xaf", u"\xFFFD" },   // ... and in four
+        { "\xf5\x80\x80\x80", u"\xFFFD" },   // a lead byte beyond Unicode
+        { "\x80\xff", u"\xFFFD\xFFFD" },     // stray bytes, one each
+        { "\xef\xbf\xbd", u"\xFFFD", true }, // the replacement character itself is text
     };
     for (auto& c : cases) {
         EXPECT_EQ(to_utf16(c.bytes), c.text);
         EXPECT_EQ(to_utf16(to_utf8(to_utf16(c.bytes))), c.text);
+        EXPECT_EQ(is_utf8(c.bytes), c.well_formed);
     }
+    EXPECT_TRUE(is_utf8("plain \xc3\xa9\xe4\xb8\xad"));
 }

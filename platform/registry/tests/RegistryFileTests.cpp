@@ -85,3 +85,72 @@ TEST_F(RegistryFixture, ValuesThatAreNotPlainTextKeepTheirBytes)
     }
     EXPECT_EQ(registry().skipped_lines(), 0u);
 }
+
+// Overlong UTF-8 forms are no characters: a key name never gains a line break or a separator from
+// them, the lines that hold them are skipped, and the file they came in is kept aside, not
+// overwritten, when the device writes its values.
+TEST_F(RegistryFixture, OverlongFormsInTheFileAreSkippedAndTheFileKeptAside)
+{
+    const std::string original = "REGEDIT4\r\n"
+                                 "[HKEY_LOCAL_MACHINE\\Kept]\r\n"
+                                 "\"Old\"=dword:00000001\r\n"
+                                 "[HKEY_LOCAL_MACHINE\\Line\xC0\x8A"
+                                 "Break]\r\n"
+                                 "\"Lost\"=dword:00000002\r\n"
+                                 "[HKEY_LOCAL_MACHINE\\Split\xC1\x9C"
+                                 "Here]\r\n";
+    write_file(original);
+    restart();
+    EXPECT_EQ(registry().skipped_lines(), 3u);
+    EXPECT_EQ(read_value(HKEY_LOCAL_MACHINE, u"Kept", u"Old").data, dword_bytes(1));
+    for (auto* path : { u"Line", u"Split", u"Split\\Here" }) {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, path, 0, 0, &key), ERROR_FILE_NOT_FOUND) << to_utf8(path);
+    }
+
+    ASSERT_EQ(write_value(HKEY_LOCAL_MACHINE, u"Kept", u"New", REG_DWORD, dword_bytes(3)), ERROR_SUCCESS);
+    ASSERT_EQ(RegFlushKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
+    std::ifstream aside(m_root / "registry.reg.bad", std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(aside)), std::istreambuf_iterator<char>()), original);
+    auto lines = debug_lines(*m_device);
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](auto& line) { return line.find("registry.reg.bad") != std::string::npos; }), lines.end());
+
+    restart();
+    EXPECT_EQ(registry().skipped_lines(), 0u);
+    EXPECT_EQ(read_value(HKEY_LOCAL_MACHINE, u"Kept", u"Old").data, dword_bytes(1));
+    EXPECT_EQ(read_value(HKEY_LOCAL_MACHINE, u"Kept", u"New").data, dword_bytes(3));
+}
+
+// A file saved in another encoding is not replaced by the device's values at exit; an earlier
+// file kept aside stays as it was. A write cut short left a side file, removed at the next start.
+TEST_F(RegistryFixture, AFileInAnotherEncodingSurvivesTheWriteAtExit)
+{
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string_view("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Wide]\r\n\"V\"=dword:00000001\r\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    {
+        std::ofstream earlier(m_root / "registry.reg.bad", std::ios::binary);
+        earlier << "earlier";
+    }
+    {
+        std::ofstream leftover(m_root / "registry.reg.new", std::ios::binary);
+        leftover << "half a write";
+    }
+    write_file(utf16);
+    restart();
+    EXPECT_GT(registry().skipped_lines(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(m_root / "registry.reg.new"));
+    ASSERT_EQ(write_value(HKEY_LOCAL_MACHINE, u"Device", u"Own", REG_DWORD, dword_bytes(7)), ERROR_SUCCESS);
+    restart();
+
+    auto text_of = [](const std::filesystem::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(text_of(m_root / "registry.reg.bad"), "earlier");
+    EXPECT_EQ(text_of(m_root / "registry.reg.bad2"), utf16);
+    EXPECT_EQ(read_value(HKEY_LOCAL_MACHINE, u"Device", u"Own").data, dword_bytes(7));
+    EXPECT_EQ(registry().skipped_lines(), 0u);
+}

@@ -238,6 +238,10 @@ TEST_F(RegistryFixture, RefusesClosedForeignAndMalformedKeys)
     } cases[] = {
         { too_long, ERROR_INVALID_PARAMETER },
         { u"Software\\line\nbreak", ERROR_INVALID_PARAMETER },
+        // Any control character would be a key that the registry's file cannot give back.
+        { u"Software\\tab\tkey", ERROR_INVALID_PARAMETER },
+        { u"Software\\bell\x07", ERROR_INVALID_PARAMETER },
+        { u"Software\\del\x7F", ERROR_INVALID_PARAMETER },
         { std::u16string(255, u'k'), ERROR_SUCCESS },
     };
     for (auto& c : cases) {
