@@ -9,7 +9,20 @@ namespace kivo {
 
 TouchInput::TouchInput(Device& device)
     : m_device(device)
+    , m_dropped(device.trace_limit())
 {
+}
+
+size_t TouchInput::dropped() const
+{
+    auto guard = m_device.scheduler().lock();
+    return static_cast<size_t>(m_dropped.end_sequence());
+}
+
+std::vector<DroppedInput> TouchInput::dropped_inputs() const
+{
+    auto guard = m_device.scheduler().lock();
+    return m_dropped.all();
 }
 
 void TouchInput::press(int x, int y)
@@ -54,7 +67,7 @@ void TouchInput::deliver(UINT message, POINT screen)
         // window below.
         auto* top = windows.window_locked(windows.top_level_of_locked(target));
         if (!windows.is_enabled_chain_locked(*window) || !top || !top->is_enabled_flag()) {
-            ++m_dropped;
+            m_dropped.append({ message, screen, m_device.clock().now_ms() });
             return;
         }
         RECT rect = windows.screen_rect_locked(*window);

@@ -36,6 +36,7 @@ bool contains(const RECT& rect, POINT point)
 WindowManager::WindowManager(Device& device)
     : m_device(device)
     , m_router(device, *this)
+    , m_cursor_history(device.trace_limit())
 {
     register_standard_controls(*this);
 }
@@ -1196,7 +1197,7 @@ void WindowManager::update_window(HWND hwnd, bool children)
 HCURSOR WindowManager::set_cursor(HCURSOR cursor)
 {
     auto guard = m_device.scheduler().lock();
-    m_cursor_history.push_back(cursor);
+    m_cursor_history.append(cursor);
     return std::exchange(m_cursor, cursor);
 }
 
@@ -1209,7 +1210,7 @@ HCURSOR WindowManager::cursor()
 std::vector<HCURSOR> WindowManager::cursor_history()
 {
     auto guard = m_device.scheduler().lock();
-    return m_cursor_history;
+    return m_cursor_history.all();
 }
 
 void WindowManager::set_cursor_pos(POINT point)

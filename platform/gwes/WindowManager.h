@@ -5,6 +5,7 @@
 #include "Region.h"
 #include "Window.h"
 #include "kernel/DeviceComponent.h"
+#include "kernel/Trace.h"
 
 #include <functional>
 #include <map>
@@ -111,7 +112,8 @@ public:
     // Sends WM_PAINT at once when the window (and then each child) has something to paint.
     void update_window(HWND, bool children);
 
-    // The cursor: what programs set is recorded, in order.
+    // The cursor: what programs set is recorded, in order (the newest, past the device's trace
+    // limit).
     HCURSOR set_cursor(HCURSOR);
     HCURSOR cursor();
     std::vector<HCURSOR> cursor_history();
@@ -177,7 +179,7 @@ private:
     HWND m_focus = nullptr;
     HWND m_capture = nullptr;
     HCURSOR m_cursor = nullptr;
-    std::vector<HCURSOR> m_cursor_history;
+    Trace<HCURSOR> m_cursor_history;
     POINT m_cursor_pos {};
 };
 
