@@ -148,6 +148,7 @@ public:
 private:
     using Snapshot = std::map<HWND, Region>;
 
+    static SimThread& calling_thread();
     std::shared_ptr<WindowClass> find_class_locked(std::u16string_view name, DWORD process_id);
     Region visible_region_locked(const Window&);
     bool is_transparent_locked(const Window&) const;
