@@ -14,7 +14,7 @@ namespace kivo {
 namespace {
 
 struct PendingHook {
-    WindowManager::CreationHook hook = nullptr;
+    CreationHook hook = nullptr;
     void* context = nullptr;
 };
 thread_local PendingHook t_creation_hook;
@@ -94,7 +94,7 @@ HWND WindowManager::create_window(const CREATESTRUCT& create, DWORD& error)
     return hwnd;
 }
 
-void WindowManager::hook_next_creation(CreationHook hook, void* context)
+void hook_next_creation(CreationHook hook, void* context)
 {
     t_creation_hook = { hook, context };
 }

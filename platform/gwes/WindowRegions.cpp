@@ -20,11 +20,33 @@ WindowManager::Painter WindowManager::painter()
     return m_painter;
 }
 
-POINT WindowManager::client_origin(HWND hwnd)
+PaintTargets& PaintTargets::of(Device& device)
 {
-    RECT rect {};
-    screen_rect(hwnd, rect);
-    return { rect.left, rect.top };
+    return device.component<WindowManager>();
+}
+
+std::optional<PaintTargets::Target> WindowManager::paint_target(HWND hwnd)
+{
+    auto guard = m_device.scheduler().lock();
+    auto* window = window_locked(hwnd);
+    if (!window)
+        return std::nullopt;
+    RECT rect = screen_rect_locked(*window);
+    return Target { { rect.left, rect.top }, visible_region_locked(*window), {}, {}, false };
+}
+
+std::optional<PaintTargets::Target> WindowManager::begin_paint(HWND hwnd)
+{
+    auto guard = m_device.scheduler().lock();
+    auto* window = window_locked(hwnd);
+    if (!window)
+        return std::nullopt;
+    RECT rect = screen_rect_locked(*window);
+    Target target { { rect.left, rect.top }, visible_region_locked(*window), std::move(window->update), {}, window->erase_pending };
+    target.update_bounds = target.update.bounds();
+    window->update.clear();
+    window->erase_pending = false;
+    return target;
 }
 
 Region WindowManager::visible_region_locked(const Window& window)
@@ -168,18 +190,6 @@ std::optional<WindowManager::UpdateRegion> WindowManager::peek_update_region(HWN
     if (!window)
         return std::nullopt;
     return UpdateRegion { window->update.rects(), window->update.bounds(), window->erase_pending };
-}
-
-WindowManager::UpdateRegion WindowManager::take_update_region(HWND hwnd)
-{
-    auto guard = m_device.scheduler().lock();
-    auto* window = window_locked(hwnd);
-    if (!window)
-        return {};
-    UpdateRegion result { window->update.rects(), window->update.bounds(), window->erase_pending };
-    window->update.clear();
-    window->erase_pending = false;
-    return result;
 }
 
 void WindowManager::clear_erase(HWND hwnd)
