@@ -111,6 +111,9 @@ bool MessageBoxes::answer(int button)
             return false;
         box = m_open.back()->hwnd;
     }
+    // Not on the screen yet: a null window would post to the caller's own thread.
+    if (!box)
+        return false;
     return PostMessage(box, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(button), BN_CLICKED), 0);
 }
 
@@ -203,12 +206,16 @@ int MessageBoxes::run(HWND owner, std::u16string text, std::u16string caption, U
     int x = (WindowManager::screen_width - box_width) / 2;
     int y = (WindowManager::screen_height - box_height) / 2;
     DWORD ex_style = (type & MB_TOPMOST) ? WS_EX_TOPMOST : 0;
-    box.hwnd = CreateWindowEx(ex_style, box_class, caption.c_str(), WS_POPUP | WS_CAPTION, x, y, box_width, box_height, owner,
+    HWND hwnd = CreateWindowEx(ex_style, box_class, caption.c_str(), WS_POPUP | WS_CAPTION, x, y, box_width, box_height, owner,
         nullptr, nullptr, &box);
-    if (!box.hwnd) {
+    {
+        // answer() reads it from another thread.
         std::lock_guard guard(m_lock);
-        std::erase(m_open, &box);
-        return 0;
+        box.hwnd = hwnd;
+        if (!hwnd) {
+            std::erase(m_open, &box);
+            return 0;
+        }
     }
     CreateWindowEx(0, WC_STATIC, text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER, 10, caption_height + 6, box_width - 20,
         box_height - caption_height - button_height - 22, box.hwnd, nullptr, nullptr, nullptr);

@@ -27,7 +27,6 @@ std::vector<DroppedInput> TouchInput::dropped_inputs() const
 
 void TouchInput::press(int x, int y)
 {
-    m_down = true;
     deliver(WM_LBUTTONDOWN, { x, y });
 }
 
@@ -38,7 +37,6 @@ void TouchInput::move(int x, int y)
 
 void TouchInput::release(int x, int y)
 {
-    m_down = false;
     deliver(WM_LBUTTONUP, { x, y });
 }
 
@@ -54,8 +52,12 @@ void TouchInput::deliver(UINT message, POINT screen)
     std::vector<WindowManager::Notice> notices;
     HWND target = nullptr;
     POINT client {};
+    WPARAM keys = 0;
     {
         auto guard = m_device.scheduler().lock();
+        if (message != WM_MOUSEMOVE)
+            m_down = message == WM_LBUTTONDOWN;
+        keys = m_down && message != WM_LBUTTONUP ? MK_LBUTTON : 0;
         windows.set_cursor_pos_locked(screen);
         target = windows.capture_locked();
         if (!target)
@@ -92,7 +94,6 @@ void TouchInput::deliver(UINT message, POINT screen)
         }
     }
     windows.deliver(notices);
-    WPARAM keys = (m_down && message != WM_LBUTTONUP) ? MK_LBUTTON : 0;
     windows.router().post_input(target, message, keys, MAKELPARAM(static_cast<WORD>(client.x), static_cast<WORD>(client.y)), screen);
 }
 

@@ -43,12 +43,12 @@ private:
     void deliver(UINT message, POINT screen);
 
     Device& m_device;
+    // The state of the touch, guarded by the scheduler's lock as the windows it is decided by.
     bool m_down = false;
     HWND m_last_press = nullptr;
     POINT m_last_press_point {};
     uint64_t m_last_press_time = 0;
     bool m_has_last_press = false;
-    // Guarded by the scheduler's lock, as the windows it is decided by.
     Trace<DroppedInput> m_dropped;
 };
 

@@ -31,6 +31,10 @@ TEST(WindowContexts, OriginAndVisibleRegionComeFromOneInstantWhileTheWindowMoves
     MoveAndRead run;
     g_run = &run;
     device->programs().add(u"\\mover.exe", [](std::u16string_view) {
+        // The controller has finished starting this process before its threads begin.
+        HANDLE go = CreateEvent(nullptr, TRUE, FALSE, u"go");
+        WaitForSingleObject(go, INFINITE);
+        CloseHandle(go);
         WNDCLASS description {};
         description.lpfnWndProc = DefWindowProc;
         description.lpszClassName = u"Plain";
@@ -63,10 +67,13 @@ TEST(WindowContexts, OriginAndVisibleRegionComeFromOneInstantWhileTheWindowMoves
     });
     PROCESS_INFORMATION info {};
     WCHAR none[] = u"";
+    HANDLE go = CreateEvent(nullptr, TRUE, FALSE, u"go");
     ASSERT_TRUE(CreateProcess(u"\\mover.exe", none, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+    SetEvent(go);
     ASSERT_EQ(WaitForSingleObject(info.hProcess, 120'000), WAIT_OBJECT_0);
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
+    CloseHandle(go);
     EXPECT_EQ(run.reads, 20'000);
     EXPECT_EQ(run.torn, 0);
     g_run = nullptr;
