@@ -190,9 +190,16 @@ bool MessageRouter::post_input(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
 
 void MessageRouter::report_full(std::u16string_view call, UINT message, const Refusal& refusal)
 {
+    std::u16string name(call);
+    auto limit = static_cast<unsigned>(ThreadQueue::posted_limit);
+    auto thread = static_cast<unsigned>(refusal.thread_id);
+    if (!refusal.hwnd) {
+        m_device.write_debug(format_wide(u"%s: message 0x%04X for thread %u refused; it has %u messages waiting\r\n", name.c_str(),
+            message, thread, limit));
+        return;
+    }
     m_device.write_debug(format_wide(u"%s: message 0x%04X for window 0x%08X refused; thread %u has %u messages waiting\r\n",
-        std::u16string(call).c_str(), message, static_cast<unsigned>(reinterpret_cast<uintptr_t>(refusal.hwnd)),
-        static_cast<unsigned>(refusal.thread_id), static_cast<unsigned>(ThreadQueue::posted_limit)));
+        name.c_str(), message, static_cast<unsigned>(reinterpret_cast<uintptr_t>(refusal.hwnd)), thread, limit));
 }
 
 MessageRouter::SendOutcome MessageRouter::send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,

@@ -261,7 +261,7 @@ TEST_F(Messages, APostToAFullQueueIsRefusedWithADebugLineUntilTheThreadReads)
     size_t at = 0;
     ASSERT_TRUE(device->debug_log().contains("PostMessage: message 0x8001", 0, &at));
     EXPECT_TRUE(device->debug_log().contains(window_text, at));
-    EXPECT_TRUE(device->debug_log().contains("PostThreadMessage: message 0x8002"));
+    EXPECT_TRUE(device->debug_log().contains("PostThreadMessage: message 0x8002 for thread " + std::to_string(thread_id)));
     EXPECT_TRUE(device->debug_log().contains("PostMessage: message 0x8003"));
 
     // Once the thread reads, it gets every message it was sent, and there is room again.
