@@ -3,7 +3,7 @@
 #include "DrawingCalls.h"
 #include "GdiApi.h"
 #include "GwesApi.h"
-#include "WindowManager.h"
+#include "PaintTargets.h"
 
 #include "Bitmap.h"
 #include "Brush.h"
@@ -63,7 +63,7 @@ Gdi::Gdi(Device& device)
     m_stock[NULL_PEN] = std::make_shared<Pen>(true, 1, RGB(0, 0, 0));
     m_stock[default_bitmap] = Bitmap::create_compatible(1, 1);
 
-    device.component<WindowManager>().set_painter({
+    PaintTargets::of(device).set_painter({
         [](HWND window) {
             HDC dc = GetDC(window);
             SendMessage(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
@@ -147,18 +147,6 @@ DeviceContext::State Gdi::fresh_state()
     state.brush = { std::static_pointer_cast<Brush>(m_stock[WHITE_BRUSH]), stock_handle(WHITE_BRUSH) };
     state.pen = { std::static_pointer_cast<Pen>(m_stock[BLACK_PEN]), stock_handle(BLACK_PEN) };
     return state;
-}
-
-std::optional<Gdi::WindowSurface> Gdi::window_surface(HWND window) const
-{
-    // Windows have no frame here, so a window's context and its client area's are the same.
-    auto& windows = m_device.component<WindowManager>();
-    if (!windows.is_window(window))
-        return std::nullopt;
-    Region visible;
-    for (auto& rect : windows.visible_region(window))
-        visible.unite(rect);
-    return WindowSurface { windows.client_origin(window), std::move(visible) };
 }
 
 std::optional<RECT> Gdi::video_key_bounds() const

@@ -55,14 +55,6 @@ public:
     // The state of a fresh device context: stock font, white brush, black pen.
     DeviceContext::State fresh_state();
 
-    // Where a window's context draws: its top-left corner on the screen and the part of it that
-    // shows (in screen coordinates), from the window system. None for a refused window.
-    struct WindowSurface {
-        POINT origin;
-        Region visible;
-    };
-    std::optional<WindowSurface> window_surface(HWND) const;
-
     // The smallest rectangle around the screen's pixels in the video key colour, if any.
     std::optional<RECT> video_key_bounds() const;
 

@@ -1,7 +1,7 @@
 #include "GdiApi.h"
 
 #include "GwesApi.h"
-#include "WindowManager.h"
+#include "PaintTargets.h"
 
 #include "Bitmap.h"
 #include "Brush.h"
@@ -145,12 +145,13 @@ HDC GetDC(HWND window)
         auto dc = std::make_shared<DeviceContext>(call.gdi().screen(), POINT { 0, 0 }, Region(screen), call.gdi().fresh_state());
         return static_cast<HDC>(call.device().handles().insert(std::move(dc), call.process()));
     }
-    auto surface = call.gdi().window_surface(window);
-    if (!surface) {
+    // Windows have no frame here, so a window's context and its client area's are the same.
+    auto target = PaintTargets::of(call.device()).paint_target(window);
+    if (!target) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
-    auto dc = std::make_shared<DeviceContext>(call.gdi().screen(), surface->origin, std::move(surface->visible), call.gdi().fresh_state());
+    auto dc = std::make_shared<DeviceContext>(call.gdi().screen(), target->origin, std::move(target->visible), call.gdi().fresh_state());
     return static_cast<HDC>(call.device().handles().insert(std::move(dc), call.process()));
 }
 
@@ -162,32 +163,34 @@ HDC GetWindowDC(HWND window)
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint)
 {
     HDC handle = nullptr;
-    WindowManager::UpdateRegion update;
+    RECT bounds {};
+    bool erase = false;
     {
         GdiCall call;
-        auto& windows = call.device().component<WindowManager>();
-        auto surface = call.gdi().window_surface(window);
-        if (!surface || !paint) {
-            SetLastError(surface ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+        if (!paint) {
+            SetLastError(PaintTargets::of(call.device()).paint_target(window) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;
         }
         // Painting covers what was invalid, and only where the window shows; the window is valid
         // now.
-        update = windows.take_update_region(window);
-        Region invalid;
-        for (auto rect : update.rects) {
-            OffsetRect(&rect, surface->origin.x, surface->origin.y);
-            invalid.unite(rect);
+        auto target = PaintTargets::of(call.device()).begin_paint(window);
+        if (!target) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
         }
-        invalid.intersect(surface->visible);
-        auto dc = std::make_shared<DeviceContext>(call.gdi().screen(), surface->origin, std::move(invalid), call.gdi().fresh_state());
+        Region invalid = std::move(target->update);
+        invalid.offset(target->origin.x, target->origin.y);
+        invalid.intersect(target->visible);
+        bounds = target->update_bounds;
+        erase = target->erase;
+        auto dc = std::make_shared<DeviceContext>(call.gdi().screen(), target->origin, std::move(invalid), call.gdi().fresh_state());
         handle = static_cast<HDC>(call.device().handles().insert(std::move(dc), call.process()));
     }
     *paint = {};
     paint->hdc = handle;
-    paint->rcPaint = update.bounds;
+    paint->rcPaint = bounds;
     // Sent without the drawing lock: the window's handler draws with the context.
-    if (update.erase)
+    if (erase)
         paint->fErase = SendMessage(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(handle), 0) == 0;
     return handle;
 }

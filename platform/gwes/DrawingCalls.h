@@ -6,7 +6,7 @@ namespace kivo {
 
 // The drawing calls the window system's own windows (the controls, message boxes) paint with.
 // The drawing layer is built on the window system, so it hands these over when it joins
-// (WindowManager::Painter) rather than the window system linking to it.
+// (PaintTargets::Painter) rather than the window system linking to it.
 struct DrawingCalls {
     decltype(&::BeginPaint) begin_paint;
     decltype(&::EndPaint) end_paint;

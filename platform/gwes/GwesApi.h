@@ -16,6 +16,8 @@ inline constexpr DWORD ERROR_TLW_WITH_WSCHILD = 1406;
 inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
 inline constexpr DWORD ERROR_MESSAGE_SYNC_ONLY = 1159;
 inline constexpr DWORD ERROR_WINDOW_OF_OTHER_THREAD = 1408;
+// A thread's posted-message queue is full.
+inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);

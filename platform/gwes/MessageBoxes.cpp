@@ -60,7 +60,7 @@ int close_answer(UINT type)
 
 struct MessageBoxes::OpenBox {
     MessageBoxes* owner;
-    size_t record;
+    std::shared_ptr<MessageBoxRecord> record;
     UINT type;
     HWND hwnd = nullptr;
     bool done = false;
@@ -69,6 +69,8 @@ struct MessageBoxes::OpenBox {
 
 MessageBoxes::MessageBoxes(Device& device)
     : m_device(device)
+    , m_records(device.trace_limit())
+    , m_beeps(device.trace_limit())
 {
 }
 
@@ -81,19 +83,23 @@ void MessageBoxes::set_responder(Responder responder)
 std::vector<MessageBoxRecord> MessageBoxes::shown() const
 {
     std::lock_guard guard(m_lock);
-    return m_records;
+    std::vector<MessageBoxRecord> result;
+    result.reserve(m_records.size());
+    for (auto& record : m_records)
+        result.push_back(*record);
+    return result;
 }
 
 std::vector<UINT> MessageBoxes::beeps() const
 {
     std::lock_guard guard(m_lock);
-    return m_beeps;
+    return m_beeps.all();
 }
 
 void MessageBoxes::beep(UINT type)
 {
     std::lock_guard guard(m_lock);
-    m_beeps.push_back(type);
+    m_beeps.append(type);
 }
 
 bool MessageBoxes::answer(int button)
@@ -105,6 +111,9 @@ bool MessageBoxes::answer(int button)
             return false;
         box = m_open.back()->hwnd;
     }
+    // Not on the screen yet: a null window would post to the caller's own thread.
+    if (!box)
+        return false;
     return PostMessage(box, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(button), BN_CLICKED), 0);
 }
 
@@ -168,7 +177,7 @@ LRESULT MessageBoxes::box_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
         {
             std::lock_guard guard(box->owner->m_lock);
             responder = box->owner->m_responder;
-            record = box->owner->m_records[box->record];
+            record = *box->record;
         }
         if (responder)
             end(responder(record));
@@ -185,24 +194,28 @@ int MessageBoxes::run(HWND owner, std::u16string text, std::u16string caption, U
     auto& windows = m_device.component<WindowManager>();
     if (owner)
         owner = windows.top_level_of(owner);
-    OpenBox box { this, 0, type };
+    OpenBox box { this, std::make_shared<MessageBoxRecord>(MessageBoxRecord { owner, caption, text, type, 0, m_device.clock().now_ms(), Process::current().id() }),
+        type };
     bool respond = false;
     {
         std::lock_guard guard(m_lock);
-        box.record = m_records.size();
-        m_records.push_back({ owner, caption, text, type, 0, m_device.clock().now_ms(), Process::current().id() });
+        m_records.append(box.record);
         m_open.push_back(&box);
         respond = static_cast<bool>(m_responder);
     }
     int x = (WindowManager::screen_width - box_width) / 2;
     int y = (WindowManager::screen_height - box_height) / 2;
     DWORD ex_style = (type & MB_TOPMOST) ? WS_EX_TOPMOST : 0;
-    box.hwnd = CreateWindowEx(ex_style, box_class, caption.c_str(), WS_POPUP | WS_CAPTION, x, y, box_width, box_height, owner,
+    HWND hwnd = CreateWindowEx(ex_style, box_class, caption.c_str(), WS_POPUP | WS_CAPTION, x, y, box_width, box_height, owner,
         nullptr, nullptr, &box);
-    if (!box.hwnd) {
+    {
+        // answer() reads it from another thread.
         std::lock_guard guard(m_lock);
-        std::erase(m_open, &box);
-        return 0;
+        box.hwnd = hwnd;
+        if (!hwnd) {
+            std::erase(m_open, &box);
+            return 0;
+        }
     }
     CreateWindowEx(0, WC_STATIC, text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER, 10, caption_height + 6, box_width - 20,
         box_height - caption_height - button_height - 22, box.hwnd, nullptr, nullptr, nullptr);
@@ -242,7 +255,7 @@ int MessageBoxes::run(HWND owner, std::u16string text, std::u16string caption, U
     DestroyWindow(box.hwnd);
     std::lock_guard guard(m_lock);
     std::erase(m_open, &box);
-    m_records[box.record].answer = box.answer;
+    box.record->answer = box.answer;
     return box.answer;
 }
 

@@ -3,6 +3,7 @@
 #include "GwesApi.h"
 #include "HostMutex.h"
 #include "kernel/DeviceComponent.h"
+#include "kernel/Trace.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,7 +29,8 @@ struct MessageBoxRecord {
 
 // MessageBox: a real modal window with its text and buttons, running its own message loop with
 // the owner disabled. A responder set by the test (or the simulator's answer) picks the button;
-// otherwise a tap on one of its buttons does. Every box shown is recorded.
+// otherwise a tap on one of its buttons does. Every box shown and every beep is recorded, up to the
+// device's trace limit.
 class MessageBoxes final : public DeviceComponent {
 public:
     using Responder = std::function<int(const MessageBoxRecord&)>;
@@ -36,6 +38,7 @@ public:
     explicit MessageBoxes(Device&);
 
     void set_responder(Responder);
+    // The boxes shown, oldest first (the newest ones, past the device's trace limit).
     std::vector<MessageBoxRecord> shown() const;
     // Answers the newest open box with a button id, as a tap on that button would.
     bool answer(int button);
@@ -52,9 +55,10 @@ private:
     Device& m_device;
     mutable HostMutex m_lock { LockRank::MessageBoxes };
     Responder m_responder;
-    std::vector<MessageBoxRecord> m_records;
+    // Shared with the open box, which records its answer even when the trace has let it go.
+    Trace<std::shared_ptr<MessageBoxRecord>> m_records;
     std::vector<OpenBox*> m_open;
-    std::vector<UINT> m_beeps;
+    Trace<UINT> m_beeps;
     bool m_registered = false;
 };
 

@@ -101,23 +101,36 @@ bool MessageRouter::post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, 
     }
     if (!hwnd)
         return post_thread(self().id(), message, wparam, lparam, error);
-    auto guard = m_device.scheduler().lock();
-    DWORD time = m_device.clock().tick_count();
-    if (hwnd == HWND_BROADCAST) {
-        for (HWND target : m_windows.top_level_windows_locked()) {
-            auto* window = m_windows.window_locked(target);
-            if (auto* queue = window ? queue_locked(window->thread_id) : nullptr)
-                queue->post({ target, message, wparam, lparam, time, m_windows.cursor_pos_locked() });
+    std::vector<Refusal> refused;
+    {
+        auto guard = m_device.scheduler().lock();
+        DWORD time = m_device.clock().tick_count();
+        POINT point = m_windows.cursor_pos_locked();
+        if (hwnd == HWND_BROADCAST) {
+            for (HWND target : m_windows.top_level_windows_locked()) {
+                auto* window = m_windows.window_locked(target);
+                auto* queue = window ? queue_locked(window->thread_id) : nullptr;
+                if (queue && queue->post({ target, message, wparam, lparam, time, point }) == ThreadQueue::Posted::Full)
+                    refused.push_back({ target, queue->thread_id() });
+            }
+        } else {
+            auto* window = m_windows.window_locked(hwnd);
+            auto* queue = window ? queue_locked(window->thread_id) : nullptr;
+            if (!queue) {
+                error = ERROR_INVALID_WINDOW_HANDLE;
+                return false;
+            }
+            if (queue->post({ hwnd, message, wparam, lparam, time, point }) == ThreadQueue::Posted::Full)
+                refused.push_back({ hwnd, queue->thread_id() });
         }
-        return true;
     }
-    auto* window = m_windows.window_locked(hwnd);
-    auto* queue = window ? queue_locked(window->thread_id) : nullptr;
-    if (!queue) {
-        error = ERROR_INVALID_WINDOW_HANDLE;
+    // A broadcast reaches every queue that has room, and fails if any had none.
+    for (auto& refusal : refused)
+        report_full(u"PostMessage", message, refusal);
+    if (!refused.empty()) {
+        error = ERROR_NOT_ENOUGH_QUOTA;
         return false;
     }
-    queue->post({ hwnd, message, wparam, lparam, time, m_windows.cursor_pos_locked() });
     return true;
 }
 
@@ -128,39 +141,65 @@ bool MessageRouter::post_thread(DWORD thread_id, UINT message, WPARAM wparam, LP
         error = ERROR_MESSAGE_SYNC_ONLY;
         return false;
     }
-    auto guard = m_device.scheduler().lock();
-    auto* queue = queue_locked(thread_id);
-    if (!queue) {
-        // A thread that has not touched the window system yet gets its queue now.
-        SimThread* target = nullptr;
-        auto* me = SimThread::current();
-        if (me && me->id() == thread_id)
-            target = me;
-        for (auto& process : m_device.processes()) {
-            for (auto& thread : process->threads()) {
-                if (thread->id() == thread_id && thread->state() != SimThread::State::Finished)
-                    target = thread.get();
+    {
+        auto guard = m_device.scheduler().lock();
+        auto* queue = queue_locked(thread_id);
+        if (!queue) {
+            // A thread that has not touched the window system yet gets its queue now.
+            SimThread* target = nullptr;
+            auto* me = SimThread::current();
+            if (me && me->id() == thread_id)
+                target = me;
+            for (auto& process : m_device.processes()) {
+                for (auto& thread : process->threads()) {
+                    if (thread->id() == thread_id && thread->state() != SimThread::State::Finished)
+                        target = thread.get();
+                }
             }
+            if (!target) {
+                error = ERROR_INVALID_THREAD_ID;
+                return false;
+            }
+            queue = &own_queue_locked(*target);
         }
-        if (!target) {
-            error = ERROR_INVALID_THREAD_ID;
-            return false;
-        }
-        queue = &own_queue_locked(*target);
+        if (queue->post({ nullptr, message, wparam, lparam, m_device.clock().tick_count(), m_windows.cursor_pos_locked() })
+            != ThreadQueue::Posted::Full)
+            return true;
     }
-    queue->post({ nullptr, message, wparam, lparam, m_device.clock().tick_count(), m_windows.cursor_pos_locked() });
-    return true;
+    report_full(u"PostThreadMessage", message, { nullptr, thread_id });
+    error = ERROR_NOT_ENOUGH_QUOTA;
+    return false;
 }
 
 bool MessageRouter::post_input(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, POINT screen)
 {
-    auto guard = m_device.scheduler().lock();
-    auto* window = m_windows.window_locked(hwnd);
-    auto* queue = window ? queue_locked(window->thread_id) : nullptr;
-    if (!queue)
-        return false;
-    queue->post({ hwnd, message, wparam, lparam, m_device.clock().tick_count(), screen });
-    return true;
+    DWORD thread_id = 0;
+    {
+        auto guard = m_device.scheduler().lock();
+        auto* window = m_windows.window_locked(hwnd);
+        auto* queue = window ? queue_locked(window->thread_id) : nullptr;
+        if (!queue)
+            return false;
+        if (queue->post({ hwnd, message, wparam, lparam, m_device.clock().tick_count(), screen }) != ThreadQueue::Posted::Full)
+            return true;
+        thread_id = queue->thread_id();
+    }
+    report_full(u"Input", message, { hwnd, thread_id });
+    return false;
+}
+
+void MessageRouter::report_full(std::u16string_view call, UINT message, const Refusal& refusal)
+{
+    std::u16string name(call);
+    auto limit = static_cast<unsigned>(ThreadQueue::posted_limit);
+    auto thread = static_cast<unsigned>(refusal.thread_id);
+    if (!refusal.hwnd) {
+        m_device.write_debug(format_wide(u"%s: message 0x%04X for thread %u refused; it has %u messages waiting\r\n", name.c_str(),
+            message, thread, limit));
+        return;
+    }
+    m_device.write_debug(format_wide(u"%s: message 0x%04X for window 0x%08X refused; thread %u has %u messages waiting\r\n",
+        name.c_str(), message, static_cast<unsigned>(reinterpret_cast<uintptr_t>(refusal.hwnd)), thread, limit));
 }
 
 MessageRouter::SendOutcome MessageRouter::send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,

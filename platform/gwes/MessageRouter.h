@@ -36,6 +36,8 @@ public:
         Failed,
     };
 
+    // A post to a full queue (ThreadQueue::posted_limit) fails with ERROR_NOT_ENOUGH_QUOTA and a
+    // debug line; a mouse move may replace the window's previous one (ThreadQueue::post).
     bool post(HWND, UINT, WPARAM, LPARAM, DWORD& error);
     bool post_thread(DWORD thread_id, UINT, WPARAM, LPARAM, DWORD& error);
     // Input for a window, stamped with the screen point and time.
@@ -66,6 +68,12 @@ public:
     std::vector<Timer> close_all_locked();
 
 private:
+    // A post that found its queue full.
+    struct Refusal {
+        HWND hwnd;
+        DWORD thread_id;
+    };
+    void report_full(std::u16string_view call, UINT message, const Refusal&);
     void answer_sends(std::unique_lock<std::mutex>&, ThreadQueue&);
     void arm(DWORD thread_id, HWND, UINT_PTR id, uint64_t generation, uint64_t due);
     void tick(DWORD thread_id, HWND, UINT_PTR id, uint64_t generation, uint64_t due);

@@ -21,10 +21,22 @@ bool ThreadQueue::is_signalled_for(const SimThread&) const
         || std::any_of(m_timers.begin(), m_timers.end(), [](const Timer& timer) { return timer.pending; });
 }
 
-void ThreadQueue::post(const MSG& message)
+ThreadQueue::Posted ThreadQueue::post(const MSG& message)
 {
+    // A fast drag must not flood the queue: while the window's newest message is a move it has
+    // not read yet, that move takes the new position and keeps its place.
+    if (message.message == WM_MOUSEMOVE && message.hwnd) {
+        auto newest = std::find_if(m_posted.rbegin(), m_posted.rend(), [&](const MSG& queued) { return queued.hwnd == message.hwnd; });
+        if (newest != m_posted.rend() && newest->message == WM_MOUSEMOVE) {
+            *newest = message;
+            return Posted::Coalesced;
+        }
+    }
+    if (m_posted.size() >= posted_limit)
+        return Posted::Full;
     m_posted.push_back(message);
     wake_waiters();
+    return Posted::Queued;
 }
 
 std::optional<MSG> ThreadQueue::take_posted(const std::function<bool(const MSG&)>& filter, bool keep)

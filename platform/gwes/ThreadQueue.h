@@ -40,7 +40,17 @@ public:
     // While its thread waits for the answer to its own send, only sent messages wake it.
     void set_sends_only(bool value) { m_sends_only = value; }
 
-    void post(const MSG&);
+    // How many posted messages a thread may have waiting. A program that posts to a thread that
+    // has stopped reading would otherwise take the host's memory; the poster is refused instead.
+    static constexpr size_t posted_limit = 10'000;
+
+    enum class Posted {
+        Queued,
+        // A mouse move replaced the window's previous one, which was still waiting.
+        Coalesced,
+        Full,
+    };
+    Posted post(const MSG&);
     // The first posted message that passes the filter, or none; `keep` leaves it queued.
     std::optional<MSG> take_posted(const std::function<bool(const MSG&)>& filter, bool keep);
     void drop_posted_for(HWND);

@@ -9,12 +9,24 @@ namespace kivo {
 
 TouchInput::TouchInput(Device& device)
     : m_device(device)
+    , m_dropped(device.trace_limit())
 {
+}
+
+size_t TouchInput::dropped() const
+{
+    auto guard = m_device.scheduler().lock();
+    return static_cast<size_t>(m_dropped.end_sequence());
+}
+
+std::vector<DroppedInput> TouchInput::dropped_inputs() const
+{
+    auto guard = m_device.scheduler().lock();
+    return m_dropped.all();
 }
 
 void TouchInput::press(int x, int y)
 {
-    m_down = true;
     deliver(WM_LBUTTONDOWN, { x, y });
 }
 
@@ -25,7 +37,6 @@ void TouchInput::move(int x, int y)
 
 void TouchInput::release(int x, int y)
 {
-    m_down = false;
     deliver(WM_LBUTTONUP, { x, y });
 }
 
@@ -41,8 +52,12 @@ void TouchInput::deliver(UINT message, POINT screen)
     std::vector<WindowManager::Notice> notices;
     HWND target = nullptr;
     POINT client {};
+    WPARAM keys = 0;
     {
         auto guard = m_device.scheduler().lock();
+        if (message != WM_MOUSEMOVE)
+            m_down = message == WM_LBUTTONDOWN;
+        keys = m_down && message != WM_LBUTTONUP ? MK_LBUTTON : 0;
         windows.set_cursor_pos_locked(screen);
         target = windows.capture_locked();
         if (!target)
@@ -54,7 +69,7 @@ void TouchInput::deliver(UINT message, POINT screen)
         // window below.
         auto* top = windows.window_locked(windows.top_level_of_locked(target));
         if (!windows.is_enabled_chain_locked(*window) || !top || !top->is_enabled_flag()) {
-            ++m_dropped;
+            m_dropped.append({ message, screen, m_device.clock().now_ms() });
             return;
         }
         RECT rect = windows.screen_rect_locked(*window);
@@ -79,7 +94,6 @@ void TouchInput::deliver(UINT message, POINT screen)
         }
     }
     windows.deliver(notices);
-    WPARAM keys = (m_down && message != WM_LBUTTONUP) ? MK_LBUTTON : 0;
     windows.router().post_input(target, message, keys, MAKELPARAM(static_cast<WORD>(client.x), static_cast<WORD>(client.y)), screen);
 }
 

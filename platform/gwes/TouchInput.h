@@ -2,12 +2,21 @@
 
 #include "GwesApi.h"
 #include "kernel/DeviceComponent.h"
+#include "kernel/Trace.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace kivo {
 
 class Device;
+
+// Input that reached nobody because it fell on a disabled window.
+struct DroppedInput {
+    UINT message = 0;
+    POINT screen {};
+    uint64_t time_ms = 0;
+};
 
 // The touch screen: the simulator and tests press, move and release at screen coordinates, and
 // the window system turns that into mouse messages for the window under the point (or the one
@@ -25,19 +34,22 @@ public:
     void release(int x, int y);
     void tap(int x, int y);
 
-    // Input dropped because it fell on a disabled window.
-    size_t dropped() const { return m_dropped; }
+    // How much input was dropped since the device started, and the newest drops (up to the
+    // device's trace limit), oldest first.
+    size_t dropped() const;
+    std::vector<DroppedInput> dropped_inputs() const;
 
 private:
     void deliver(UINT message, POINT screen);
 
     Device& m_device;
+    // The state of the touch, guarded by the scheduler's lock as the windows it is decided by.
     bool m_down = false;
     HWND m_last_press = nullptr;
     POINT m_last_press_point {};
     uint64_t m_last_press_time = 0;
     bool m_has_last_press = false;
-    size_t m_dropped = 0;
+    Trace<DroppedInput> m_dropped;
 };
 
 } // namespace kivo

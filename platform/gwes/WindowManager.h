@@ -1,11 +1,14 @@
 #pragma once
 
+#include "CreationHook.h"
 #include "GwesApi.h"
 #include "HostMutex.h"
 #include "MessageRouter.h"
+#include "PaintTargets.h"
 #include "Region.h"
 #include "Window.h"
 #include "kernel/DeviceComponent.h"
+#include "kernel/Trace.h"
 
 #include <functional>
 #include <map>
@@ -24,7 +27,9 @@ struct DrawingCalls;
 // owned windows above their owners), activation, focus and capture, the update and visible regions
 // of every window, and the cursor. Its message queues and timers are in its router. Everything is
 // guarded by the scheduler's lock; window procedures are always called without it.
-class WindowManager final : public DeviceComponent {
+class WindowManager final
+    : public DeviceComponent
+    , public PaintTargets {
 public:
     static constexpr int screen_width = 480;
     static constexpr int screen_height = 272;
@@ -34,16 +39,11 @@ public:
 
     static WindowManager& current();
 
-    // Window management draws nothing itself: the drawing layer joins here, to send
-    // WM_ERASEBKGND with a context of the window, to fill a background with a brush, and with
-    // the calls the controls and message boxes paint with.
-    struct Painter {
-        std::function<void(HWND)> send_erase;
-        std::function<void(HDC, HWND, HBRUSH)> fill_background;
-        const DrawingCalls* calls = nullptr;
-    };
-    void set_painter(Painter);
+    // The drawing layer's join (PaintTargets).
+    void set_painter(Painter) override;
     Painter painter();
+    std::optional<Target> paint_target(HWND) override;
+    std::optional<Target> begin_paint(HWND) override;
     Device& device() const { return m_device; }
     MessageRouter& router() { return m_router; }
 
@@ -57,11 +57,8 @@ public:
     bool unregister_class(std::u16string_view name);
     std::optional<WindowClass> class_info(std::u16string_view name);
 
+    // Calls the hook of hook_next_creation (CreationHook.h) before WM_CREATE.
     HWND create_window(const CREATESTRUCT&, DWORD& error);
-    // Called once, for the next window the calling thread creates, before it gets WM_CREATE: the
-    // MFC layer subclasses its windows there so that they see every message.
-    using CreationHook = void (*)(HWND, void* context);
-    static void hook_next_creation(CreationHook, void* context);
     // Destroys owned windows, then sends WM_DESTROY (the window, then its children) and
     // WM_NCDESTROY (the children first); only the window's own thread may destroy it.
     bool destroy_window(HWND, DWORD& error);
@@ -103,16 +100,14 @@ public:
     };
     bool invalidate(HWND, const RECT* client_rect, bool erase, bool children);
     bool validate(HWND, const RECT* client_rect);
-    // Takes the window's update region: it is valid afterwards. BeginPaint's side.
-    UpdateRegion take_update_region(HWND);
     std::optional<UpdateRegion> peek_update_region(HWND);
     void clear_erase(HWND);
     std::vector<RECT> visible_region(HWND);
-    POINT client_origin(HWND);
     // Sends WM_PAINT at once when the window (and then each child) has something to paint.
     void update_window(HWND, bool children);
 
-    // The cursor: what programs set is recorded, in order.
+    // The cursor: what programs set is recorded, in order (the newest, past the device's trace
+    // limit).
     HCURSOR set_cursor(HCURSOR);
     HCURSOR cursor();
     std::vector<HCURSOR> cursor_history();
@@ -147,6 +142,7 @@ public:
 private:
     using Snapshot = std::map<HWND, Region>;
 
+    static SimThread& calling_thread();
     std::shared_ptr<WindowClass> find_class_locked(std::u16string_view name, DWORD process_id);
     Region visible_region_locked(const Window&);
     bool is_transparent_locked(const Window&) const;
@@ -178,7 +174,7 @@ private:
     HWND m_focus = nullptr;
     HWND m_capture = nullptr;
     HCURSOR m_cursor = nullptr;
-    std::vector<HCURSOR> m_cursor_history;
+    Trace<HCURSOR> m_cursor_history;
     POINT m_cursor_pos {};
 };
 

@@ -3,7 +3,7 @@
 #include "CDC.h"
 #include "CWinApp.h"
 #include "DialogTemplates.h"
-#include "gwes/WindowManager.h"
+#include "gwes/CreationHook.h"
 #include "kernel/Device.h"
 #include "kernel/KernelApi.h"
 
@@ -50,10 +50,10 @@ HWND CDialog::create_from_template(HWND owner)
     auto place = [&](const RECT& rect) { return dialog->in_pixels ? rect : DialogTemplates::to_pixels(rect); };
     RECT rect = place(dialog->rect);
     DWORD style = (dialog->style & ~(WS_VISIBLE | WS_CHILD)) | (dialog->style & WS_CHILD ? WS_CHILD : WS_POPUP);
-    WindowManager::hook_next_creation(attach_dialog, this);
+    hook_next_creation(attach_dialog, this);
     HWND hwnd = ::CreateWindowEx(dialog->ex_style, WC_DIALOG, dialog->caption.c_str(), style, rect.left, rect.top,
         rect.right - rect.left, rect.bottom - rect.top, owner, nullptr, AfxGetResourceHandle(), nullptr);
-    WindowManager::hook_next_creation(nullptr, nullptr);
+    hook_next_creation(nullptr, nullptr);
     if (!hwnd)
         return nullptr;
     for (auto& control : dialog->controls) {

@@ -1,7 +1,7 @@
 #include "CWnd.h"
 
 #include "CDC.h"
-#include "gwes/WindowManager.h"
+#include "gwes/CreationHook.h"
 #include "kernel/KernelApi.h"
 #include "kernel/Process.h"
 
@@ -147,10 +147,10 @@ BOOL CWnd::CreateEx(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD sty
         PostNcDestroy();
         return FALSE;
     }
-    WindowManager::hook_next_creation(attach_on_creation, this);
+    hook_next_creation(attach_on_creation, this);
     HWND hwnd = ::CreateWindowEx(create.dwExStyle, create.lpszClass, create.lpszName, static_cast<DWORD>(create.style), create.x,
         create.y, create.cx, create.cy, create.hwndParent, create.hMenu, create.hInstance, create.lpCreateParams);
-    WindowManager::hook_next_creation(nullptr, nullptr);
+    hook_next_creation(nullptr, nullptr);
     if (!hwnd) {
         PostNcDestroy();
         return FALSE;

@@ -1,10 +1,12 @@
 #include "GwesTestKit.h"
 #include "MessageBoxes.h"
 #include "TouchInput.h"
+#include "WindowManager.h"
 #include "kernel/WideText.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -228,6 +230,51 @@ TEST_F(Messages, WindowsGoWithTheirThreadAndWaitingSendersAreReleased)
     EXPECT_EQ(answer, 0);
 }
 
+TEST_F(Messages, APostToAFullQueueIsRefusedWithADebugLineUntilTheThreadReads)
+{
+    HWND window = nullptr;
+    DWORD thread_id = 0;
+    HANDLE go = CreateEvent(nullptr, FALSE, FALSE, u"go");
+    start(u"\\busy.exe", [&] {
+        register_recorder();
+        window = make_window(u"busy", WS_POPUP, { 0, 0, 10, 10 });
+        thread_id = GetCurrentThreadId();
+        // Busy elsewhere: nothing is read until the controller says so.
+        HANDLE event = CreateEvent(nullptr, FALSE, FALSE, u"go");
+        WaitForSingleObject(event, INFINITE);
+        CloseHandle(event);
+        return pump();
+    });
+    device->run_until_idle();
+    ASSERT_NE(window, nullptr);
+    for (UINT i = 0; i < 10'000; ++i)
+        ASSERT_TRUE(PostMessage(window, WM_APP, i, 0)) << i;
+    SetLastError(0);
+    EXPECT_FALSE(PostMessage(window, WM_APP + 1, 0, 0));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_QUOTA);
+    EXPECT_FALSE(PostThreadMessage(thread_id, WM_APP + 2, 0, 0));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_QUOTA);
+    EXPECT_FALSE(PostMessage(HWND_BROADCAST, WM_APP + 3, 0, 0));
+    char window_text[16];
+    std::snprintf(window_text, sizeof window_text, "0x%08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)));
+    // The lines name the message and the window.
+    size_t at = 0;
+    ASSERT_TRUE(device->debug_log().contains("PostMessage: message 0x8001", 0, &at));
+    EXPECT_TRUE(device->debug_log().contains(window_text, at));
+    EXPECT_TRUE(device->debug_log().contains("PostThreadMessage: message 0x8002 for thread " + std::to_string(thread_id)));
+    EXPECT_TRUE(device->debug_log().contains("PostMessage: message 0x8003"));
+
+    // Once the thread reads, it gets every message it was sent, and there is room again.
+    SetEvent(go);
+    device->run_until_idle();
+    EXPECT_EQ(log.count(window, WM_APP), 10'000u);
+    EXPECT_EQ(log.count(window, WM_APP + 1) + log.count(window, WM_APP + 3), 0u);
+    EXPECT_TRUE(PostMessage(window, WM_APP + 1, 0, 0));
+    device->run_until_idle();
+    EXPECT_EQ(log.count(window, WM_APP + 1), 1u);
+    CloseHandle(go);
+}
+
 using Timers = GwesTest;
 
 TEST_F(Timers, ARepeatingTimerFiresOncePerPeriodAndReArmsById)
@@ -305,6 +352,47 @@ TEST_F(Timers, ATimerProcedureIsCalledInsteadOfTheWindow)
     device->run_until_idle();
     device->advance(1000);
     EXPECT_EQ(s_calls, 4);
+}
+
+using Records = GwesTest;
+
+TEST_F(Records, TheWindowSystemsRecordsKeepOnlyTheNewestPastTheDevicesLimit)
+{
+    device->trace_limit().set(3);
+    device->component<MessageBoxes>().set_responder([](const MessageBoxRecord&) { return IDOK; });
+    std::vector<HCURSOR> cursors;
+    for (uintptr_t id = 0x7F00; id < 0x7F05; ++id)
+        cursors.push_back(reinterpret_cast<HCURSOR>(id));
+    start(u"\\records.exe", [&] {
+        register_recorder();
+        make_window(u"off", WS_POPUP | WS_VISIBLE | WS_DISABLED, { 0, 0, 480, 272 });
+        for (int i = 0; i < 5; ++i) {
+            MessageBox(nullptr, to_utf16(std::to_string(i)).c_str(), u"box", MB_OK);
+            MessageBeep(MB_ICONASTERISK + i);
+            SetCursor(cursors[i]);
+        }
+        return pump();
+    });
+    device->run_until_idle();
+    auto& touch = device->component<TouchInput>();
+    for (int i = 0; i < 5; ++i)
+        touch.tap(10 * i, 10);
+
+    std::vector<std::u16string> texts;
+    for (auto& box : device->component<MessageBoxes>().shown())
+        texts.push_back(box.text);
+    EXPECT_EQ(texts, (std::vector<std::u16string> { u"2", u"3", u"4" }));
+    EXPECT_EQ(device->component<MessageBoxes>().beeps(), (std::vector<UINT> { MB_ICONASTERISK + 2, MB_ICONASTERISK + 3, MB_ICONASTERISK + 4 }));
+    EXPECT_EQ(device->component<WindowManager>().cursor_history(), (std::vector<HCURSOR> { cursors[2], cursors[3], cursors[4] }));
+    // The count goes on; the record keeps the newest drops.
+    EXPECT_EQ(touch.dropped(), 10u);
+    auto drops = touch.dropped_inputs();
+    ASSERT_EQ(drops.size(), 3u);
+    EXPECT_EQ(drops[0].message, WM_LBUTTONUP);
+    EXPECT_EQ(drops[0].screen.x, 30);
+    EXPECT_EQ(drops[1].message, WM_LBUTTONDOWN);
+    EXPECT_EQ(drops[2].message, WM_LBUTTONUP);
+    EXPECT_EQ(drops[2].screen.x, 40);
 }
 
 using Boxes = GwesTest;

@@ -252,6 +252,40 @@ TEST_F(Input, ADoubleTapIsADoubleClickOnlyWhereTheClassAsksForIt)
     }
 }
 
+TEST_F(Input, AMouseMoveNotYetReadTakesTheNewPositionSoADragNeverFloodsTheQueue)
+{
+    HWND window = nullptr;
+    HANDLE go = CreateEvent(nullptr, FALSE, FALSE, u"go");
+    start(u"\\drag.exe", [&] {
+        register_recorder();
+        window = make_window(u"map", WS_POPUP | WS_VISIBLE, { 0, 0, 480, 272 });
+        HANDLE event = CreateEvent(nullptr, FALSE, FALSE, u"go");
+        WaitForSingleObject(event, INFINITE);
+        CloseHandle(event);
+        return pump();
+    });
+    device->run_until_idle();
+    auto& touch = device->component<TouchInput>();
+    touch.press(10, 10);
+    // Far more moves than a queue holds, while the window reads nothing.
+    for (int i = 0; i < 20'000; ++i)
+        touch.move(10 + i % 400, 20);
+    touch.release(409, 20);
+    touch.move(100, 100);
+    touch.move(120, 110);
+    SetEvent(go);
+    device->run_until_idle();
+    std::vector<std::pair<UINT, LPARAM>> seen;
+    for (auto& entry : log.seen) {
+        if (entry.hwnd == window && (entry.message == WM_LBUTTONDOWN || entry.message == WM_MOUSEMOVE || entry.message == WM_LBUTTONUP))
+            seen.push_back({ entry.message, entry.lparam });
+    }
+    std::vector<std::pair<UINT, LPARAM>> expected { { WM_LBUTTONDOWN, MAKELPARAM(10, 10) }, { WM_MOUSEMOVE, MAKELPARAM(409, 20) },
+        { WM_LBUTTONUP, MAKELPARAM(409, 20) }, { WM_MOUSEMOVE, MAKELPARAM(120, 110) } };
+    EXPECT_EQ(seen, expected);
+    CloseHandle(go);
+}
+
 TEST_F(Input, TheCursorsProgramsSetAreRecorded)
 {
     HCURSOR wait = LoadCursor(nullptr, IDC_WAIT);
