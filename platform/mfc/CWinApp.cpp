@@ -3,12 +3,15 @@
 #include "kernel/KernelApi.h"
 #include "kernel/Process.h"
 
+#include <atomic>
+
 using namespace kivo;
 
 namespace {
 
+// Any thread of the process may ask for the application object.
 struct AppSlot {
-    CWinApp* app = nullptr;
+    std::atomic<CWinApp*> app = nullptr;
 };
 ProcessLocal<AppSlot> g_app;
 
@@ -24,8 +27,8 @@ CWinApp::CWinApp(LPCWSTR app_name)
 
 CWinApp::~CWinApp()
 {
-    if (g_app->app == this)
-        g_app->app = nullptr;
+    CWinApp* self = this;
+    g_app->app.compare_exchange_strong(self, nullptr);
 }
 
 int CWinApp::ExitInstance()
@@ -46,6 +49,8 @@ BOOL CWinApp::PreTranslateMessage(MSG* message)
 int CWinApp::Run()
 {
     for (;;) {
+        if (!::PeekMessage(&m_msgCur, nullptr, 0, 0, PM_NOREMOVE))
+            CWnd::release_temporaries();
         BOOL got = ::GetMessage(&m_msgCur, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
