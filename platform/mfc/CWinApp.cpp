@@ -20,6 +20,8 @@ ProcessLocal<AppSlot> g_app;
 CWinApp::CWinApp(LPCWSTR app_name)
     : m_app_name(app_name)
 {
+    // The program's entry owns the application object.
+    m_bAutoDelete = FALSE;
     m_pszAppName = app_name ? static_cast<LPCWSTR>(m_app_name) : nullptr;
     m_hInstance = ::GetModuleHandle(nullptr);
     g_app->app = this;
@@ -29,37 +31,6 @@ CWinApp::~CWinApp()
 {
     CWinApp* self = this;
     g_app->app.compare_exchange_strong(self, nullptr);
-}
-
-int CWinApp::ExitInstance()
-{
-    return static_cast<int>(m_msgCur.wParam);
-}
-
-BOOL CWinApp::PreTranslateMessage(MSG* message)
-{
-    // The window the message is for, then its parents, may take it first.
-    for (HWND hwnd = message->hwnd; hwnd; hwnd = ::GetParent(hwnd)) {
-        if (CWnd* window = CWnd::FromHandlePermanent(hwnd); window && window->PreTranslateMessage(message))
-            return TRUE;
-    }
-    return FALSE;
-}
-
-int CWinApp::Run()
-{
-    for (;;) {
-        if (!::PeekMessage(&m_msgCur, nullptr, 0, 0, PM_NOREMOVE))
-            CWnd::release_temporaries();
-        BOOL got = ::GetMessage(&m_msgCur, nullptr, 0, 0);
-        if (got == 0 || got == -1)
-            break;
-        if (!PreTranslateMessage(&m_msgCur)) {
-            ::TranslateMessage(&m_msgCur);
-            ::DispatchMessage(&m_msgCur);
-        }
-    }
-    return ExitInstance();
 }
 
 void CWinApp::SetDialogBkColor(DWORD background, DWORD text)
@@ -96,6 +67,8 @@ void CWinApp::RestoreWaitCursor()
 int AfxWinMain(CWinApp& app, std::u16string_view command_line)
 {
     g_app->app = &app;
+    app.make_current();
+    app.m_nThreadID = ::GetCurrentThreadId();
     app.m_command_line = CString(command_line);
     app.m_lpCmdLine = app.m_command_line.GetBuffer();
     if (!app.InitInstance()) {

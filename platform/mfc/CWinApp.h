@@ -2,22 +2,18 @@
 
 #include "CObject.h"
 #include "CString.h"
+#include "CWinThread.h"
 #include "CWnd.h"
 
 #include <string_view>
 
 // A program's application object, one per process: made by the program's entry, which hands it to
-// AfxWinMain. ExitInstance runs whether InitInstance succeeded or not.
-class CWinApp : public CObject {
+// AfxWinMain; it is the main thread's CWinThread. ExitInstance runs whether InitInstance succeeded
+// or not.
+class CWinApp : public CWinThread {
 public:
     explicit CWinApp(LPCWSTR app_name = nullptr);
     ~CWinApp() override;
-
-    virtual BOOL InitInstance() { return TRUE; }
-    virtual int ExitInstance();
-    // The thread's message loop, until WM_QUIT; then ExitInstance.
-    virtual int Run();
-    virtual BOOL PreTranslateMessage(MSG*);
 
     // Colours of dialogs and their text, kept for the drawing of dialogs.
     void SetDialogBkColor(DWORD background = 0x00C0C0C0, DWORD text = 0x00000000);
@@ -27,7 +23,6 @@ public:
     void EndWaitCursor();
     void RestoreWaitCursor();
 
-    CWnd* m_pMainWnd = nullptr;
     LPWSTR m_lpCmdLine = nullptr;
     HINSTANCE m_hInstance = nullptr;
     LPCWSTR m_pszAppName = nullptr;
@@ -35,7 +30,6 @@ public:
     DWORD m_dialog_background = 0x00C0C0C0;
     DWORD m_dialog_text = 0;
     int m_nWaitCursorCount = 0;
-    MSG m_msgCur {};
 
 private:
     friend int AfxWinMain(CWinApp&, std::u16string_view);

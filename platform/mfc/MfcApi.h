@@ -33,6 +33,7 @@
 #include "mfc/CString.h"
 #include "mfc/CTime.h"
 #include "mfc/CWinApp.h"
+#include "mfc/CWinThread.h"
 #include "mfc/CWindowDC.h"
 #include "mfc/CWnd.h"
 #include "mfc/DialogTemplates.h"

@@ -53,6 +53,10 @@ DWORD probe_worker(LPVOID)
 int probe_interface(std::u16string_view)
 {
     constexpr int rounds = 200;
+    // The controller lets the probe go once CreateProcess has returned to it.
+    HANDLE go = CreateEvent(nullptr, TRUE, FALSE, u"probe go");
+    WaitForSingleObject(go, INFINITE);
+    CloseHandle(go);
     Probe probe;
     s_probe = &probe;
     HANDLE worker = CreateThread(nullptr, 0, probe_worker, nullptr, 0, nullptr);
@@ -91,15 +95,18 @@ TEST(HandleMaps, WorkerPostsThroughObjectsWhileInterfaceThreadChurnsWindows)
 {
     auto device = make_test_device({ .mode = ClockMode::Real });
     device->programs().add(u"\\probe.exe", probe_interface);
+    HANDLE go = CreateEvent(nullptr, TRUE, FALSE, u"probe go");
     PROCESS_INFORMATION info {};
     WCHAR none[] = u"";
     ASSERT_TRUE(CreateProcess(u"\\probe.exe", none, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+    SetEvent(go);
     ASSERT_EQ(WaitForSingleObject(info.hProcess, 60'000), WAIT_OBJECT_0);
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);
     EXPECT_EQ(code, 200u);
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
+    CloseHandle(go);
 }
 
 // The object a thread attached answers to that thread alone; another thread gets its own
