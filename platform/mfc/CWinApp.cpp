@@ -2,8 +2,11 @@
 
 #include "kernel/KernelApi.h"
 #include "kernel/Process.h"
+#include "storage/LibraryApi.h"
 
 #include <atomic>
+#include <map>
+#include <mutex>
 
 using namespace kivo;
 
@@ -15,6 +18,16 @@ struct AppSlot {
 };
 ProcessLocal<AppSlot> g_app;
 
+// The application objects of the shared libraries the process has loaded, by module.
+struct LibraryApps {
+    std::mutex lock;
+    std::map<HINSTANCE, std::unique_ptr<CWinApp>> apps;
+};
+ProcessLocal<LibraryApps> g_library_apps;
+
+// Set while a library's application object is made, which must not become the process's.
+thread_local bool t_making_library_app = false;
+
 } // namespace
 
 CWinApp::CWinApp(LPCWSTR app_name)
@@ -24,7 +37,8 @@ CWinApp::CWinApp(LPCWSTR app_name)
     m_bAutoDelete = FALSE;
     m_pszAppName = app_name ? static_cast<LPCWSTR>(m_app_name) : nullptr;
     m_hInstance = ::GetModuleHandle(nullptr);
-    g_app->app = this;
+    if (!t_making_library_app)
+        g_app->app = this;
 }
 
 CWinApp::~CWinApp()
@@ -98,4 +112,37 @@ HINSTANCE AfxGetInstanceHandle()
 HINSTANCE AfxGetResourceHandle()
 {
     return ::GetModuleHandle(nullptr);
+}
+
+BOOL AfxDllMain(HINSTANCE instance, DWORD reason, AfxAppFactory make)
+{
+    auto& libraries = *g_library_apps;
+    if (reason == DLL_PROCESS_ATTACH) {
+        t_making_library_app = true;
+        std::unique_ptr<CWinApp> made = make();
+        t_making_library_app = false;
+        CWinApp* app = made.get();
+        app->m_hInstance = instance;
+        {
+            std::lock_guard guard(libraries.lock);
+            libraries.apps[instance] = std::move(made);
+        }
+        if (app->InitInstance())
+            return TRUE;
+        // Refused: the loader lets go of the process at once, which ends the object.
+        return FALSE;
+    }
+    if (reason == DLL_PROCESS_DETACH) {
+        std::unique_ptr<CWinApp> app;
+        {
+            std::lock_guard guard(libraries.lock);
+            if (auto it = libraries.apps.find(instance); it != libraries.apps.end()) {
+                app = std::move(it->second);
+                libraries.apps.erase(it);
+            }
+        }
+        if (app)
+            app->ExitInstance();
+    }
+    return TRUE;
 }

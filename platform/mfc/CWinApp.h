@@ -5,6 +5,7 @@
 #include "CWinThread.h"
 #include "CWnd.h"
 
+#include <memory>
 #include <string_view>
 
 // A program's application object, one per process: made by the program's entry, which hands it to
@@ -45,3 +46,21 @@ CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
+
+// The application object of a shared library of the system: each process that loads the library
+// gets one of its own. The library's entry point hands it over:
+//     extern "C" BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+//     {
+//         return AfxDllMain<CMyLibraryApp>(instance, reason);
+//     }
+// On a process's first load it makes the object (m_hInstance the library's module) and runs its
+// InitInstance; when that answers FALSE, ExitInstance runs, the object goes and the load fails.
+// When the process lets the library go (its last FreeLibrary, or its end) ExitInstance runs and
+// the object goes. AfxGetApp stays the program's application.
+using AfxAppFactory = std::unique_ptr<CWinApp> (*)();
+BOOL AfxDllMain(HINSTANCE, DWORD reason, AfxAppFactory);
+template<typename App>
+BOOL AfxDllMain(HINSTANCE instance, DWORD reason)
+{
+    return AfxDllMain(instance, reason, [] { return std::unique_ptr<CWinApp>(std::make_unique<App>()); });
+}
