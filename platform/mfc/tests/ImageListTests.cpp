@@ -1,4 +1,4 @@
-#include "DrawTestKit.h"
+#include "ScreenTest.h"
 
 using namespace kivo;
 using namespace kivo::test;
@@ -10,7 +10,7 @@ constexpr COLORREF white = RGB(255, 255, 255);
 constexpr COLORREF yellow = RGB(255, 255, 0);
 constexpr COLORREF colours[] = { RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(0, 128, 128) };
 
-class ImageLists : public DrawTest {
+class ImageLists : public ScreenTest {
 protected:
     // A strip of 16 x 16 pictures, each its colour with its right half in the mask colour.
     void make_strip(CBitmap& bitmap, std::initializer_list<COLORREF> pictures)

@@ -1,4 +1,4 @@
-#include "DrawTestKit.h"
+#include "ScreenTest.h"
 
 #include "gwes/TouchInput.h"
 
@@ -64,15 +64,7 @@ public:
     std::vector<int> coloured;
 };
 
-class Reflection : public DrawTest {
-protected:
-    static void drain()
-    {
-        MSG message {};
-        while (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessage(&message);
-    }
-};
+using Reflection = ScreenTest;
 
 } // namespace
 
