@@ -67,6 +67,27 @@ TEST_F(WinThreads, WorkerRunsItsFunctionAsItsOwnThreadObject)
     EXPECT_EQ(exit_code, 42u);
 }
 
+// A worker begun plainly owns its object, which goes with the thread (a leak check sees it).
+TEST_F(WinThreads, PlainWorkerRunsAndItsObjectGoesWithIt)
+{
+    static Seen seen;
+    seen = {};
+    static bool deletes_itself = false;
+    run([](std::u16string_view) {
+        AfxBeginThread(
+            [](LPVOID parameter) -> UINT {
+                deletes_itself = AfxGetThread() && AfxGetThread()->m_bAutoDelete;
+                return record(parameter);
+            },
+            &seen);
+        // The process would end its threads with it; the worker is long done by then.
+        Sleep(500);
+        return 0;
+    });
+    EXPECT_TRUE(seen.ran);
+    EXPECT_TRUE(deletes_itself);
+}
+
 TEST_F(WinThreads, SuspendedWorkerWaitsForResumeAndRunningOnesCannotBeSuspended)
 {
     static Seen seen;
