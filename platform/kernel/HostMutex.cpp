@@ -94,6 +94,10 @@ const char* to_string(LockRank rank)
         return "system requests";
     case LockRank::Navigation:
         return "navigation";
+    case LockRank::MfcHandleMaps:
+        return "mfc handle maps";
+    case LockRank::LibraryApps:
+        return "library apps";
     case LockRank::ProcessLocals:
         return "process locals";
     case LockRank::ProgramTable:

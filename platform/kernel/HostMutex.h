@@ -47,6 +47,8 @@ enum class LockRank {
     SystemRequests,
     Navigation,
     // Leaves: nothing is taken while one of these is held.
+    MfcHandleMaps,
+    LibraryApps,
     ProcessLocals,
     ProgramTable,
     BootLauncher,

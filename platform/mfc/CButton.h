@@ -20,10 +20,10 @@ public:
 
     // An owner-drawn button draws itself here, in the context and state its parent was given.
     virtual void DrawItem(LPDRAWITEMSTRUCT) { }
-    BOOL OnChildNotify(UINT message, WPARAM, LPARAM lparam, LRESULT*) override
+    BOOL OnChildNotify(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) override
     {
         if (message != WM_DRAWITEM)
-            return FALSE;
+            return CWnd::OnChildNotify(message, wparam, lparam, result);
         DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lparam));
         return TRUE;
     }

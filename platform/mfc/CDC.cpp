@@ -1,31 +1,11 @@
 #include "CDC.h"
 
-#include "kernel/Process.h"
+#include "HandleMaps.h"
 
-#include <map>
 #include <memory>
 #include <utility>
 
 using namespace kivo;
-
-// The contexts of a process that have a C++ object: attached ones, and temporary ones made by
-// FromHandle (which never delete their context).
-struct DcMaps {
-    std::map<HDC, CDC*> permanent;
-    std::map<HDC, std::unique_ptr<CDC>> temporary;
-
-    ~DcMaps()
-    {
-        for (auto& [handle, dc] : temporary)
-            dc->m_hDC = nullptr;
-    }
-};
-
-namespace {
-
-ProcessLocal<DcMaps> g_dcs;
-
-} // namespace
 
 CDC::~CDC()
 {
@@ -39,18 +19,15 @@ BOOL CDC::Attach(HDC dc)
         return FALSE;
     m_hDC = dc;
     if (!m_temporary)
-        g_dcs->permanent[dc] = this;
+        HandleMaps::current().attach_context(dc, this);
     return TRUE;
 }
 
 HDC CDC::Detach()
 {
     HDC dc = std::exchange(m_hDC, nullptr);
-    if (dc && !m_temporary) {
-        auto& map = g_dcs->permanent;
-        if (auto it = map.find(dc); it != map.end() && it->second == this)
-            map.erase(it);
-    }
+    if (dc && !m_temporary)
+        HandleMaps::current().detach_context(dc, this);
     return dc;
 }
 
@@ -58,10 +35,10 @@ CDC* CDC::FromHandle(HDC dc)
 {
     if (!dc)
         return nullptr;
-    auto& maps = *g_dcs;
-    if (auto it = maps.permanent.find(dc); it != maps.permanent.end())
-        return it->second;
-    auto& slot = maps.temporary[dc];
+    auto& maps = HandleMaps::current();
+    if (auto* attached = maps.context(dc))
+        return attached;
+    auto& slot = maps.temporaries().contexts[dc];
     if (!slot) {
         slot = std::make_unique<CDC>();
         slot->m_temporary = true;
@@ -72,13 +49,13 @@ CDC* CDC::FromHandle(HDC dc)
 
 bool CDC::has_object(HDC dc)
 {
-    auto& maps = *g_dcs;
-    return maps.permanent.count(dc) || maps.temporary.count(dc);
+    auto& maps = HandleMaps::current();
+    return maps.context(dc) || maps.temporaries().contexts.count(dc);
 }
 
 void CDC::release_temporary(HDC dc)
 {
-    auto& map = g_dcs->temporary;
+    auto& map = HandleMaps::current().temporaries().contexts;
     if (auto it = map.find(dc); it != map.end()) {
         it->second->m_hDC = nullptr;
         map.erase(it);

@@ -13,7 +13,7 @@
 
 // A device context as a C++ object. It deletes its context when it goes (a context made by
 // CreateCompatibleDC), unless the handle was detached; the window contexts below release theirs.
-// FromHandle gives the object attached to a context, or a temporary one.
+// FromHandle gives the object attached to a context, or a temporary one of the calling thread's.
 class CDC : public CObject {
 public:
     CDC() = default;
@@ -102,7 +102,6 @@ public:
     int GetBkMode() const { return ::GetBkMode(m_hDC); }
 
 private:
-    friend struct DcMaps;
     HGDIOBJ select(HGDIOBJ);
     bool m_temporary = false;
 };

@@ -110,6 +110,8 @@ INT_PTR CDialog::DoModal()
             shown = true;
             continue;
         }
+        if (!::PeekMessage(&message, nullptr, 0, 0, PM_NOREMOVE))
+            CWnd::release_temporaries();
         BOOL got = ::GetMessage(&message, nullptr, 0, 0);
         if (got == 0) {
             // The thread quits: the dialog ends and the quit goes on to the outer loop.
@@ -224,20 +226,29 @@ BOOL CDialog::OnEraseBkgnd(CDC* dc)
         return FALSE;
     CRect client;
     GetClientRect(client);
-    dc->FillSolidRect(client, background_colour());
+    auto brush = reinterpret_cast<HBRUSH>(SendMessage(WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc->m_hDC), reinterpret_cast<LPARAM>(m_hWnd)));
+    if (brush && brush != background_brush())
+        ::FillRect(dc->m_hDC, client, brush);
+    else
+        dc->FillSolidRect(client, background_colour());
     return TRUE;
+}
+
+HBRUSH CDialog::OnCtlColor(CDC* dc, CWnd* control, UINT kind)
+{
+    LRESULT result = 0;
+    if (control && control->m_hWnd != m_hWnd && ReflectLastMsg(control->m_hWnd, &result))
+        return reinterpret_cast<HBRUSH>(result);
+    if (!dc || (kind != CTLCOLOR_STATIC && kind != CTLCOLOR_BTN && kind != CTLCOLOR_DLG && kind != CTLCOLOR_MSGBOX))
+        return reinterpret_cast<HBRUSH>(Default());
+    dc->SetTextColor(text_colour());
+    dc->SetBkColor(background_colour());
+    return background_brush();
 }
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (message == WM_INITDIALOG)
         return OnInitDialog();
-    if (message == WM_CTLCOLORSTATIC) {
-        // Static controls show on the dialog's own colours.
-        HDC dc = reinterpret_cast<HDC>(wparam);
-        ::SetTextColor(dc, text_colour());
-        ::SetBkColor(dc, background_colour());
-        return reinterpret_cast<LRESULT>(background_brush());
-    }
     return CWnd::WindowProc(message, wparam, lparam);
 }

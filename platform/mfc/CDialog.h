@@ -36,8 +36,12 @@ public:
 
     LRESULT WindowProc(UINT message, WPARAM, LPARAM) override;
     BOOL OnCommand(WPARAM, LPARAM) override;
-    // Fills the background with the application's dialog colour (SetDialogBkColor).
+    // Fills the background with the brush WM_CTLCOLORDLG answers: by default the application's
+    // dialog colour (SetDialogBkColor).
     BOOL OnEraseBkgnd(CDC*) override;
+    // A control colouring itself wins; otherwise statics, buttons and the dialog itself show on
+    // the application's dialog colours.
+    HBRUSH OnCtlColor(CDC*, CWnd* control, UINT kind) override;
 
     // A modal dialog is shown once its loop first goes idle, unless it starts hidden; the
     // program shows it itself then.

@@ -1,30 +1,10 @@
 #include "CGdiObject.h"
 
-#include "kernel/Process.h"
+#include "HandleMaps.h"
 
-#include <map>
 #include <utility>
 
 using namespace kivo;
-
-// The drawing objects of a process that have a C++ object: those attached by the program, and
-// the temporary ones made by FromHandle, by handle and class.
-struct GdiObjectMaps {
-    std::map<HGDIOBJ, CGdiObject*> permanent;
-    std::map<std::pair<HGDIOBJ, std::type_index>, std::unique_ptr<CGdiObject>> temporary;
-
-    ~GdiObjectMaps()
-    {
-        for (auto& [key, object] : temporary)
-            object->m_hObject = nullptr;
-    }
-};
-
-namespace {
-
-ProcessLocal<GdiObjectMaps> g_gdi_objects;
-
-} // namespace
 
 CGdiObject::~CGdiObject()
 {
@@ -38,18 +18,15 @@ BOOL CGdiObject::Attach(HGDIOBJ handle)
         return FALSE;
     m_hObject = handle;
     if (!m_temporary)
-        g_gdi_objects->permanent[handle] = this;
+        HandleMaps::current().attach_object(handle, this);
     return TRUE;
 }
 
 HGDIOBJ CGdiObject::Detach()
 {
     HGDIOBJ handle = std::exchange(m_hObject, nullptr);
-    if (handle && !m_temporary) {
-        auto& map = g_gdi_objects->permanent;
-        if (auto it = map.find(handle); it != map.end() && it->second == this)
-            map.erase(it);
-    }
+    if (handle && !m_temporary)
+        HandleMaps::current().detach_object(handle, this);
     return handle;
 }
 
@@ -68,16 +45,14 @@ BOOL CGdiObject::DeleteObject()
 
 CGdiObject* CGdiObject::permanent(HGDIOBJ handle)
 {
-    auto& map = g_gdi_objects->permanent;
-    auto it = map.find(handle);
-    return it == map.end() ? nullptr : it->second;
+    return HandleMaps::current().object(handle);
 }
 
 CGdiObject* CGdiObject::temporary(HGDIOBJ handle, std::type_index type, Factory make)
 {
     if (!handle)
         return nullptr;
-    auto& slot = g_gdi_objects->temporary[{ handle, type }];
+    auto& slot = HandleMaps::current().temporaries().objects[{ handle, type }];
     if (!slot) {
         slot = make();
         slot->m_temporary = true;
@@ -88,7 +63,8 @@ CGdiObject* CGdiObject::temporary(HGDIOBJ handle, std::type_index type, Factory 
 
 void CGdiObject::forget(HGDIOBJ handle)
 {
-    auto& map = g_gdi_objects->temporary;
+    // Other threads' temporary objects of the handle are theirs: they go when those threads end.
+    auto& map = HandleMaps::current().temporaries().objects;
     for (auto it = map.begin(); it != map.end();) {
         if (it->first.first == handle) {
             it->second->m_hObject = nullptr;

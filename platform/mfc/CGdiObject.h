@@ -8,8 +8,8 @@
 
 // A drawing object of the screen's drawing layer as a C++ object: it owns its handle and deletes
 // the object when it goes, unless the handle was detached. FromHandle gives the object attached to
-// a handle, or a temporary one of the asked class that the process keeps until DeleteObject or
-// its end (temporary objects never delete their handle).
+// a handle, or a temporary one of the asked class that the calling thread keeps until it deletes
+// the object or ends (temporary objects never delete their handle).
 class CGdiObject : public CObject {
 public:
     CGdiObject() = default;
@@ -43,6 +43,5 @@ private:
     static CGdiObject* temporary(HGDIOBJ, std::type_index, Factory);
     // Forgets the temporary objects of a handle that is gone.
     static void forget(HGDIOBJ);
-    friend struct GdiObjectMaps;
     bool m_temporary = false;
 };

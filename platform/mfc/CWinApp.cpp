@@ -1,60 +1,51 @@
 #include "CWinApp.h"
 
+#include "kernel/HostMutex.h"
 #include "kernel/KernelApi.h"
 #include "kernel/Process.h"
+#include "storage/LibraryApi.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
 
 using namespace kivo;
 
 namespace {
 
+// Any thread of the process may ask for the application object.
 struct AppSlot {
-    CWinApp* app = nullptr;
+    std::atomic<CWinApp*> app = nullptr;
 };
 ProcessLocal<AppSlot> g_app;
+
+// The application objects of the shared libraries the process has loaded, by module.
+struct LibraryApps {
+    HostMutex lock { LockRank::LibraryApps };
+    std::map<HINSTANCE, std::unique_ptr<CWinApp>> apps;
+};
+ProcessLocal<LibraryApps> g_library_apps;
+
+// Set while a library's application object is made, which must not become the process's.
+thread_local bool t_making_library_app = false;
 
 } // namespace
 
 CWinApp::CWinApp(LPCWSTR app_name)
     : m_app_name(app_name)
 {
+    // The program's entry owns the application object.
+    m_bAutoDelete = FALSE;
     m_pszAppName = app_name ? static_cast<LPCWSTR>(m_app_name) : nullptr;
     m_hInstance = ::GetModuleHandle(nullptr);
-    g_app->app = this;
+    if (!t_making_library_app)
+        g_app->app = this;
 }
 
 CWinApp::~CWinApp()
 {
-    if (g_app->app == this)
-        g_app->app = nullptr;
-}
-
-int CWinApp::ExitInstance()
-{
-    return static_cast<int>(m_msgCur.wParam);
-}
-
-BOOL CWinApp::PreTranslateMessage(MSG* message)
-{
-    // The window the message is for, then its parents, may take it first.
-    for (HWND hwnd = message->hwnd; hwnd; hwnd = ::GetParent(hwnd)) {
-        if (CWnd* window = CWnd::FromHandlePermanent(hwnd); window && window->PreTranslateMessage(message))
-            return TRUE;
-    }
-    return FALSE;
-}
-
-int CWinApp::Run()
-{
-    for (;;) {
-        BOOL got = ::GetMessage(&m_msgCur, nullptr, 0, 0);
-        if (got == 0 || got == -1)
-            break;
-        if (!PreTranslateMessage(&m_msgCur)) {
-            ::TranslateMessage(&m_msgCur);
-            ::DispatchMessage(&m_msgCur);
-        }
-    }
-    return ExitInstance();
+    CWinApp* self = this;
+    g_app->app.compare_exchange_strong(self, nullptr);
 }
 
 void CWinApp::SetDialogBkColor(DWORD background, DWORD text)
@@ -91,6 +82,8 @@ void CWinApp::RestoreWaitCursor()
 int AfxWinMain(CWinApp& app, std::u16string_view command_line)
 {
     g_app->app = &app;
+    app.make_current();
+    app.m_nThreadID = ::GetCurrentThreadId();
     app.m_command_line = CString(command_line);
     app.m_lpCmdLine = app.m_command_line.GetBuffer();
     if (!app.InitInstance()) {
@@ -120,4 +113,37 @@ HINSTANCE AfxGetInstanceHandle()
 HINSTANCE AfxGetResourceHandle()
 {
     return ::GetModuleHandle(nullptr);
+}
+
+BOOL AfxDllMain(HINSTANCE instance, DWORD reason, AfxAppFactory make)
+{
+    auto& libraries = *g_library_apps;
+    if (reason == DLL_PROCESS_ATTACH) {
+        t_making_library_app = true;
+        std::unique_ptr<CWinApp> made = make();
+        t_making_library_app = false;
+        CWinApp* app = made.get();
+        app->m_hInstance = instance;
+        {
+            std::lock_guard guard(libraries.lock);
+            libraries.apps[instance] = std::move(made);
+        }
+        if (app->InitInstance())
+            return TRUE;
+        // Refused: the loader lets go of the process at once, which ends the object.
+        return FALSE;
+    }
+    if (reason == DLL_PROCESS_DETACH) {
+        std::unique_ptr<CWinApp> app;
+        {
+            std::lock_guard guard(libraries.lock);
+            if (auto it = libraries.apps.find(instance); it != libraries.apps.end()) {
+                app = std::move(it->second);
+                libraries.apps.erase(it);
+            }
+        }
+        if (app)
+            app->ExitInstance();
+    }
+    return TRUE;
 }

@@ -1,25 +1,17 @@
 #include "CWnd.h"
 
 #include "CDC.h"
+#include "HandleMaps.h"
 #include "gwes/CreationHook.h"
 #include "kernel/KernelApi.h"
-#include "kernel/Process.h"
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <utility>
 
 using namespace kivo;
 
 namespace {
-
-// The windows of a process that have an object; temporary objects are owned here.
-struct WindowMap {
-    std::map<HWND, CWnd*> permanent;
-    std::map<HWND, std::unique_ptr<CWnd>> temporary;
-};
-ProcessLocal<WindowMap> g_windows;
 
 // The message being handled by the calling thread, for Default().
 struct CurrentMessage {
@@ -73,20 +65,18 @@ CWnd::~CWnd()
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd)
 {
-    if (!hwnd)
-        return nullptr;
-    auto& map = g_windows->permanent;
-    auto it = map.find(hwnd);
-    return it == map.end() ? nullptr : it->second;
+    return hwnd ? HandleMaps::current().window(hwnd, true) : nullptr;
 }
 
 CWnd* CWnd::FromHandle(HWND hwnd)
 {
-    if (!hwnd || !::IsWindow(hwnd))
+    if (!hwnd)
         return nullptr;
-    if (auto* window = FromHandlePermanent(hwnd))
+    auto& maps = HandleMaps::current();
+    if (auto* window = maps.window(hwnd, false))
         return window;
-    auto& temporary = g_windows->temporary[hwnd];
+    // Also for a window that is gone, so that a call through the object fails as the call would.
+    auto& temporary = maps.temporaries().windows[hwnd];
     if (!temporary) {
         temporary = std::make_unique<CWndTemporary>();
         temporary->m_hWnd = hwnd;
@@ -94,24 +84,28 @@ CWnd* CWnd::FromHandle(HWND hwnd)
     return temporary.get();
 }
 
+void CWnd::release_temporaries()
+{
+    auto& windows = HandleMaps::current().temporaries().windows;
+    std::erase_if(windows, [](auto& entry) { return !::IsWindow(entry.first); });
+}
+
 BOOL CWnd::Attach(HWND hwnd)
 {
     if (!hwnd || m_hWnd)
         return FALSE;
     m_hWnd = hwnd;
-    g_windows->permanent[hwnd] = this;
-    g_windows->temporary.erase(hwnd);
+    auto& maps = HandleMaps::current();
+    maps.attach_window(hwnd, this);
+    maps.temporaries().windows.erase(hwnd);
     return TRUE;
 }
 
 HWND CWnd::Detach()
 {
     HWND hwnd = std::exchange(m_hWnd, nullptr);
-    if (hwnd) {
-        auto& map = g_windows->permanent;
-        if (auto it = map.find(hwnd); it != map.end() && it->second == this)
-            map.erase(it);
-    }
+    if (hwnd)
+        HandleMaps::current().detach_window(hwnd, this);
     return hwnd;
 }
 
@@ -269,6 +263,21 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
             return result;
         break;
     }
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC: {
+        // The sender releases its context afterwards; a temporary object made for it goes too.
+        HDC hdc = reinterpret_cast<HDC>(wparam);
+        bool known = CDC::has_object(hdc);
+        HBRUSH brush = OnCtlColor(CDC::FromHandle(hdc), FromHandle(reinterpret_cast<HWND>(lparam)), message - WM_CTLCOLORMSGBOX);
+        if (!known)
+            CDC::release_temporary(hdc);
+        return reinterpret_cast<LRESULT>(brush);
+    }
     default:
         break;
     }
@@ -294,12 +303,43 @@ LRESULT mfc_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
     return result;
 }
 
+BOOL CWnd::ReflectLastMsg(HWND child, LRESULT* result)
+{
+    CWnd* control = child ? FromHandlePermanent(child) : nullptr;
+    return control && control->OnChildNotify(t_current.message, t_current.wparam, t_current.lparam, result);
+}
+
+BOOL CWnd::OnChildNotify(UINT message, WPARAM wparam, LPARAM, LRESULT* result)
+{
+    if (message < WM_CTLCOLORMSGBOX || message > WM_CTLCOLORSTATIC)
+        return FALSE;
+    HBRUSH brush = CtlColor(CDC::FromHandle(reinterpret_cast<HDC>(wparam)), message - WM_CTLCOLORMSGBOX);
+    if (!brush)
+        return FALSE;
+    if (result)
+        *result = reinterpret_cast<LRESULT>(brush);
+    return TRUE;
+}
+
 void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT item)
 {
-    CWnd* control = item ? FromHandlePermanent(item->hwndItem) : nullptr;
-    if (control && control->OnChildNotify(WM_DRAWITEM, t_current.wparam, t_current.lparam, nullptr))
+    if (item && ReflectLastMsg(item->hwndItem))
         return;
     Default();
+}
+
+BOOL CWnd::OnNotify(WPARAM, LPARAM lparam, LRESULT* result)
+{
+    auto* header = reinterpret_cast<LPNMHDR>(lparam);
+    return header && ReflectLastMsg(header->hwndFrom, result);
+}
+
+HBRUSH CWnd::OnCtlColor(CDC*, CWnd* control, UINT)
+{
+    LRESULT result = 0;
+    if (control && control->m_hWnd != m_hWnd && ReflectLastMsg(control->m_hWnd, &result))
+        return reinterpret_cast<HBRUSH>(result);
+    return reinterpret_cast<HBRUSH>(Default());
 }
 
 CDC* CWnd::GetDC()

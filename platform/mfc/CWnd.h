@@ -21,10 +21,16 @@ public:
 
     HWND m_hWnd = nullptr;
 
-    // The object of a window of the calling process; a window without one gets a temporary
-    // object that lives as long as the window.
+    // The object the calling thread attached to a window; otherwise a temporary object of the
+    // calling thread's own, which its loop drops once the window is gone (or the thread ends). A
+    // window's object thus never reaches a thread that did not attach it, as the window may take it
+    // along at any time.
     static CWnd* FromHandle(HWND);
+    // The object any thread of the process attached to a window, or null.
     static CWnd* FromHandlePermanent(HWND);
+    // Drops the calling thread's temporary objects of windows that are gone; the message loops
+    // call it when they go idle.
+    static void release_temporaries();
     HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return GetSafeHwnd(); }
     BOOL Attach(HWND);
@@ -43,10 +49,16 @@ public:
     virtual LRESULT DefWindowProc(UINT message, WPARAM, LPARAM);
     virtual BOOL PreTranslateMessage(MSG*) { return FALSE; }
     virtual BOOL OnCommand(WPARAM, LPARAM) { return FALSE; }
-    virtual BOOL OnNotify(WPARAM, LPARAM, LRESULT*) { return FALSE; }
-    // A control's notice to its parent comes back to the control's own object first (an
-    // owner-drawn button draws itself); true when it handled it.
-    virtual BOOL OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
+    // A control's WM_NOTIFY (an NMHDR in lparam). By default the control's own object gets it
+    // first (OnChildNotify); true, with the answer in the result, when someone handled it. A
+    // parent that overrides it calls this one for what it does not handle itself.
+    virtual BOOL OnNotify(WPARAM, LPARAM, LRESULT*);
+    // A control's notice to its parent (WM_DRAWITEM, WM_NOTIFY, WM_CTLCOLOR*) comes back to the
+    // control's own object first; true when it handled it, with its answer in the result. By
+    // default the colour messages go to CtlColor.
+    virtual BOOL OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*);
+    // Offers the message being handled to the object of the control `child` (OnChildNotify).
+    static BOOL ReflectLastMsg(HWND child, LRESULT* result = nullptr);
     LRESULT Default();
 
     // Handlers. OnEraseBkgnd gets the context BeginPaint made (or the one the sender gave).
@@ -72,6 +84,12 @@ public:
     virtual void OnEnable(BOOL) { Default(); }
     // By default an owner-drawn control draws itself (OnChildNotify).
     virtual void OnDrawItem(int id, LPDRAWITEMSTRUCT);
+    // The brush (and colours set in the context) a control of kind CTLCOLOR_* paints with; `control`
+    // is the window itself for CTLCOLOR_DLG. By default the control's own CtlColor answers, else
+    // the window's default.
+    virtual HBRUSH OnCtlColor(CDC*, CWnd* control, UINT kind);
+    // A control colouring itself: the brush it paints with, or null to leave it to its parent.
+    virtual HBRUSH CtlColor(CDC*, UINT) { return nullptr; }
 
     // The window's calls.
     BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }

@@ -2,6 +2,7 @@
 
 #include "Device.h"
 #include "Errors.h"
+#include "LibraryApi.h"
 #include "Process.h"
 #include "SimThread.h"
 #include "StorageManager.h"
@@ -120,8 +121,38 @@ HMODULE LibraryLoader::load(std::u16string_view name, DWORD& error)
         entry.module = m_device.register_module(device_path);
         loaded = m_loaded.emplace(key, std::move(entry)).first;
     }
-    ++loaded->second.loads[caller_id()];
-    return loaded->second.module;
+    if (++loaded->second.loads[caller_id()] > 1)
+        return loaded->second.module;
+    // The process's first load: the library sets itself up for it, and may refuse.
+    HMODULE module = loaded->second.module;
+    void* entry = entry_point(loaded->second);
+    guard.unlock();
+    if (!entry || call_entry(entry, module, DLL_PROCESS_ATTACH))
+        return module;
+    call_entry(entry, module, DLL_PROCESS_DETACH);
+    guard.lock();
+    if (auto again = m_loaded.find(key); again != m_loaded.end()) {
+        auto count = again->second.loads.find(caller_id());
+        if (count != again->second.loads.end() && --count->second == 0)
+            again->second.loads.erase(count);
+        unload_if_unused(key);
+    }
+    error = ERROR_DLL_INIT_FAILED;
+    return nullptr;
+}
+
+void* LibraryLoader::entry_point(const Loaded& loaded) const
+{
+    if (loaded.in_process) {
+        auto it = loaded.in_process->exports.find("DllMain");
+        return it == loaded.in_process->exports.end() ? nullptr : it->second;
+    }
+    return dlsym(loaded.handle, "DllMain");
+}
+
+BOOL LibraryLoader::call_entry(void* entry, HMODULE module, DWORD reason)
+{
+    return reinterpret_cast<PDLLMAIN>(entry)(module, reason, nullptr);
 }
 
 LibraryLoader::Loaded* LibraryLoader::find_loaded(HMODULE module)
@@ -166,16 +197,28 @@ int LibraryLoader::load_count(HMODULE module) const
 
 DWORD LibraryLoader::release(HMODULE module)
 {
-    std::lock_guard guard(m_lock);
+    std::unique_lock guard(m_lock);
     for (auto& [key, loaded] : m_loaded) {
         if (loaded.module != module)
             continue;
         auto it = loaded.loads.find(caller_id());
         if (it == loaded.loads.end())
             return ERROR_INVALID_HANDLE;
-        if (--it->second == 0)
-            loaded.loads.erase(it);
-        unload_if_unused(key);
+        if (it->second > 1) {
+            --it->second;
+            return ERROR_SUCCESS;
+        }
+        // The process's last load: the library lets go of the process while it is still loaded.
+        std::u16string gone = key;
+        if (void* entry = entry_point(loaded)) {
+            guard.unlock();
+            call_entry(entry, module, DLL_PROCESS_DETACH);
+            guard.lock();
+        }
+        if (auto again = m_loaded.find(gone); again != m_loaded.end()) {
+            again->second.loads.erase(caller_id());
+            unload_if_unused(gone);
+        }
         return ERROR_SUCCESS;
     }
     return ERROR_INVALID_HANDLE;
@@ -199,7 +242,19 @@ void LibraryLoader::unload_if_unused(const std::u16string& key)
 
 void LibraryLoader::process_ending(Process& process)
 {
-    std::lock_guard guard(m_lock);
+    std::unique_lock guard(m_lock);
+    std::vector<std::pair<HMODULE, void*>> entries;
+    for (auto& [key, loaded] : m_loaded) {
+        if (!loaded.loads.contains(process.id()))
+            continue;
+        if (void* entry = entry_point(loaded))
+            entries.emplace_back(loaded.module, entry);
+    }
+    // Each library the process still holds lets go of it before it may be unloaded.
+    guard.unlock();
+    for (auto [module, entry] : entries)
+        call_entry(entry, module, DLL_PROCESS_DETACH);
+    guard.lock();
     std::vector<std::u16string> keys;
     for (auto& [key, loaded] : m_loaded) {
         if (loaded.loads.erase(process.id()))

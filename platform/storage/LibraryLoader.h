@@ -62,6 +62,9 @@ private:
 
     Loaded* find_loaded(HMODULE);
     void unload_if_unused(const std::u16string& key);
+    // The library's "DllMain", called without the lock (it runs the library's own code).
+    void* entry_point(const Loaded&) const;
+    static BOOL call_entry(void* entry, HMODULE, DWORD reason);
 
     Device& m_device;
     mutable HostMutex m_lock { LockRank::LibraryLoader };

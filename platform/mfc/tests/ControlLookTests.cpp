@@ -1,4 +1,4 @@
-#include "DrawTestKit.h"
+#include "ScreenTest.h"
 
 #include "BitmapCanvas.h"
 #include "gwes/MessageBoxes.h"
@@ -92,7 +92,7 @@ private:
     std::function<void(LooksDialog&)> m_seen;
 };
 
-class ControlLooks : public DrawTest {
+class ControlLooks : public ScreenTest {
 protected:
     ControlLooks() { register_looks(*device, gdi); }
 

@@ -1,4 +1,4 @@
-#include "DrawTestKit.h"
+#include "ScreenTest.h"
 
 #include "BitmapCanvas.h"
 
@@ -32,7 +32,7 @@ public:
     std::vector<HDC> erase_contexts;
 };
 
-class DrawingClasses : public DrawTest { };
+class DrawingClasses : public ScreenTest { };
 
 } // namespace
 
