@@ -41,7 +41,8 @@ public:
     ResourceTable& resources(HMODULE);
 
     // Every drawing call holds this, so that threads running in parallel (on the real clock)
-    // never mix their pixels or their objects' states.
+    // never mix their pixels or their objects' states. It is the frame buffer's drawing lock,
+    // which a video renderer and the screen's readers take too.
     std::mutex& lock() { return m_lock; }
 
     // Drawing objects by handle: the stock ones (valid in every process) or a process's own.
@@ -62,7 +63,8 @@ public:
     };
     std::optional<WindowSurface> window_surface(HWND) const;
 
-    // The smallest rectangle around the screen's pixels in the video key colour, if any.
+    // The smallest rectangle around the screen's pixels in the video key colour, if any. Takes the
+    // drawing lock.
     std::optional<RECT> video_key_bounds() const;
 
     // Memory contexts start with a one-pixel bitmap, as on the device; it sits in a stock slot
@@ -75,7 +77,7 @@ private:
     Device& m_device;
     Surface m_screen;
     DrawLog m_draw_log;
-    std::mutex m_lock;
+    std::mutex& m_lock;
     std::mutex m_fonts_lock;
     std::unique_ptr<FontEngine> m_fonts;
     std::mutex m_resources_lock;
