@@ -108,8 +108,10 @@ void SdlWindow::boot()
 
 void SdlWindow::present()
 {
-    auto& frame_buffer = m_simulator.device().component<FrameBuffer>();
-    SDL_UpdateTexture(m_texture, nullptr, frame_buffer.pixels(), FrameBuffer::width * sizeof(uint16_t));
+    // A whole picture, copied under the drawing lock; the texture is filled without it.
+    m_frame.resize(FrameBuffer::visible_pixels);
+    m_simulator.device().component<FrameBuffer>().copy_visible(m_frame);
+    SDL_UpdateTexture(m_texture, nullptr, m_frame.data(), FrameBuffer::width * sizeof(uint16_t));
     SDL_RenderClear(m_renderer);
     SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
     SDL_RenderPresent(m_renderer);

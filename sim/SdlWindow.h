@@ -49,6 +49,7 @@ private:
     SDL_Window* m_window = nullptr;
     SDL_Renderer* m_renderer = nullptr;
     SDL_Texture* m_texture = nullptr;
+    std::vector<uint16_t> m_frame;
 
     // The device's sounds reach the window from any of its threads; the window plays them.
     std::mutex m_sounds_lock;

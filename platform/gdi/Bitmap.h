@@ -3,6 +3,7 @@
 #include "GdiObject.h"
 #include "Surface.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,11 @@ namespace kivo {
 // remembers its resource number, so the draw log can tell which picture was drawn.
 class Bitmap final : public GdiObject {
 public:
+    // Bitmaps larger than this are refused: nothing on the device comes near it (a decoded photo
+    // of 1920 × 1088 is the largest), and a size read from a bad file must not take the host's
+    // memory.
+    static constexpr int64_t largest_pixels = 16 * 1024 * 1024;
+
     static std::shared_ptr<Bitmap> create_compatible(int width, int height);
     static std::shared_ptr<Bitmap> create_dib(int width, int height, int bits_per_pixel, bool bottom_up);
 

@@ -47,6 +47,7 @@ constexpr DrawingCalls drawing_calls {
 
 Gdi::Gdi(Device& device)
     : m_device(device)
+    , m_lock(device.component<FrameBuffer>().lock())
 {
     auto& frame_buffer = device.component<FrameBuffer>();
     m_screen = Surface(reinterpret_cast<uint8_t*>(frame_buffer.pixels()), FrameBuffer::width * 2, FrameBuffer::width,
@@ -151,6 +152,7 @@ DeviceContext::State Gdi::fresh_state()
 
 std::optional<RECT> Gdi::video_key_bounds() const
 {
+    std::lock_guard guard(m_lock);
     RECT bounds { m_screen.width(), m_screen.height(), 0, 0 };
     bool any = false;
     for (int y = 0; y < m_screen.height(); ++y) {

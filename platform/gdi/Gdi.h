@@ -42,7 +42,8 @@ public:
     ResourceTable& resources(HMODULE);
 
     // Every drawing call holds this, so that threads running in parallel (on the real clock)
-    // never mix their pixels or their objects' states.
+    // never mix their pixels or their objects' states. It is the frame buffer's drawing lock,
+    // which a video renderer and the screen's readers take too.
     HostMutex& lock() { return m_lock; }
 
     // Drawing objects by handle: the stock ones (valid in every process) or a process's own.
@@ -55,7 +56,8 @@ public:
     // The state of a fresh device context: stock font, white brush, black pen.
     DeviceContext::State fresh_state();
 
-    // The smallest rectangle around the screen's pixels in the video key colour, if any.
+    // The smallest rectangle around the screen's pixels in the video key colour, if any. Takes the
+    // drawing lock.
     std::optional<RECT> video_key_bounds() const;
 
     // Memory contexts start with a one-pixel bitmap, as on the device; it sits in a stock slot
@@ -68,7 +70,7 @@ private:
     Device& m_device;
     Surface m_screen;
     DrawLog m_draw_log;
-    HostMutex m_lock { LockRank::Gdi };
+    HostMutex& m_lock;
     HostMutex m_fonts_lock { LockRank::GdiFonts };
     std::unique_ptr<FontEngine> m_fonts;
     HostMutex m_resources_lock { LockRank::GdiResources };

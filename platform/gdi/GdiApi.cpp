@@ -20,9 +20,6 @@ using namespace kivo;
 
 namespace {
 
-// Bitmaps larger than this are refused: nothing on the device comes near it (a decoded photo of
-// 1920 × 1088 is the largest), and a size read from a bad file must not take the host's memory.
-constexpr int64_t largest_bitmap_pixels = 16 * 1024 * 1024;
 // Coordinates beyond this are refused rather than overflowing when a width is added.
 constexpr int64_t coordinate_limit = 1 << 28;
 
@@ -362,7 +359,7 @@ HBITMAP CreateCompatibleBitmap(HDC like, int width, int height)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (int64_t(width) * height > largest_bitmap_pixels) {
+    if (int64_t(width) * height > Bitmap::largest_pixels) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
@@ -396,7 +393,7 @@ HBITMAP CreateDIBSection(HDC like, const BITMAPINFO* info, UINT usage, void** bi
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (width * height > largest_bitmap_pixels) {
+    if (width * height > Bitmap::largest_pixels) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }

@@ -238,3 +238,12 @@ HBITMAP LoadBitmap(HINSTANCE, LPCWSTR name);
 HICON LoadIcon(HINSTANCE, LPCWSTR name);
 BOOL DestroyIcon(HICON);
 int LoadString(HINSTANCE, UINT id, LPWSTR buffer, int size);
+
+// Pictures from files. LoadImage reads a bitmap from a BMP file (LR_LOADFROMFILE, no module) or
+// a module's numbered bitmap; SHLoadDIBitmap reads a BMP file. Either way the bitmap is in the
+// screen's format, ready for the blits. A damaged file answers null with ERROR_INVALID_DATA.
+inline constexpr UINT LR_DEFAULTCOLOR = 0x0000;
+inline constexpr UINT LR_LOADFROMFILE = 0x0010;
+inline constexpr UINT LR_CREATEDIBSECTION = 0x2000;
+HANDLE LoadImage(HINSTANCE, LPCWSTR name, UINT type, int width, int height, UINT load);
+HBITMAP SHLoadDIBitmap(LPCWSTR file_name);

@@ -24,16 +24,14 @@ void flush_nothing(png_structp) { }
 
 std::vector<uint8_t> screenshot_png(Device& device)
 {
-    auto& frame_buffer = device.component<FrameBuffer>();
-    std::vector<uint8_t> rgb(size_t(FrameBuffer::width) * FrameBuffer::height * 3);
-    for (int y = 0; y < FrameBuffer::height; ++y) {
-        for (int x = 0; x < FrameBuffer::width; ++x) {
-            uint16_t pixel = frame_buffer.pixel(x, y);
-            uint8_t* out = &rgb[(size_t(y) * FrameBuffer::width + x) * 3];
-            out[0] = red_of(pixel);
-            out[1] = green_of(pixel);
-            out[2] = blue_of(pixel);
-        }
+    // One picture, copied whole under the drawing lock; the conversion runs without it.
+    std::vector<uint16_t> page(FrameBuffer::visible_pixels);
+    device.component<FrameBuffer>().copy_visible(page);
+    std::vector<uint8_t> rgb(page.size() * 3);
+    for (size_t i = 0; i < page.size(); ++i) {
+        rgb[i * 3] = red_of(page[i]);
+        rgb[i * 3 + 1] = green_of(page[i]);
+        rgb[i * 3 + 2] = blue_of(page[i]);
     }
 
     std::vector<uint8_t> result;

@@ -245,6 +245,48 @@ TEST_F(GdiTest, TransparentCopiesLeaveKeyPixelsUntouched)
     DeleteObject(bitmap);
 }
 
+// Rows long enough for the copy's many-pixels-a-step loop and its leftover pixels, at an odd
+// place, with the key scattered; and copies within the screen that overlap their source.
+TEST_F(GdiTest, TransparentCopiesOfLongRowsAndOverlappingPartsKeepEveryPixelRight)
+{
+    constexpr int width = 37;
+    constexpr int height = 3;
+    auto colour_at = [](int x, int y) -> COLORREF {
+        return (x + y) % 3 == 0 ? key : RGB(uint8_t(x * 6), uint8_t(y * 80), 200);
+    };
+    HDC picture = memory_dc(width, height, black);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            SetPixel(picture, x, y, colour_at(x, y));
+    }
+    fill_screen(blue);
+    ASSERT_TRUE(TransparentImage(screen, 7, 5, width, height, picture, 0, 0, width, height, key));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            COLORREF expected = colour_at(x, y) == key ? blue : colour_at(x, y);
+            ASSERT_EQ(pixel(7 + x, 5 + y), c565(expected)) << x << ", " << y;
+        }
+    }
+
+    // Within the screen, moved by a pixel each way over itself: every pixel comes from where the
+    // source was before the copy began.
+    const POINT moves[] = { { 1, 0 }, { -1, 0 }, { 0, 1 }, { 0, -1 }, { 1, 1 } };
+    for (auto move : moves) {
+        fill_screen(blue);
+        BitBlt(screen, 7, 5, width, height, picture, 0, 0, SRCCOPY);
+        std::vector<uint16_t> before(frame_buffer.pixels(), frame_buffer.pixels() + FrameBuffer::visible_pixels);
+        auto was = [&](int x, int y) { return before[size_t(y) * FrameBuffer::width + x]; };
+        ASSERT_TRUE(TransparentImage(screen, 7 + move.x, 5 + move.y, width, height, screen, 7, 5, width, height, key));
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                uint16_t source = was(7 + x, 5 + y);
+                uint16_t expected = source == c565(key) ? was(7 + move.x + x, 5 + move.y + y) : source;
+                ASSERT_EQ(pixel(7 + move.x + x, 5 + move.y + y), expected) << move.x << ", " << move.y << ": " << x << ", " << y;
+            }
+        }
+    }
+}
+
 TEST_F(GdiTest, BitBltCopiesTheSourcePartAndOnlyWhatLiesInsideTheSource)
 {
     // A strip of three 10-pixel frames, as the programs keep animations.

@@ -4,6 +4,9 @@
 
 #include <png.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace kivo;
 using namespace kivo::test;
 
@@ -65,4 +68,52 @@ TEST_F(GdiTest, DirectFrameBufferWritesAndDrawingBothShowInTheScreenshot)
     auto file = device->root() / "shot.png";
     ASSERT_TRUE(write_screenshot_png(*device, file));
     EXPECT_EQ(std::filesystem::file_size(file), screenshot_png(*device).size());
+}
+
+// Full-screen pictures in two colours drawn one after another on the real clock while a host
+// thread reads the screen as the simulator's window and the screenshot do: each copy must be one
+// whole picture, never the top of one and the bottom of the next.
+TEST(ScreenCopy, ReadersNeverSeeHalfOfTwoPictures)
+{
+    auto device = make_test_device({ ClockMode::Real });
+    auto& frame_buffer = device->component<FrameBuffer>();
+    constexpr int copies_wanted = 30;
+    std::atomic<int> copies = 0;
+    std::atomic<bool> drawn = false;
+    device->create_thread(device->system_process(), [&]() -> DWORD {
+        HDC screen = GetDC(nullptr);
+        HBRUSH brushes[] = { CreateSolidBrush(RGB(255, 0, 0)), CreateSolidBrush(RGB(0, 0, 255)) };
+        RECT all { 0, 0, FrameBuffer::width, FrameBuffer::height };
+        // Drawing goes on until the reader has made its copies (bounded, should it never run).
+        for (int i = 0; copies < copies_wanted && i < 1'000'000; ++i)
+            FillRect(screen, &all, brushes[i % 2]);
+        for (HBRUSH brush : brushes)
+            DeleteObject(brush);
+        ReleaseDC(nullptr, screen);
+        drawn = true;
+        return 0;
+    });
+
+    int torn = 0;
+    std::thread reader([&] {
+        std::vector<uint16_t> page(FrameBuffer::visible_pixels);
+        while (!drawn) {
+            if (copies % 4 == 3) {
+                Decoded shot = decode(screenshot_png(*device));
+                bool whole = shot.rgb.size() == page.size() * 3;
+                for (size_t i = 3; whole && i < shot.rgb.size(); ++i)
+                    whole = shot.rgb[i] == shot.rgb[i % 3];
+                torn += whole ? 0 : 1;
+            } else {
+                frame_buffer.copy_visible(page);
+                torn += std::all_of(page.begin(), page.end(), [&](uint16_t pixel) { return pixel == page[0]; }) ? 0 : 1;
+            }
+            ++copies;
+        }
+    });
+    bool finished = device->run_until([&] { return drawn.load(); }, 60'000);
+    reader.join();
+    ASSERT_TRUE(finished);
+    EXPECT_GE(copies, copies_wanted);
+    EXPECT_EQ(torn, 0);
 }
