@@ -89,7 +89,7 @@ struct SoundDevice::Life {
 template<typename F>
 std::function<void()> SoundDevice::guarded(F body)
 {
-    return [this, life = m_life, body = std::move(body)] {
+    return [life = m_life, body = std::move(body)] {
         {
             std::lock_guard guard(life->lock);
             if (life->closing)
@@ -113,13 +113,17 @@ SoundDevice::SoundDevice(Device& device)
     m_stream_plays.follow(device.trace_limit());
 }
 
+void SoundDevice::device_stopping(StopReason)
+{
+    // No timed callback runs from here on, so none reaches a component that goes before this one.
+    std::unique_lock guard(m_life->lock);
+    m_life->closing = true;
+    m_life->done.wait(guard, [&] { return m_life->running == 0; });
+}
+
 SoundDevice::~SoundDevice()
 {
-    {
-        std::unique_lock guard(m_life->lock);
-        m_life->closing = true;
-        m_life->done.wait(guard, [&] { return m_life->running == 0; });
-    }
+    device_stopping(StopReason::Destroyed);
     auto& scheduler = m_device.scheduler();
     if (m_timer)
         scheduler.cancel(*m_timer);

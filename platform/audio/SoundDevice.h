@@ -125,6 +125,8 @@ public:
     MMRESULT stream_volume(HWAVEOUT, DWORD&) const;
 
     void process_ending(Process&) override;
+    // The output falls silent: streams and sounds no longer end, nor call back.
+    void device_stopping(StopReason) override;
 
 private:
     struct OpenStream;
