@@ -82,6 +82,8 @@ bool SdlWindow::open()
     // The device plays its sounds when the host has audio; a silent host is no reason to stop.
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         std::fprintf(stderr, "kivo-sim: no sound (%s)\n", SDL_GetError());
+    else
+        open_audio();
     m_window = SDL_CreateWindow("kivo", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, FrameBuffer::width * scale,
         FrameBuffer::height * scale, 0);
     if (m_window)
@@ -99,11 +101,42 @@ bool SdlWindow::open()
 void SdlWindow::boot()
 {
     m_simulator.boot();
-    m_simulator.device().component<SoundDevice>().set_output([this](const SoundDevice::OutputEvent& event) {
-        std::lock_guard guard(m_sounds_lock);
-        bool start = event.kind == SoundDevice::OutputEvent::Kind::Start;
-        m_pending_sounds.push_back({ event.host, start, event.sound.looping });
+    if (!m_audio)
+        return;
+    SoundDevice::OutputFormat format { static_cast<uint32_t>(m_audio_rate), static_cast<uint16_t>(m_audio_channels) };
+    m_simulator.device().component<SoundDevice>().set_output(format, [ring = m_ring](std::span<const int16_t> samples) {
+        ring->push(samples);
     });
+}
+
+void SdlWindow::open_audio()
+{
+    SDL_AudioSpec wanted {};
+    wanted.freq = 44100;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = 2;
+    wanted.samples = 1024;
+    wanted.callback = fill_audio;
+    SDL_AudioSpec obtained {};
+    // The device opens paused: the callback runs only once the ring is made for the format obtained.
+    wanted.userdata = this;
+    m_audio = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    if (!m_audio) {
+        std::fprintf(stderr, "kivo-sim: no sound (%s)\n", SDL_GetError());
+        return;
+    }
+    m_audio_rate = obtained.freq;
+    m_audio_channels = obtained.channels;
+    // A quarter of a second at most is held; playing starts again after a gap once a callback's
+    // worth and the device's render interval are there, so the two clocks' jitter is not heard.
+    m_ring = std::make_shared<SampleRing>(obtained.channels, obtained.freq / 4, obtained.samples + obtained.freq / 25);
+    SDL_PauseAudioDevice(m_audio, 0);
+}
+
+void SdlWindow::fill_audio(void* window, uint8_t* stream, int length)
+{
+    std::span<int16_t> out(reinterpret_cast<int16_t*>(stream), static_cast<size_t>(length) / sizeof(int16_t));
+    static_cast<SdlWindow*>(window)->m_ring->pop(out);
 }
 
 void SdlWindow::present()
@@ -148,39 +181,6 @@ void SdlWindow::handle_key(int key)
         std::fprintf(stderr, "kivo-sim: %s\n", error->c_str());
 }
 
-void SdlWindow::play_pending_sounds()
-{
-    std::deque<Sound> sounds;
-    {
-        std::lock_guard guard(m_sounds_lock);
-        sounds.swap(m_pending_sounds);
-    }
-    for (auto& sound : sounds) {
-        if (m_audio) {
-            SDL_CloseAudioDevice(m_audio);
-            m_audio = 0;
-            m_looping_samples.clear();
-        }
-        if (!sound.start)
-            continue;
-        SDL_AudioSpec format;
-        Uint8* samples = nullptr;
-        Uint32 length = 0;
-        if (!SDL_LoadWAV(sound.file.c_str(), &format, &samples, &length))
-            continue;
-        m_audio = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
-        if (m_audio) {
-            SDL_QueueAudio(m_audio, samples, length);
-            SDL_PauseAudioDevice(m_audio, 0);
-            if (sound.loop)
-                m_looping_samples.assign(samples, samples + length);
-        }
-        SDL_FreeWAV(samples);
-    }
-    if (m_audio && !m_looping_samples.empty() && SDL_GetQueuedAudioSize(m_audio) == 0)
-        SDL_QueueAudio(m_audio, m_looping_samples.data(), static_cast<Uint32>(m_looping_samples.size()));
-}
-
 int SdlWindow::run()
 {
     boot();
@@ -215,7 +215,6 @@ int SdlWindow::run()
                 break;
             }
         }
-        play_pending_sounds();
         present();
         SDL_Delay(frame_interval_ms);
     }

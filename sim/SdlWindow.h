@@ -1,11 +1,9 @@
 #pragma once
 
+#include "SampleRing.h"
+
 #include <cstdint>
-#include <deque>
-#include <filesystem>
-#include <mutex>
-#include <optional>
-#include <vector>
+#include <memory>
 
 struct SDL_Renderer;
 struct SDL_Texture;
@@ -34,16 +32,11 @@ public:
     static const char* key_of(const char* event_name);
 
 private:
-    struct Sound {
-        std::filesystem::path file;
-        bool start = false;
-        bool loop = false;
-    };
-
     void boot();
     void present();
     void handle_key(int key);
-    void play_pending_sounds();
+    void open_audio();
+    static void fill_audio(void* window, uint8_t* stream, int length);
 
     Simulator& m_simulator;
     SDL_Window* m_window = nullptr;
@@ -51,11 +44,12 @@ private:
     SDL_Texture* m_texture = nullptr;
     std::vector<uint16_t> m_frame;
 
-    // The device's sounds reach the window from any of its threads; the window plays them.
-    std::mutex m_sounds_lock;
-    std::deque<Sound> m_pending_sounds;
+    // The device's mix reaches the host's audio callback through the ring, so the callback
+    // never waits for the device.
     uint32_t m_audio = 0;
-    std::vector<uint8_t> m_looping_samples;
+    int m_audio_rate = 0;
+    int m_audio_channels = 0;
+    std::shared_ptr<SampleRing> m_ring;
 };
 
 } // namespace kivo

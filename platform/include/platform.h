@@ -11,12 +11,12 @@
 #include "drivers/CeddkApi.h"
 #include "drivers/DriverApi.h"
 #include "drivers/PowerApi.h"
+#include "audio/SoundApi.h"
 #include "storage/CodePageApi.h"
 #include "storage/CrtFileApi.h"
 #include "storage/FileApi.h"
 #include "storage/LibraryApi.h"
 #include "storage/MappingApi.h"
-#include "storage/SoundApi.h"
 #include "storage/StoreApi.h"
 #include "storage/VersionApi.h"
 

@@ -82,6 +82,8 @@ const char* to_string(LockRank rank)
         return "crt streams";
     case LockRank::BlockTokens:
         return "block tokens";
+    case LockRank::SoundOutput:
+        return "sound output";
     case LockRank::SoundDevice:
         return "sound device";
     case LockRank::PowerNotifications:
@@ -94,6 +96,12 @@ const char* to_string(LockRank rank)
         return "system requests";
     case LockRank::Navigation:
         return "navigation";
+    case LockRank::SoundCallbacks:
+        return "sound callbacks";
+    case LockRank::SoundLife:
+        return "sound life";
+    case LockRank::SampleRing:
+        return "sample ring";
     case LockRank::MfcHandleMaps:
         return "mfc handle maps";
     case LockRank::LibraryApps:

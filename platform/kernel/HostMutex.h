@@ -22,6 +22,9 @@ enum class LockRank {
     ResourceTable,
     FontEngine,
     DialogTemplates,
+    // The sound device, which sets its timers and events while it holds its state.
+    SoundOutput,
+    SoundDevice,
     // The scheduler's lock, which guards every waitable object.
     Scheduler,
     // Device-wide tables.
@@ -40,13 +43,15 @@ enum class LockRank {
     ProgramImages,
     CrtStreams,
     BlockTokens,
-    SoundDevice,
     PowerNotifications,
     StreamDriver,
     Board,
     SystemRequests,
     Navigation,
     // Leaves: nothing is taken while one of these is held.
+    SoundCallbacks,
+    SoundLife,
+    SampleRing,
     MfcHandleMaps,
     LibraryApps,
     ProcessLocals,

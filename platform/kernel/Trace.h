@@ -53,6 +53,7 @@ public:
 
     // The entry with a sequence number; it must be kept (first_sequence() <= n < end_sequence()).
     const T& at(uint64_t sequence) const { return m_entries.at(sequence - m_first); }
+    T& at(uint64_t sequence) { return m_entries.at(sequence - m_first); }
     const T& back() const { return m_entries.back(); }
     T& back() { return m_entries.back(); }
 

@@ -1,4 +1,4 @@
-#include "StorageTest.h"
+#include "SoundTest.h"
 
 #include "SoundApi.h"
 #include "SoundDevice.h"
@@ -9,24 +9,8 @@ using namespace kivo::test;
 
 namespace {
 
-// A WAVE file of `ms` milliseconds of 8 kHz, 8-bit mono samples, with an extra chunk before
-// the samples as some tools write.
-std::string wave_file(uint32_t ms)
-{
-    auto le32 = [](uint32_t v) { return std::string { char(v), char(v >> 8), char(v >> 16), char(v >> 24) }; };
-    auto le16 = [](uint16_t v) { return std::string { char(v), char(v >> 8) }; };
-    uint32_t samples = 8 * ms;
-    std::string format = "fmt " + le32(16) + le16(1) + le16(1) + le32(8000) + le32(8000) + le16(1) + le16(8);
-    std::string extra = "LIST" + le32(3) + "abc" + std::string(1, '\0');
-    std::string data = "data" + le32(samples) + std::string(samples, '\x80');
-    std::string body = "WAVE" + format + extra + data;
-    return "RIFF" + le32(static_cast<uint32_t>(body.size())) + body;
-}
-
-class SoundTest : public StorageTest {
+class PlaySoundTest : public SoundTest {
 protected:
-    SoundDevice& sound = device->component<SoundDevice>();
-
     void SetUp() override
     {
         ASSERT_TRUE(CreateDirectory(u"\\NAND\\app", nullptr));
@@ -37,7 +21,7 @@ protected:
 
 } // namespace
 
-TEST_F(SoundTest, ASynchronousSoundLastsItsFileOnTheDeviceClock)
+TEST_F(PlaySoundTest, ASynchronousSoundLastsItsFileOnTheDeviceClock)
 {
     uint64_t start = device->clock().now_ms();
     EXPECT_TRUE(PlaySound(u"\\NAND\\app\\Sound.wav", nullptr, SND_FILENAME));
@@ -66,10 +50,8 @@ TEST_F(SoundTest, ASynchronousSoundLastsItsFileOnTheDeviceClock)
     CloseHandle(info.hThread);
 }
 
-TEST_F(SoundTest, AsynchronousAndLoopingSoundsPlayUntilTheirEndOrAStop)
+TEST_F(PlaySoundTest, AsynchronousAndLoopingSoundsPlayUntilTheirEndOrAStop)
 {
-    std::vector<SoundDevice::OutputEvent::Kind> heard;
-    sound.set_output([&](const SoundDevice::OutputEvent& event) { heard.push_back(event.kind); });
     EXPECT_EQ(waveOutSetVolume(nullptr, 0x404D404D), MMSYSERR_NOERROR);
 
     EXPECT_TRUE(PlaySound(u"\\NAND\\app\\Sound.wav", nullptr, SND_ASYNC | SND_FILENAME));
@@ -91,6 +73,11 @@ TEST_F(SoundTest, AsynchronousAndLoopingSoundsPlayUntilTheirEndOrAStop)
     device->advance(100);
     EXPECT_TRUE(sndPlaySound(u"\\NAND\\app\\Ring.wav", SND_ASYNC));
     device->advance(1000);
+    // So does a new sound a looping one.
+    EXPECT_TRUE(PlaySound(u"\\NAND\\app\\Ring.wav", nullptr, SND_ASYNC | SND_LOOP | SND_FILENAME));
+    device->advance(600);
+    EXPECT_TRUE(PlaySound(u"\\NAND\\app\\Sound.wav", nullptr, SND_ASYNC | SND_FILENAME));
+    device->advance(2000);
 
     struct Expected {
         std::u16string file;
@@ -104,6 +91,8 @@ TEST_F(SoundTest, AsynchronousAndLoopingSoundsPlayUntilTheirEndOrAStop)
         { u"\\NAND\\app\\Ring.wav", 1000, 6000, true },
         { u"\\NAND\\app\\Sound.wav", 6000, 6100, false },
         { u"\\NAND\\app\\Ring.wav", 6100, 6350, false },
+        { u"\\NAND\\app\\Ring.wav", 7100, 7700, true },
+        { u"\\NAND\\app\\Sound.wav", 7700, 8700, false },
     };
     auto sounds = sound.sounds();
     ASSERT_EQ(sounds.size(), std::size(expected));
@@ -116,11 +105,9 @@ TEST_F(SoundTest, AsynchronousAndLoopingSoundsPlayUntilTheirEndOrAStop)
         EXPECT_EQ(sounds[i].volume, 0x404D404Du);
         EXPECT_TRUE(sounds[i].found);
     }
-    using Kind = SoundDevice::OutputEvent::Kind;
-    EXPECT_EQ(heard, (std::vector<Kind> { Kind::Start, Kind::Stop, Kind::Start, Kind::Stop, Kind::Start, Kind::Stop, Kind::Start, Kind::Stop }));
 }
 
-TEST_F(SoundTest, AMissingFileIsHarmlessAndTheDriverMessagesAreRecorded)
+TEST_F(PlaySoundTest, AMissingFileIsHarmlessAndTheDriverMessagesAreRecorded)
 {
     EXPECT_FALSE(PlaySound(u"\\NAND\\app\\None.wav", nullptr, SND_FILENAME));
     EXPECT_FALSE(PlaySound(u"\\SDMMC\\nowhere\\x.wav", nullptr, SND_FILENAME));
@@ -143,12 +130,87 @@ TEST_F(SoundTest, AMissingFileIsHarmlessAndTheDriverMessagesAreRecorded)
     EXPECT_EQ(sound.volume_changes(), (std::vector<std::pair<uint64_t, DWORD>> { { 20, 65000 } }));
     EXPECT_EQ(waveOutMessage(nullptr, 1052, 1, 0), MMSYSERR_NOERROR);
     EXPECT_EQ(waveOutMessage(nullptr, 1044, 3, 1), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutMessage(reinterpret_cast<HWAVEOUT>(0x5700), 1044, 3, 1), MMSYSERR_INVALHANDLE);
     auto messages = sound.messages();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].message, 1052u);
     EXPECT_EQ(messages[0].first, 1u);
     EXPECT_EQ(messages[1].message, 1044u);
     EXPECT_EQ(messages[1].second, 1u);
+}
+
+TEST_F(PlaySoundTest, EveryRecordKeepsToTheDevicesTraceLimit)
+{
+    device->trace_limit().set(2);
+    for (int i = 0; i < 3; ++i) {
+        PlaySound(u"\\NAND\\app\\None.wav", nullptr, SND_FILENAME);
+        waveOutSetVolume(nullptr, i);
+        waveOutMessage(nullptr, 1052, i, 0);
+    }
+    PlaySound(u"\\NAND\\app\\Ring.wav", nullptr, SND_ASYNC | SND_FILENAME);
+    device->advance(300);
+    auto sounds = sound.sounds();
+    ASSERT_EQ(sounds.size(), 2u);
+    EXPECT_EQ(sounds[1].stop_ms, 250u) << "the sound that played still had its end written";
+    EXPECT_EQ(sound.volume_changes().size(), 2u);
+    ASSERT_EQ(sound.messages().size(), 2u);
+    EXPECT_EQ(sound.messages()[1].first, 2u);
+}
+
+// The output is one channel: the low word of a volume is its level and the high word means
+// nothing, for the whole output (device 0) as for one stream.
+TEST_F(SoundTest, TheLowWordOfAVolumeIsTheLevelOfTheOneChannel)
+{
+    ASSERT_TRUE(CreateDirectory(u"\\NAND\\app", nullptr));
+    ASSERT_EQ(write_file(u"\\NAND\\app\\Tone.wav", wave_file(5000, 8000, 1, 16, 8192)), 0u);
+    capture_mix(2);
+    HWAVEOUT stream = nullptr;
+    WAVEFORMATEX format = pcm(8000, 1, 16);
+    ASSERT_EQ(waveOutOpen(&stream, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    std::string samples = constant_samples(8000, 1, 16, 8192, 5000);
+    WAVEHDR header = header_of(samples.data(), samples.size());
+    ASSERT_EQ(waveOutPrepareHeader(stream, &header, sizeof header), MMSYSERR_NOERROR);
+
+    struct Case {
+        DWORD volume;
+        int expected; // of a full-scale 8192
+    };
+    const Case cases[] = {
+        { 0x404D404D, 2057 }, // the home screen's key clicks: a quarter
+        { 0xFFFFFFFF, 8192 }, // the audio player: full
+        { 65000, 8125 },      // the television: nearly full, and on both sides
+        { 0, 0 },
+    };
+    uint64_t ms = 0;
+    for (auto& each : cases) {
+        SCOPED_TRACE(each.volume);
+        // The PlaySound channel at the output's volume.
+        ASSERT_EQ(waveOutSetVolume(nullptr, each.volume), MMSYSERR_NOERROR);
+        DWORD read = 1;
+        EXPECT_EQ(waveOutGetVolume(nullptr, &read), MMSYSERR_NOERROR);
+        EXPECT_EQ(read, each.volume);
+        PlaySound(u"\\NAND\\app\\Tone.wav", nullptr, SND_ASYNC | SND_FILENAME);
+        device->advance(100);
+        ms += 100;
+        for (uint16_t channel : { 0, 1 })
+            EXPECT_NEAR(mixed_at(ms - 50, channel), each.expected, 1);
+        EXPECT_EQ(sound.sounds().back().volume, each.volume);
+        PlaySound(nullptr, nullptr, 0);
+
+        // A stream at its own volume with the output at full.
+        waveOutSetVolume(nullptr, 0xFFFFFFFF);
+        ASSERT_EQ(waveOutSetVolume(stream, each.volume), MMSYSERR_NOERROR);
+        EXPECT_EQ(waveOutGetVolume(stream, &read), MMSYSERR_NOERROR);
+        EXPECT_EQ(read, each.volume);
+        ASSERT_EQ(waveOutWrite(stream, &header, sizeof header), MMSYSERR_NOERROR);
+        device->advance(100);
+        ms += 100;
+        for (uint16_t channel : { 0, 1 })
+            EXPECT_NEAR(mixed_at(ms - 50, channel), each.expected, 1);
+        EXPECT_EQ(sound.stream_plays().back().volume, each.volume);
+        waveOutReset(stream);
+    }
+    EXPECT_EQ(waveOutClose(stream), MMSYSERR_NOERROR);
 }
 
 TEST(WaveFile, HeadersAreReadWithEveryLengthChecked)
