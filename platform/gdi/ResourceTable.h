@@ -2,7 +2,7 @@
 
 #include "Bitmap.h"
 #include "BitmapCanvas.h"
-#include "Types.h"
+#include "kernel/Types.h"
 
 #include <functional>
 #include <map>

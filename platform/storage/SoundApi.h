@@ -2,7 +2,7 @@
 
 // Sound: files played through the wave output, its volume and the driver's private messages.
 
-#include "Types.h"
+#include "kernel/Types.h"
 
 using MMRESULT = UINT;
 KIVO_DECLARE_HANDLE(HWAVEOUT);
