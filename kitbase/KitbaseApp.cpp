@@ -1,7 +1,6 @@
 #include "KitbaseApp.h"
 
-#include "Device.h"
-#include "Process.h"
+#include "program_services.h"
 
 namespace {
 
@@ -10,7 +9,7 @@ kivo::ProcessLocal<CKitbaseApp> s_app;
 } // namespace
 
 CKitbaseApp::CKitbaseApp()
-    : m_hInstance(kivo::Device::current().register_module(module_path))
+    : m_hInstance(kivo::register_module(module_path))
 {
     InitInstance();
 }

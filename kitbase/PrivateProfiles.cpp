@@ -3,7 +3,7 @@
 #include "IniDocument.h"
 #include "Kitbase.h"
 #include "ProfileText.h"
-#include "WideText.h"
+#include "program_services.h"
 
 using namespace kitbase;
 

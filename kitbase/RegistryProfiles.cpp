@@ -4,7 +4,7 @@
 #include "Kitbase.h"
 #include "KitbaseApp.h"
 #include "ProfileText.h"
-#include "WideText.h"
+#include "program_services.h"
 
 #include <cstdarg>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "RuntimeRandom.h"
 
-#include "Process.h"
+#include "program_services.h"
 
 namespace {
 

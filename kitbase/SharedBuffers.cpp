@@ -3,7 +3,7 @@
 
 #include "Kitbase.h"
 #include "RuntimeRandom.h"
-#include "WideText.h"
+#include "program_services.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -29,6 +29,7 @@ void Simulator::boot()
     options.clock.mode = m_options.clock;
     options.echo_debug_output = m_options.echo_debug_output;
     m_device = std::make_unique<Device>(options);
+    m_device->trace_limit().set(m_options.trace_limit);
     install_stream_drivers(*m_device);
     apply_hardware();
     install_programs(*m_device);

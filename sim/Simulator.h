@@ -14,12 +14,19 @@ namespace kivo {
 // a new boot from the same root after a power-off or a reset.
 class Simulator {
 public:
+    // The cap kivo-sim puts on every trace of its device (the debug output, the draw log, driver
+    // calls, sounds …): enough to read back what a script just did, yet a session left running for
+    // days keeps a few megabytes of them at most.
+    static constexpr size_t session_trace_limit = 10'000;
+
     struct Options {
         std::filesystem::path root;
         ClockMode clock = ClockMode::Virtual;
         bool echo_debug_output = false;
         // Where screenshots go.
         std::filesystem::path shots = ".";
+        // How many entries each of the device's traces keeps (0: all, as tests want them).
+        size_t trace_limit = 0;
     };
 
     // What is plugged in and how the battery stands: it outlives a boot, as the hardware does.

@@ -27,6 +27,9 @@ Boots a simulated kivo device from a device root folder and runs it.
   --log          echo the device's debug output to stderr
   --help         this text
 
+The device's traces (its debug output, draw log, driver calls, sounds …) keep their last 10000
+entries each, so a session can run for days; 'expect debug' looks among the lines kept.
+
 Script commands (one a line, '#' starts a comment; coordinates are screen pixels, times device ms;
 a TITLE with blanks goes in double quotes):
   boot                          the device's boot sequence (again after a power-off or reset)
@@ -63,6 +66,8 @@ runs, F1 and F2 post its voice code 13 with 0 and 1, F3 its dial code 17 and F4 
 Device events (script 'event NAME', or keys in the window):
 )";
 
+static_assert(kivo::Simulator::session_trace_limit == 10000, "the help text names the cap");
+
 std::filesystem::path default_root()
 {
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
@@ -78,6 +83,7 @@ int main(int argc, char** argv)
 {
     kivo::Simulator::Options options;
     options.root = default_root();
+    options.trace_limit = kivo::Simulator::session_trace_limit;
     bool headless = false;
     bool real_time = false;
     std::string script_path;

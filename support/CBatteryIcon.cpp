@@ -1,8 +1,7 @@
 #include "CBatteryIcon.h"
 
 #include "CAppUtil.h"
-#include "Process.h"
-#include "WideText.h"
+#include "program_services.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include "CRegisterMap.h"
 
-#include "Process.h"
+#include "program_services.h"
 
 CRegisterMap::CRegisterMap()
 {

@@ -2,7 +2,7 @@
 
 #include "DAPI.h"
 
-#include "kernel/ThreadTermination.h"
+#include "program_services.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "CRegisterMap.h"
 #include "DAPI.h"
 
-#include "Device.h"
+#include "program_services.h"
 
 #include <algorithm>
 
@@ -131,7 +131,7 @@ void DAPI_Reset()
         WRITE_REGISTER_ULONG(reg, READ_REGISTER_ULONG(reg) | bit(31));
     // The hardware resets the device, and a simulated thread never comes back from the write;
     // only the device's controller, which outlives the reset, sees it stopped and goes on.
-    while (kivo::Device::current().running())
+    while (kivo::device_running())
         Sleep(1000);
 }
 

@@ -3,7 +3,7 @@
 // Sound: files played through the wave output, wave-out streams fed by renderers, the output's
 // volume and the driver's private messages.
 
-#include "Types.h"
+#include "kernel/Types.h"
 
 #include <cstddef>
 

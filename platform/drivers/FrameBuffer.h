@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DeviceComponent.h"
-#include "HostMutex.h"
-#include "Types.h"
+#include "kernel/DeviceComponent.h"
+#include "kernel/HostMutex.h"
+#include "kernel/Types.h"
 
 #include <algorithm>
 #include <cstddef>

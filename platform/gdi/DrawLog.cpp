@@ -2,6 +2,12 @@
 
 namespace kivo {
 
+void DrawLog::follow(const TraceLimit& limit)
+{
+    std::lock_guard guard(m_lock);
+    m_entries.follow(limit);
+}
+
 void DrawLog::set_recording(bool recording)
 {
     std::lock_guard guard(m_lock);
@@ -18,13 +24,13 @@ void DrawLog::record(Entry entry)
 {
     std::lock_guard guard(m_lock);
     if (m_recording)
-        m_entries.push_back(std::move(entry));
+        m_entries.append(std::move(entry));
 }
 
 std::vector<DrawLog::Entry> DrawLog::entries() const
 {
     std::lock_guard guard(m_lock);
-    return m_entries;
+    return m_entries.all();
 }
 
 void DrawLog::clear()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostMutex.h"
+#include "Trace.h"
 #include "Types.h"
 
 #include <mutex>
@@ -25,6 +26,8 @@ public:
         DWORD process_id = 0;
     };
 
+    // Keeps at most the device's trace limit of entries, the newest.
+    void follow(const TraceLimit&);
     void set_recording(bool recording);
     bool recording() const;
     void record(Entry);
@@ -39,7 +42,7 @@ public:
 private:
     mutable HostMutex m_lock { LockRank::DrawLog };
     bool m_recording = false;
-    std::vector<Entry> m_entries;
+    Trace<Entry> m_entries;
 };
 
 } // namespace kivo

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HostMutex.h"
+#include "kernel/HostMutex.h"
 #include <cstdint>
 #include <filesystem>
 #include <memory>

@@ -49,6 +49,7 @@ Gdi::Gdi(Device& device)
     : m_device(device)
     , m_lock(device.component<FrameBuffer>().lock())
 {
+    m_draw_log.follow(device.trace_limit());
     auto& frame_buffer = device.component<FrameBuffer>();
     m_screen = Surface(reinterpret_cast<uint8_t*>(frame_buffer.pixels()), FrameBuffer::width * 2, FrameBuffer::width,
         FrameBuffer::height, 16);

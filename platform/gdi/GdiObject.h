@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KernelObject.h"
+#include "kernel/KernelObject.h"
 
 namespace kivo {
 

@@ -2,8 +2,8 @@
 
 #include "Bitmap.h"
 #include "BitmapCanvas.h"
-#include "HostMutex.h"
-#include "Types.h"
+#include "kernel/HostMutex.h"
+#include "kernel/Types.h"
 
 #include <functional>
 #include <map>

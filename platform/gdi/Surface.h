@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Region.h"
-#include "Types.h"
+#include "kernel/Region.h"
+#include "kernel/Types.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -59,6 +59,8 @@ public:
 
     auto begin() const { return m_entries.begin(); }
     auto end() const { return m_entries.end(); }
+    auto rbegin() const { return m_entries.rbegin(); }
+    auto rend() const { return m_entries.rend(); }
 
     // The entries kept from a sequence number on (all kept ones when it was dropped already).
     std::vector<T> since(uint64_t sequence) const

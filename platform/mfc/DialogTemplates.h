@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HostMutex.h"
+#include "kernel/HostMutex.h"
 #include "gwes/GwesApi.h"
 #include "kernel/DeviceComponent.h"
 

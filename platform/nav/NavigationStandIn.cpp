@@ -119,16 +119,21 @@ bool NavigationStandIn::post_to_home(WPARAM code, LPARAM value)
     return window && PostMessage(window, post_request, code, value);
 }
 
+NavigationStandIn::NavigationStandIn(Device& device)
+{
+    m_received.follow(device.trace_limit());
+}
+
 std::vector<std::pair<WPARAM, LPARAM>> NavigationStandIn::received() const
 {
     std::lock_guard lock(m_lock);
-    return m_received;
+    return m_received.all();
 }
 
 void NavigationStandIn::record(WPARAM code, LPARAM value)
 {
     std::lock_guard lock(m_lock);
-    m_received.emplace_back(code, value);
+    m_received.append({ code, value });
 }
 
 } // namespace kivo

@@ -2,6 +2,7 @@
 
 #include "DeviceComponent.h"
 #include "HostMutex.h"
+#include "Trace.h"
 #include "Types.h"
 
 #include <mutex>
@@ -23,7 +24,7 @@ void register_navigation(Device&);
 
 class NavigationStandIn final : public DeviceComponent {
 public:
-    explicit NavigationStandIn(Device&) { }
+    explicit NavigationStandIn(Device&);
 
     // The number the dial block of code 17 carries, as UTF-16 text with its terminator.
     static constexpr std::u16string_view dial_number = u"13800138000";
@@ -40,7 +41,7 @@ public:
 
 private:
     mutable HostMutex m_lock { LockRank::Navigation };
-    std::vector<std::pair<WPARAM, LPARAM>> m_received;
+    Trace<std::pair<WPARAM, LPARAM>> m_received;
 };
 
 } // namespace kivo

@@ -2,8 +2,8 @@
 
 // Conversions between the device's code pages and its UTF-16 text.
 
-#include "Errors.h"
-#include "Types.h"
+#include "kernel/Errors.h"
+#include "kernel/Types.h"
 
 inline constexpr UINT CP_ACP = 0;
 inline constexpr UINT CP_OEMCP = 1;

@@ -4,7 +4,7 @@
 // 8-bit fopen takes a path in the ANSI code page. Both open device paths; the FILE they give is
 // a host FILE, so the host's fgets, fputs, fprintf, fread, fwrite, fseek and fclose serve it.
 
-#include "Types.h"
+#include "kernel/Types.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -3,8 +3,8 @@
 // The device's file calls, by the platform's names: files and stream drivers opened by name,
 // folders, attributes, searches, free space and the memory status. Every path is a device path.
 
-#include "Errors.h"
-#include "Types.h"
+#include "kernel/Errors.h"
+#include "kernel/Types.h"
 
 inline constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 inline constexpr DWORD ERROR_DIRECTORY = 267;

@@ -2,8 +2,8 @@
 
 // Libraries loaded by name and their exports.
 
-#include "Errors.h"
-#include "Types.h"
+#include "kernel/Errors.h"
+#include "kernel/Types.h"
 
 // The generic entry of an export; callers cast it to the export's own type.
 using FARPROC = void (*)();

@@ -2,8 +2,8 @@
 
 // Named shared memory: page-file mappings and their views.
 
-#include "Errors.h"
-#include "Types.h"
+#include "kernel/Errors.h"
+#include "kernel/Types.h"
 
 inline constexpr DWORD PAGE_READONLY = 0x02;
 inline constexpr DWORD PAGE_READWRITE = 0x04;

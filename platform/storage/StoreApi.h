@@ -3,8 +3,8 @@
 // The storage manager: stores (the flash disk, the memory card) and their partitions, as the
 // settings and media programs enumerate, check, dismount, format and mount them.
 
-#include "Errors.h"
-#include "Types.h"
+#include "kernel/Errors.h"
+#include "kernel/Types.h"
 
 inline constexpr size_t DEVICENAMESIZE = 8;
 inline constexpr size_t STORENAMESIZE = 32;

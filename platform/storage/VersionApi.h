@@ -2,8 +2,8 @@
 
 // Version resources of the device's program files.
 
-#include "Errors.h"
-#include "Types.h"
+#include "kernel/Errors.h"
+#include "kernel/Types.h"
 
 inline constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
 inline constexpr DWORD VS_FFI_SIGNATURE = 0xFEEF04BD;

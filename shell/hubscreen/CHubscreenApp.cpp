@@ -2,9 +2,9 @@
 
 #include "CHubscreenDlg.h"
 #include "DAPI.h"
-#include "Device.h"
 #include "HubscreenResources.h"
 #include "HubscreenState.h"
+#include "program_services.h"
 
 namespace {
 
@@ -56,5 +56,5 @@ int CHubscreenApp::ExitInstance()
 
 void register_hubscreen(kivo::Device& device)
 {
-    device.programs().add(hubscreen_image_path, hubscreen_main);
+    kivo::register_program(device, hubscreen_image_path, hubscreen_main);
 }

@@ -1,8 +1,6 @@
 #include "HubscreenResources.h"
 
-#include "Device.h"
-#include "DialogTemplates.h"
-#include "Gdi.h"
+#include "program_services.h"
 
 #include <array>
 #include <string>
@@ -235,8 +233,7 @@ void add_dialogs(kivo::DialogTemplates& templates, HINSTANCE module)
 void add_hubscreen_resources()
 {
     HINSTANCE module = AfxGetResourceHandle();
-    auto& device = kivo::Device::current();
-    auto& resources = device.component<kivo::Gdi>().resources(module);
+    auto& resources = kivo::module_resources(module);
     add_bar_pictures(resources);
     add_icon_pictures(resources);
     resources.add_icon(IDI_HUBSCREEN, 32, 32, [](BitmapCanvas& canvas) {
@@ -245,5 +242,5 @@ void add_hubscreen_resources()
         canvas.fill_rect({ 10, 18, 22, 28 }, Palette::white);
     });
     add_warning_pictures(resources);
-    add_dialogs(device.component<kivo::DialogTemplates>(), module);
+    add_dialogs(kivo::dialog_templates(), module);
 }

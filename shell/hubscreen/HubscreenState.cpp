@@ -2,7 +2,7 @@
 
 #include "CParmFileRW.h"
 #include "DAPI.h"
-#include "Process.h"
+#include "program_services.h"
 
 namespace {
 
