@@ -304,7 +304,7 @@ struct SlowState {
     {
         ++alive;
         // Making it reaches other state of the same process, as a program's globals do.
-        static ProcessLocal<int> inner;
+        static ProcessLocal<std::atomic<int>> inner;
         *inner += 1;
         if (both_making)
             both_making->arrive_and_wait();
