@@ -1,6 +1,7 @@
 // What the sound output costs: mixing a second of output, and a stream's headers through the
 // device on the virtual clock.
 
+#include "BenchDevice.h"
 #include "Device.h"
 #include "SoundApi.h"
 #include "SoundDevice.h"
@@ -35,9 +36,7 @@ BENCHMARK(MixOneSecond);
 // One 4 KB header written, played and given back done on the virtual clock, without an output.
 static void StreamHeaderRoundTrip(benchmark::State& state)
 {
-    auto root = std::filesystem::temp_directory_path() / "kivo-bench";
-    std::filesystem::create_directories(root);
-    Device device(Device::Options { root, {}, false });
+    auto device = make_bench_device();
     WAVEFORMATEX format { WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0 };
     HWAVEOUT stream = nullptr;
     waveOutOpen(&stream, 0, &format, 0, 0, CALLBACK_NULL);
@@ -48,7 +47,7 @@ static void StreamHeaderRoundTrip(benchmark::State& state)
     waveOutPrepareHeader(stream, &header, sizeof header);
     for (auto _ : state) {
         waveOutWrite(stream, &header, sizeof header);
-        device.advance(24);
+        device->advance(24);
     }
     waveOutReset(stream);
     waveOutClose(stream);

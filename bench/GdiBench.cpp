@@ -1,6 +1,7 @@
 // How fast drawing runs against the frame buffer's size, so later work can see how far from
 // memory speed it is: bytes of screen written per second.
 
+#include "BenchDevice.h"
 #include "Device.h"
 #include "FrameBuffer.h"
 #include "platform.h"
@@ -19,16 +20,9 @@ namespace {
 
 constexpr int64_t screen_bytes = int64_t(FrameBuffer::width) * FrameBuffer::height * 2;
 
-std::unique_ptr<Device> make_device()
-{
-    auto root = std::filesystem::temp_directory_path() / "kivo-bench";
-    std::filesystem::create_directories(root);
-    return std::make_unique<Device>(Device::Options { root, {}, false });
-}
-
 // A screen context and a full-screen memory picture, half of it in the transparent key.
 struct Scene {
-    std::unique_ptr<Device> device = make_device();
+    std::unique_ptr<Device> device = make_bench_device();
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP picture = CreateCompatibleBitmap(screen, FrameBuffer::width, FrameBuffer::height);

@@ -1,6 +1,7 @@
 // How fast messages move through the window system on the virtual scheduler. The work runs on the
 // simulated threads, not on the benchmark's own, so rates are over wall time.
 
+#include "BenchDevice.h"
 #include "Device.h"
 #include "KernelApi.h"
 #include "gwes/GwesApi.h"
@@ -11,13 +12,6 @@
 using namespace kivo;
 
 namespace {
-
-std::unique_ptr<Device> make_device()
-{
-    auto root = std::filesystem::temp_directory_path() / "kivo-bench";
-    std::filesystem::create_directories(root);
-    return std::make_unique<Device>(Device::Options { root, {}, false });
-}
 
 int64_t s_messages;
 
@@ -44,7 +38,7 @@ HWND make_counting_window(const char16_t* title)
 // A thread posts to its own window and pumps: 1000 posted messages per millisecond of device time.
 static void PostedMessageThroughput(benchmark::State& state)
 {
-    auto device = make_device();
+    auto device = make_bench_device();
     s_messages = 0;
     device->programs().add(u"\\poster.exe", [](std::u16string_view) -> int {
         HWND window = make_counting_window(u"poster");
@@ -68,7 +62,7 @@ BENCHMARK(PostedMessageThroughput)->UseRealTime();
 // One process sends to another's window and waits for each answer: 100 sends per millisecond.
 static void CrossProcessSendLatency(benchmark::State& state)
 {
-    auto device = make_device();
+    auto device = make_bench_device();
     s_messages = 0;
     device->programs().add(u"\\receiver.exe", [](std::u16string_view) -> int {
         make_counting_window(u"receiver");

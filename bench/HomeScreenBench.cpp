@@ -1,6 +1,7 @@
 // What the home screen costs the host: booting it to its first paint, and a day of it on the
 // virtual clock, where its click thread wakes every 200 ms.
 
+#include "BenchDevice.h"
 #include "CHubscreenApp.h"
 #include "Device.h"
 #include "DrawLog.h"
@@ -21,10 +22,7 @@ namespace {
 
 std::unique_ptr<Device> make_device()
 {
-    auto root = std::filesystem::temp_directory_path() / "kivo-bench-home";
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root);
-    auto device = std::make_unique<Device>(Device::Options { root, {}, false });
+    auto device = make_bench_device("kivo-bench-home", true);
     install_stream_drivers(*device);
     register_hubscreen(*device);
     register_explorer(*device);

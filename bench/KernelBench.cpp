@@ -1,6 +1,7 @@
 // How fast the virtual scheduler passes control, so later changes to it can be compared. The work
 // runs on the simulated threads, not on the benchmark's own, so rates are over wall time.
 
+#include "BenchDevice.h"
 #include "Device.h"
 #include "KernelApi.h"
 
@@ -15,22 +16,14 @@ using namespace kivo;
 
 namespace {
 
-std::unique_ptr<Device> make_device()
+// Starts a program whose two threads hand a pair of events back and forth for ever. The count
+// goes up by one per round trip; every 1,000 round trips the program sleeps 1 ms of device time,
+// which hands control back to the benchmark's loop: `advance(1)` runs exactly 1,000 round trips.
+int64_t* start_ping_pong(Device& device)
 {
-    auto root = std::filesystem::temp_directory_path() / "kivo-bench";
-    std::filesystem::create_directories(root);
-    return std::make_unique<Device>(Device::Options { root, {}, false });
-}
-
-} // namespace
-
-// One round trip: thread A signals B, B signals A back.
-static void EventRoundTripBetweenThreads(benchmark::State& state)
-{
-    auto device = make_device();
     static int64_t s_rounds;
     s_rounds = 0;
-    device->programs().add(u"\\bench.exe", [](std::u16string_view) -> int {
+    device.programs().add(u"\\ping-pong.exe", [](std::u16string_view) -> int {
         HANDLE ping = CreateEvent(nullptr, FALSE, FALSE, u"ping");
         HANDLE pong = CreateEvent(nullptr, FALSE, FALSE, u"pong");
         CreateThread(
@@ -46,17 +39,25 @@ static void EventRoundTripBetweenThreads(benchmark::State& state)
         for (;;) {
             SetEvent(ping);
             WaitForSingleObject(pong, INFINITE);
-            ++s_rounds;
-            if (s_rounds % 1000 == 0)
-                Sleep(1); // hands control back to the benchmark loop
+            if (++s_rounds % 1000 == 0)
+                Sleep(1);
         }
     });
     DWORD error;
-    device->create_process(u"\\bench.exe", u"", error);
-    for (auto _ : state) {
-        device->advance(1); // exactly 1000 round trips per millisecond of device time
-    }
-    state.SetItemsProcessed(s_rounds);
+    device.create_process(u"\\ping-pong.exe", u"", error);
+    return &s_rounds;
+}
+
+} // namespace
+
+// One round trip: thread A signals B, B signals A back.
+static void EventRoundTripBetweenThreads(benchmark::State& state)
+{
+    auto device = make_bench_device();
+    int64_t* rounds = start_ping_pong(*device);
+    for (auto _ : state)
+        device->advance(1);
+    state.SetItemsProcessed(*rounds);
 }
 BENCHMARK(EventRoundTripBetweenThreads)->UseRealTime();
 
@@ -65,7 +66,7 @@ static void RunUntilIdleOverQueuedWakeups(benchmark::State& state)
 {
     for (auto _ : state) {
         state.PauseTiming();
-        auto device = make_device();
+        auto device = make_bench_device();
         device->programs().add(u"\\sleepers.exe", [](std::u16string_view) {
             HANDLE go = CreateEvent(nullptr, TRUE, FALSE, u"go");
             for (int i = 0; i < 10'000; ++i)
@@ -127,40 +128,17 @@ double host_condition_hand_off_ns(int64_t hand_offs)
 // hand-offs one simulated switch costs.
 static void VirtualThreadSwitch(benchmark::State& state)
 {
-    auto device = make_device();
-    static int64_t s_switches;
-    s_switches = 0;
-    device->programs().add(u"\\switch.exe", [](std::u16string_view) -> int {
-        HANDLE ping = CreateEvent(nullptr, FALSE, FALSE, u"ping");
-        HANDLE pong = CreateEvent(nullptr, FALSE, FALSE, u"pong");
-        CreateThread(
-            nullptr, 0, [](LPVOID) -> DWORD {
-                HANDLE ping = CreateEvent(nullptr, FALSE, FALSE, u"ping");
-                HANDLE pong = CreateEvent(nullptr, FALSE, FALSE, u"pong");
-                for (;;) {
-                    WaitForSingleObject(ping, INFINITE);
-                    SetEvent(pong);
-                }
-            },
-            nullptr, 0, nullptr);
-        for (;;) {
-            SetEvent(ping);
-            WaitForSingleObject(pong, INFINITE);
-            s_switches += 2;
-            if (s_switches % 2000 == 0)
-                Sleep(1);
-        }
-    });
-    DWORD error;
-    device->create_process(u"\\switch.exe", u"", error);
+    auto device = make_bench_device();
+    int64_t* rounds = start_ping_pong(*device);
     device->run_until_idle();
-    s_switches = 0;
+    *rounds = 0;
     auto start = std::chrono::steady_clock::now();
     for (auto _ : state)
         device->advance(1);
-    double simulated_ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() / static_cast<double>(s_switches);
-    double host_ns = host_condition_hand_off_ns(s_switches);
-    state.SetItemsProcessed(s_switches);
+    int64_t switches = 2 * *rounds;
+    double simulated_ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() / static_cast<double>(switches);
+    double host_ns = host_condition_hand_off_ns(switches);
+    state.SetItemsProcessed(switches);
     state.counters["switch_ns"] = simulated_ns;
     state.counters["host_cv_ns"] = host_ns;
     state.counters["ratio"] = simulated_ns / host_ns;

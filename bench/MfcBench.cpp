@@ -1,6 +1,7 @@
 // What an MFC object lookup costs now that attached objects are found under a lock and temporary
 // ones per thread: the calls a message loop and a worker's posts make for every message.
 
+#include "BenchDevice.h"
 #include "Device.h"
 #include "platform.h"
 
@@ -11,16 +12,9 @@ using namespace kivo;
 
 namespace {
 
-std::unique_ptr<Device> make_device()
-{
-    auto root = std::filesystem::temp_directory_path() / "kivo-bench";
-    std::filesystem::create_directories(root);
-    return std::make_unique<Device>(Device::Options { root, {}, false });
-}
-
 // A window with an object and a plain one without, made by the controller.
 struct Windows {
-    std::unique_ptr<Device> device = make_device();
+    std::unique_ptr<Device> device = make_bench_device();
     CWnd attached;
     HWND plain = nullptr;
 

@@ -51,18 +51,15 @@ SimCondition::Wake SimCondition::wait(std::unique_lock<SimMutex>& held, std::opt
 
 void SimCondition::notify_one()
 {
-    auto& scheduler = SimThread::current()->device().scheduler();
-    auto guard = scheduler.lock();
-    for (auto& sleeper : m_sleepers) {
-        if (!sleeper.notified) {
-            sleeper.notified = true;
-            scheduler.wake(*sleeper.thread);
-            return;
-        }
-    }
+    notify(false);
 }
 
 void SimCondition::notify_all()
+{
+    notify(true);
+}
+
+void SimCondition::notify(bool all)
 {
     auto& scheduler = SimThread::current()->device().scheduler();
     auto guard = scheduler.lock();
@@ -70,6 +67,8 @@ void SimCondition::notify_all()
         if (!sleeper.notified) {
             sleeper.notified = true;
             scheduler.wake(*sleeper.thread);
+            if (!all)
+                return;
         }
     }
 }

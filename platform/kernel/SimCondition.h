@@ -44,6 +44,8 @@ public:
     void notify_all();
 
 private:
+    void notify(bool all);
+
     struct Sleeper {
         SimThread* thread;
         bool notified;

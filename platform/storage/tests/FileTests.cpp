@@ -11,21 +11,6 @@ namespace {
 
 using FileTest = StorageTest;
 
-std::vector<std::u16string> find_all(std::u16string_view pattern)
-{
-    std::vector<std::u16string> names;
-    WIN32_FIND_DATA data;
-    HANDLE search = FindFirstFile(std::u16string(pattern).c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do
-        names.push_back(data.cFileName);
-    while (FindNextFile(search, &data));
-    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
-    EXPECT_TRUE(FindClose(search));
-    return names;
-}
-
 } // namespace
 
 TEST_F(FileTest, SpellingsOfOnePathReachOneFileKeepingItsStoredCase)

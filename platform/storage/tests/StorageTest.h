@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kivo::test {
 
@@ -32,6 +33,22 @@ protected:
     }
 
     static DWORD attributes(std::u16string_view path) { return GetFileAttributes(std::u16string(path).c_str()); }
+
+    // The names a search finds, in the order it answers them; the search must end cleanly.
+    static std::vector<std::u16string> find_all(std::u16string_view pattern)
+    {
+        std::vector<std::u16string> names;
+        WIN32_FIND_DATA data;
+        HANDLE search = FindFirstFile(std::u16string(pattern).c_str(), &data);
+        if (search == INVALID_HANDLE_VALUE)
+            return names;
+        do
+            names.push_back(data.cFileName);
+        while (FindNextFile(search, &data));
+        EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+        EXPECT_TRUE(FindClose(search));
+        return names;
+    }
 };
 
 } // namespace kivo::test

@@ -56,20 +56,6 @@ private:
     void (*m_handler)(int) = nullptr;
 };
 
-std::vector<std::u16string> names_in(std::u16string_view pattern)
-{
-    std::vector<std::u16string> names;
-    WIN32_FIND_DATA data;
-    HANDLE search = FindFirstFile(std::u16string(pattern).c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do
-        names.push_back(data.cFileName);
-    while (FindNextFile(search, &data));
-    FindClose(search);
-    return names;
-}
-
 } // namespace
 
 // The bytes used on each volume are counted once and then kept by every change; the count after
@@ -178,7 +164,7 @@ TEST_F(VolumeTest, AFailedRecordWriteKeepsEveryFlagAndFailsTheChange)
     }
     EXPECT_EQ(write_file(u"\\NAND\\Maps\\map7.dat", "overwritten"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(read_file(u"\\NAND\\Maps\\map7.dat"), "map");
-    EXPECT_EQ(names_in(u"\\NAND\\Maps\\*.new").size(), 0u);
+    EXPECT_EQ(find_all(u"\\NAND\\Maps\\*.new").size(), 0u);
 }
 
 // A move writes the target folder's record before it erases the source's; when the target's
@@ -209,7 +195,7 @@ TEST_F(VolumeTest, AMoveWhoseRecordCannotBeWrittenFails)
     device.reset();
     Device again(Device::Options { root, {}, false });
     EXPECT_EQ(attributes(u"\\NAND\\To\\kept"), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(names_in(u"\\NAND\\To\\k*"), std::vector<std::u16string> { u"KEPT" });
+    EXPECT_EQ(find_all(u"\\NAND\\To\\k*"), std::vector<std::u16string> { u"KEPT" });
     EXPECT_EQ(attributes(u"\\NAND\\To\\file3"), FILE_ATTRIBUTE_HIDDEN);
 }
 
