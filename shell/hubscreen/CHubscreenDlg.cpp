@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr COLORREF partial_fill = RGB(0, 17, 56);
 constexpr DWORD key_click_volume = 0x404D404D;
 constexpr int card_check_retries = 11;
 // The largest dial block passed on.
@@ -164,14 +163,12 @@ void CHubscreenDlg::draw_key_click()
 void CHubscreenDlg::set_battery(int state, bool draw)
 {
     m_battery->SetState(state, draw ? 1 : 0);
+    hubscreen_state().battery_state = m_battery->GetState();
 }
 
-// The USB screen's busy and idle pictures are shown only while the battery charges or the
-// mains adapter feeds the device.
 bool CHubscreenDlg::battery_charging() const
 {
-    int state = m_battery->GetState();
-    return state == 4 || state == 5 || state == 7;
+    return ::battery_charging(m_battery->GetState());
 }
 
 void CHubscreenDlg::OnPaint()
@@ -180,7 +177,7 @@ void CHubscreenDlg::OnPaint()
     HDC dc = BeginPaint(m_hWnd, &paint);
     const RECT& dirty = paint.rcPaint;
     if (dirty.right - dirty.left < 480 || dirty.bottom - dirty.top < 272) {
-        HBRUSH brush = CreateSolidBrush(partial_fill);
+        HBRUSH brush = CreateSolidBrush(page_background);
         FillRect(dc, &dirty, brush);
         DeleteObject(brush);
         draw_icons(false);

@@ -95,6 +95,7 @@ private:
     void draw_icons(bool all_normal_first);
     void draw_clock();
     void draw_key_click();
+    // The USB screen's busy and idle pictures are shown only while the battery charges.
     bool battery_charging() const;
     void start_clock_alignment();
     UINT icon_bitmap(int index, bool selected) const;

@@ -1,5 +1,6 @@
 #include "CInsertSdDlg.h"
 
+#include "CAppUtil.h"
 #include "HubscreenPaint.h"
 #include "HubscreenResources.h"
 #include "HubscreenState.h"
@@ -13,6 +14,25 @@ CInsertSdDlg::CInsertSdDlg()
 bool CInsertSdDlg::ok_hidden() const
 {
     return (m_nReason == SD_REASON_MEDIA_LOST || m_nReason == SD_REASON_MISSING) && hubscreen_state().usb_connected;
+}
+
+// A warning held back may be shown long after its reason arose: by then the card may be back in,
+// or out, or unlocked, and a window about a cause that has gone would only wait to be closed.
+bool CInsertSdDlg::reason_holds() const
+{
+    constexpr LPCWSTR card_store = u"SD Memory Card";
+    bool card_present = hubscreen_state().card_present;
+    switch (m_nReason) {
+    case SD_REASON_MEDIA_LOST:
+    case SD_REASON_MISSING:
+        return !card_present;
+    case SD_REASON_NOT_FAT:
+        return card_present && CAppUtil().CheckStoreFormat(card_store) != 0;
+    case SD_REASON_WRITE_PROTECTED:
+        return card_present && CAppUtil().IsStoreReadOnly(card_store) == 0;
+    default:
+        return card_present;
+    }
 }
 
 LRESULT CInsertSdDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
@@ -40,7 +60,11 @@ LRESULT CInsertSdDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
         }
     } else if (message == MSG_SHOW_WARNINGS && m_bHeldBack) {
         m_bHeldBack = FALSE;
-        ShowWarning();
+        if (reason_holds()) {
+            show_ok(!ok_hidden());
+            ShowWarning();
+            Invalidate(FALSE);
+        }
     }
     return CWarningDlg::WindowProc(message, wparam, lparam);
 }

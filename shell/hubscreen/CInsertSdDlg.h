@@ -14,4 +14,5 @@ public:
 
 private:
     bool ok_hidden() const;
+    bool reason_holds() const;
 };

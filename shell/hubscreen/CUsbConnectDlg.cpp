@@ -2,6 +2,7 @@
 
 #include "HubscreenPaint.h"
 #include "HubscreenResources.h"
+#include "HubscreenState.h"
 #include "KivoNotify.h"
 
 CUsbConnectDlg::CUsbConnectDlg()
@@ -36,7 +37,14 @@ LRESULT CUsbConnectDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
         }
     } else if (message == MSG_SHOW_WARNINGS && m_bHeldBack) {
         m_bHeldBack = FALSE;
-        ShowWarning();
+        // Shown as the connection would show it now: not once the cable is out, nor while the
+        // battery is too low for USB (the low-battery window says so instead).
+        const HubscreenState& state = hubscreen_state();
+        if (state.usb_connected && battery_charging(state.battery_state)) {
+            m_nPicture = IDB_USB_CONNECTED;
+            ShowWarning();
+            Invalidate(FALSE);
+        }
     }
     return CWarningDlg::WindowProc(message, wparam, lparam);
 }

@@ -2,6 +2,9 @@
 
 #include "platform.h"
 
+#include <string_view>
+#include <vector>
+
 // The resource numbers of the home page's pictures and its dialog.
 inline constexpr UINT IDD_HUBSCREEN = 102;
 inline constexpr UINT IDI_HUBSCREEN = 128;
@@ -49,6 +52,23 @@ inline constexpr int icon_height = 102;
 
 inline constexpr int battery_picture_width = 36;
 inline constexpr int battery_picture_height = 20;
+
+// The colour the home page's background has throughout: a partial repaint fills with it, so the
+// places it fills cannot be told from a full repaint's.
+inline constexpr COLORREF page_background = RGB(0, 17, 56);
+
+// One line of text in one of the home screen's pictures: centred in its box (in the picture's
+// own coordinates) with a cell height and weight. The pictures draw their words from this list
+// only, so whatever is listed here is what the screen shows.
+struct PictureText {
+    UINT picture;
+    RECT box;
+    std::u16string_view text;
+    int height;
+    bool bold;
+    COLORREF colour;
+};
+const std::vector<PictureText>& hubscreen_picture_texts();
 
 // Puts the pictures and the page's dialog into the running program's resources.
 void add_hubscreen_resources();

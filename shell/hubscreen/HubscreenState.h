@@ -13,7 +13,15 @@ struct HubscreenState {
     BYTE card_check_done = 0;
     BYTE paused_for_call = 0;
     BYTE phone_link_started = 0;
+    // The battery indicator's state (0 to 7; 7 on the mains adapter).
+    int battery_state = 0;
 };
+
+// The USB screen shows only while the battery charges or the mains adapter feeds the device.
+inline bool battery_charging(int state)
+{
+    return state == 4 || state == 5 || state == 7;
+}
 
 HubscreenState& hubscreen_state();
 

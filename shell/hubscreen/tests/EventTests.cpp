@@ -100,6 +100,92 @@ TEST_F(EventTest, CardRemovalReasonsAndTheInsertCardWindow)
     }
 }
 
+// A warning held back while the start warning stood shows on MSG_SHOW_WARNINGS only while its
+// cause still holds: one whose cause went meanwhile would stand with nothing to close it.
+TEST_F(EventTest, HeldBackWarningsShowOnlyWhileTheirCauseHolds)
+{
+    enum class Step { card_out,
+        card_in,
+        card_protected,
+        card_unprotected,
+        usb_on,
+        usb_off,
+        battery_low,
+        mains_on };
+    struct Case {
+        const char* what;
+        std::vector<Step> before; // before the start warning appears
+        std::vector<Step> held;   // while it stands
+        std::vector<Step> after;  // after it went, before MSG_SHOW_WARNINGS
+        const char16_t* window;
+        bool shown;
+    };
+    const Case cases[] = {
+        { "card still out", {}, { Step::card_out }, {}, u"hubscreen.sd", true },
+        { "card back in", {}, { Step::card_out, Step::card_in }, {}, u"hubscreen.sd", false },
+        { "card back in after the start warning", {}, { Step::card_out }, { Step::card_in }, u"hubscreen.sd", false },
+        { "card still write-protected", {}, { Step::card_protected }, {}, u"hubscreen.sd", true },
+        { "card no longer write-protected", {}, { Step::card_protected, Step::card_unprotected }, {}, u"hubscreen.sd", false },
+        { "USB still in", {}, { Step::usb_on }, {}, u"USB connection", true },
+        { "USB already out", {}, { Step::usb_on, Step::usb_off }, {}, u"USB connection", false },
+        { "USB in on a low battery", { Step::battery_low }, { Step::usb_on }, {}, u"USB connection", false },
+        { "USB in, then the mains adapter", { Step::battery_low }, { Step::usb_on, Step::mains_on }, {}, u"USB connection", true },
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        device.reset();
+        device = make_test_device();
+        install_stream_drivers(*device);
+        register_hubscreen(*device);
+        device->programs().add(fake_image, recorder_main);
+        ASSERT_NE(start_page(), nullptr);
+        auto& volumes = device->component<Volumes>();
+        auto run = [&](const std::vector<Step>& steps) {
+            for (Step step : steps) {
+                switch (step) {
+                case Step::card_out:
+                    volumes.set_card_present(false);
+                    post(WM_SD_REMOVED);
+                    break;
+                case Step::card_in:
+                    volumes.set_card_present(true);
+                    post(WM_SD_INSERTED);
+                    break;
+                case Step::card_protected:
+                    volumes.set_card_write_protected(true);
+                    tap(140, 100); // the navigation asks for a writable card
+                    break;
+                case Step::card_unprotected:
+                    volumes.set_card_write_protected(false);
+                    break;
+                case Step::usb_on:
+                    notify(DRV_USB_CONNECT);
+                    break;
+                case Step::usb_off:
+                    notify(DRV_USB_REMOVE);
+                    break;
+                case Step::battery_low:
+                    notify(DRV_BATT_CHANGE, 3);
+                    break;
+                case Step::mains_on:
+                    notify(DRV_AC_CHANGE, 1);
+                    break;
+                }
+            }
+        };
+        run(c.before);
+        ASSERT_NE(start(fake_image, u"start warning of hubscreen"), nullptr);
+        run(c.held);
+        EXPECT_FALSE(visible(c.window)) << "held back";
+        PostMessage(FindWindow(nullptr, u"start warning of hubscreen"), WM_CLOSE, 0, 0);
+        device->run_until_idle();
+        run(c.after);
+        PostMessage(HWND_BROADCAST, MSG_SHOW_WARNINGS, 0, 0);
+        device->run_until_idle();
+        EXPECT_EQ(visible(c.window), c.shown);
+    }
+}
+
 TEST_F(EventTest, StartUpCheckReportsANonFatCardAfterItsRetries)
 {
     device->component<Volumes>().set_card_partition_type(0x07);
