@@ -71,19 +71,19 @@ void Scheduler::throw_termination(SimThread& self)
 }
 
 WaitOutcome Scheduler::wait(std::unique_lock<std::mutex>& lock, SimThread& self, std::span<Waitable* const> objects,
-    std::optional<uint64_t> deadline, bool wait_all, std::source_location where)
+    std::optional<uint64_t> deadline, bool wait_all, CallSite where)
 {
     return wait_for_objects(lock, self, objects, deadline, wait_all, false, where);
 }
 
-WaitOutcome Scheduler::wait_regardless(std::unique_lock<std::mutex>& lock, SimThread& self, Waitable& object, std::source_location where)
+WaitOutcome Scheduler::wait_regardless(std::unique_lock<std::mutex>& lock, SimThread& self, Waitable& object, CallSite where)
 {
     Waitable* objects[] = { &object };
     return wait_for_objects(lock, self, objects, std::nullopt, false, true, where);
 }
 
 WaitOutcome Scheduler::wait_for_objects(std::unique_lock<std::mutex>& lock, SimThread& self, std::span<Waitable* const> objects,
-    std::optional<uint64_t> deadline, bool wait_all, bool regardless, const std::source_location& where)
+    std::optional<uint64_t> deadline, bool wait_all, bool regardless, const CallSite& where)
 {
     if (!regardless) {
         if (self.unwinding() || (self.kill_requested() && self.termination_deferred()))
@@ -585,7 +585,8 @@ void Scheduler::shut_down()
     auto threads = std::move(m_threads);
     m_threads.clear();
     m_finished.clear();
-    for (auto& [id, thread] : threads) {
+    for (auto& entry : threads) {
+        auto& thread = entry.second;
         if (thread->left_behind())
             continue;
         bool ended = m_thread_ended.wait_until(guard, give_up, [&] { return thread->state() == SimThread::State::Finished; });

@@ -14,7 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <source_location>
+#include "CallSite.h"
 #include <span>
 #include <thread>
 #include <vector>
@@ -70,11 +70,11 @@ public:
     // With `wait_all`, the wait ends only when every object is signalled at once.
     // `where` names the blocking call in reports about threads that do not come back.
     WaitOutcome wait(std::unique_lock<std::mutex>&, SimThread& self, std::span<Waitable* const> objects,
-        std::optional<uint64_t> deadline, bool wait_all = false, std::source_location where = std::source_location::current());
+        std::optional<uint64_t> deadline, bool wait_all = false, CallSite where = CallSite::here());
     // The same wait, except that a thread being ended or unwinding keeps waiting: for the layer's
     // own short locks, which a thread must take again before it unwinds past their guards.
     WaitOutcome wait_regardless(std::unique_lock<std::mutex>&, SimThread& self, Waitable& object,
-        std::source_location where = std::source_location::current());
+        CallSite where = CallSite::here());
 
     // Lets a blocked thread check its wait again; with the lock held.
     void wake(SimThread&);
@@ -127,7 +127,7 @@ private:
     using TimedKey = std::pair<uint64_t, TimerId>;
 
     WaitOutcome wait_for_objects(std::unique_lock<std::mutex>&, SimThread& self, std::span<Waitable* const> objects,
-        std::optional<uint64_t> deadline, bool wait_all, bool regardless, const std::source_location& where);
+        std::optional<uint64_t> deadline, bool wait_all, bool regardless, const CallSite& where);
     void block(std::unique_lock<std::mutex>&, SimThread& self, std::optional<uint64_t> deadline);
     void hand_back(std::unique_lock<std::mutex>&, SimThread& self);
     SimThread* next_turn(std::unique_lock<std::mutex>&);

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <source_location>
+#include "CallSite.h"
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,7 +85,7 @@ public:
     std::optional<uint64_t>& wait_deadline() { return m_wait_deadline; }
 
     // Where the thread last blocked in the layer, for reports about threads that do not come back.
-    void note_blocking_call(const std::source_location& where, const char* object_kind)
+    void note_blocking_call(const CallSite& where, const char* object_kind)
     {
         m_last_call.store(where.function_name(), std::memory_order_relaxed);
         m_last_object.store(object_kind, std::memory_order_relaxed);
