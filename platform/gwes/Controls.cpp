@@ -31,6 +31,9 @@ void register_standard_controls(WindowManager& windows)
         UINT style;
         WNDPROC proc;
     };
+    // The programs tell double taps from two presses themselves, so the dialog class and MFC's
+    // default class leave every press a WM_LBUTTONDOWN; a program that wants double clicks
+    // registers its own class with CS_DBLCLKS.
     const Entry entries[] = {
         { WC_BUTTON, CS_DBLCLKS, ButtonControl::proc },
         { WC_STATIC, 0, StaticControl::proc },
@@ -38,8 +41,8 @@ void register_standard_controls(WindowManager& windows)
         { WC_LISTBOX, CS_DBLCLKS, ListBoxControl::proc },
         { PROGRESS_CLASS, 0, ProgressControl::proc },
         { WC_LISTVIEW, CS_DBLCLKS, ListViewControl::proc },
-        { WC_DIALOG, CS_DBLCLKS, dialog_proc },
-        { u"KivoWnd", CS_DBLCLKS, DefWindowProc },
+        { WC_DIALOG, 0, dialog_proc },
+        { u"KivoWnd", 0, DefWindowProc },
     };
     for (auto& entry : entries)
         windows.add_system_class(entry.name, entry.style, entry.proc);

@@ -330,6 +330,19 @@ bool MessageRouter::matches(const MSG& message, HWND filter, UINT filter_min, UI
     return message.message >= filter_min && message.message <= filter_max;
 }
 
+HWND MessageRouter::outermost_waiting_to_paint_locked(const Window& window, DWORD thread_id, const std::function<bool(HWND)>& filter)
+{
+    HWND outermost = window.hwnd;
+    for (const Window* current = &window; current->is_child();) {
+        current = m_windows.window_locked(current->parent);
+        if (!current)
+            break;
+        if (current->thread_id == thread_id && !current->update.empty() && filter(current->hwnd))
+            outermost = current->hwnd;
+    }
+    return outermost;
+}
+
 MessageRouter::Fetch MessageRouter::fetch(MSG& out, HWND filter, UINT filter_min, UINT filter_max, bool wait, bool remove)
 {
     auto& me = self();
@@ -377,7 +390,8 @@ MessageRouter::Fetch MessageRouter::fetch(MSG& out, HWND filter, UINT filter_min
                     ++it;
                     continue;
                 }
-                out = { *it, WM_PAINT, 0, 0, m_device.clock().tick_count(), {} };
+                out = { outermost_waiting_to_paint_locked(*window, me.id(), window_filter), WM_PAINT, 0, 0,
+                    m_device.clock().tick_count(), {} };
                 queue.last_message = out;
                 return Fetch::Message;
             }

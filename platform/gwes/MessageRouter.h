@@ -3,6 +3,7 @@
 #include "GwesApi.h"
 #include "ThreadQueue.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -78,6 +79,9 @@ private:
     void arm(DWORD thread_id, HWND, UINT_PTR id, uint64_t generation, uint64_t due);
     void tick(DWORD thread_id, HWND, UINT_PTR id, uint64_t generation, uint64_t due);
     bool matches(const MSG&, HWND filter, UINT filter_min, UINT filter_max);
+    // The window itself, or its outermost ancestor of the same thread that waits to paint and
+    // passes the filter: a parent's paint covers its children, so it goes first.
+    HWND outermost_waiting_to_paint_locked(const Window&, DWORD thread_id, const std::function<bool(HWND)>& filter);
 
     Device& m_device;
     WindowManager& m_windows;

@@ -119,6 +119,11 @@ HANDLE GetCurrentProcess();
 DWORD GetCurrentProcessId();
 DWORD GetModuleFileName(HMODULE, LPWSTR file_name, DWORD size);
 HMODULE GetModuleHandle(LPCWSTR module_name);
+// Copies another process's memory into the buffer, checked: an address that cannot be read (a
+// garbage value, a block already given back) fails with ERROR_PARTIAL_COPY and `bytes_read` says
+// how much came before it, instead of faulting; a refused process handle fails with
+// ERROR_INVALID_HANDLE, an ended process with ERROR_ACCESS_DENIED.
+BOOL ReadProcessMemory(HANDLE process, LPCVOID address, LPVOID buffer, DWORD size, LPDWORD bytes_read);
 LPWSTR GetCommandLine();
 
 // Debug output

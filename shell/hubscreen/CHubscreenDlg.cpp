@@ -437,7 +437,7 @@ void CHubscreenDlg::OnKivoNotify(WPARAM code, LPARAM value)
         break;
     case APP_NAVI_DIAL:
         NKDbgPrintfW(u"hbq recv WM_KIVO_NOTIFY.APP_NAVI_DIAL(%x)\n", static_cast<unsigned>(value));
-        forward_dial(reinterpret_cast<const COPYDATASTRUCT*>(value));
+        forward_dial(value);
         break;
     case APP_SHOW_NAVI:
         if (m_hProgramWnd[navi_icon])
@@ -456,18 +456,24 @@ void CHubscreenDlg::OnKivoNotify(WPARAM code, LPARAM value)
     }
 }
 
-void CHubscreenDlg::forward_dial(const COPYDATASTRUCT* dial)
+void CHubscreenDlg::forward_dial(LPARAM value)
 {
-    // The block belongs to the navigation, which may change or free it at any time: it is copied
-    // at once, within its stated size, and the copy is sent, since a posted WM_COPYDATA would
-    // hand the other programs a pointer they cannot read safely.
-    if (!dial || (dial->cbData && !dial->lpData) || dial->cbData > max_dial_bytes) {
+    // lParam is an address in the navigation's memory, which it may change or free at any time,
+    // and any program may post code 17 with any value: the header and then the data are copied
+    // at once through the checked read, within the stated size, and the copy is sent, since a
+    // posted WM_COPYDATA would hand the other programs a pointer they cannot read safely. The
+    // device's processes share one address space, so the address is read as it stands.
+    COPYDATASTRUCT dial {};
+    BYTE data[max_dial_bytes] = {};
+    HANDLE memory = GetCurrentProcess();
+    DWORD read = 0;
+    bool readable = ReadProcessMemory(memory, reinterpret_cast<LPCVOID>(value), &dial, sizeof(dial), &read)
+        && dial.cbData <= max_dial_bytes && (dial.cbData == 0 || ReadProcessMemory(memory, dial.lpData, data, dial.cbData, &read));
+    if (!readable) {
         OutputDebugString(u"hbq: navigation dial block refused\n");
         return;
     }
-    BYTE data[max_dial_bytes] = {};
-    std::memcpy(data, dial->lpData, dial->cbData);
-    COPYDATASTRUCT copy { dial->dwData, dial->cbData, data };
+    COPYDATASTRUCT copy { dial.dwData, dial.cbData, data };
     std::vector<HWND> windows;
     DWORD own_process = GetCurrentProcessId();
     for (HWND window = ::GetWindow(m_hWnd, GW_HWNDFIRST); window; window = ::GetWindow(window, GW_HWNDNEXT)) {

@@ -111,7 +111,7 @@ private:
     void card_check();
     void post_to_insert_card_window(LPARAM reason);
     bool navigation_ended();
-    void forward_dial(const COPYDATASTRUCT*);
+    void forward_dial(LPARAM block);
     void switch_to(int which);
     void set_battery(int state, bool draw);
     void broadcast(WPARAM code, LPARAM value);

@@ -1,4 +1,5 @@
 #include "Device.h"
+#include "GdiTest.h"
 #include "TestDevice.h"
 #include "platform.h"
 
@@ -77,4 +78,55 @@ TEST(WindowContexts, OriginAndVisibleRegionComeFromOneInstantWhileTheWindowMoves
     EXPECT_EQ(run.reads, 20'000);
     EXPECT_EQ(run.torn, 0);
     g_run = nullptr;
+}
+
+namespace {
+
+// Fills the whole client area with the colour kept in the window's user data.
+LRESULT fill_with_own_colour(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message != WM_PAINT)
+        return DefWindowProc(hwnd, message, wparam, lparam);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd, &paint);
+    RECT client {};
+    GetClientRect(hwnd, &client);
+    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(GetWindowLong(hwnd, GWL_USERDATA)));
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    EndPaint(hwnd, &paint);
+    return 0;
+}
+
+} // namespace
+
+// A dialog whose button shows itself and then the dialog invalidates the whole page: the page
+// paints first and the button last, so the button stays on the screen.
+TEST_F(GdiTest, AChildInvalidatedWithItsParentIsPaintedOverIt)
+{
+    WNDCLASS description {};
+    description.lpfnWndProc = fill_with_own_colour;
+    description.lpszClassName = u"Filled";
+    RegisterClass(&description);
+    auto make = [](DWORD style, RECT r, HWND parent, COLORREF colour) {
+        HWND hwnd = CreateWindowEx(0, u"Filled", u"", style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent, nullptr,
+            nullptr, nullptr);
+        SetWindowLong(hwnd, GWL_USERDATA, static_cast<LONG>(colour));
+        return hwnd;
+    };
+    const COLORREF page_colour = RGB(0, 0, 255);
+    const COLORREF button_colour = RGB(0, 255, 0);
+    HWND page = make(WS_POPUP | WS_VISIBLE, { 0, 0, 480, 272 }, nullptr, page_colour);
+    HWND button = make(WS_CHILD, { 390, 200, 453, 239 }, page, button_colour);
+    MSG message {};
+    while (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessage(&message);
+
+    ShowWindow(button, SW_SHOW);
+    InvalidateRect(page, nullptr, FALSE);
+    while (PeekMessage(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessage(&message);
+    EXPECT_EQ(pixels_not({ 390, 200, 453, 239 }, button_colour), 0);
+    EXPECT_EQ(pixels_not({ 0, 0, 390, 272 }, page_colour), 0);
+    DestroyWindow(page);
 }

@@ -154,6 +154,52 @@ TEST_F(Windows, UpdateWindowPaintsAtOnceAndAnUnpaintedRegionIsNotRepeatedForEver
     EXPECT_EQ(log.count(window, WM_PAINT), 2u);
 }
 
+// A parent's paint covers its children (without WS_CLIPCHILDREN), so a parent waiting to paint is
+// painted before its descendants, whatever order they were invalidated in.
+TEST_F(Windows, AParentWaitingToPaintIsPaintedBeforeItsChildren)
+{
+    register_recorder();
+    HWND dialog = make_window(u"dialog", WS_POPUP | WS_VISIBLE, { 0, 0, 480, 272 });
+    HWND panel = make_window(u"panel", WS_CHILD | WS_VISIBLE, { 0, 150, 480, 272 }, dialog);
+    HWND button = make_window(u"button", WS_CHILD | WS_VISIBLE, { 390, 50, 453, 89 }, panel);
+    HWND other = make_window(u"other", WS_POPUP | WS_VISIBLE, { 0, 0, 10, 10 });
+    drain();
+
+    struct Case {
+        const char* name;
+        std::vector<HWND> invalidated; // in this order; the dialog and the panel take their children along
+        std::vector<HWND> painted;
+    };
+    const Case cases[] = {
+        { "button, then its dialog", { button, dialog }, { dialog, panel, button } },
+        { "button, another window, then the panel", { button, other, panel }, { panel, button, other } },
+        { "button alone", { button }, { button } },
+        { "dialog alone", { dialog }, { dialog, panel, button } },
+    };
+    for (auto& c : cases) {
+        log.seen.clear();
+        for (HWND hwnd : c.invalidated)
+            InvalidateRect(hwnd, nullptr, FALSE);
+        drain();
+        std::vector<HWND> painted;
+        for (auto& seen : log.seen) {
+            if (seen.message == WM_PAINT)
+                painted.push_back(seen.hwnd);
+        }
+        EXPECT_EQ(painted, c.painted) << c.name;
+    }
+
+    // Asked for by window, a child is still handed out before its waiting parent.
+    InvalidateRect(button, nullptr, FALSE);
+    InvalidateRect(dialog, nullptr, FALSE);
+    MSG message {};
+    ASSERT_TRUE(PeekMessage(&message, button, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+    EXPECT_EQ(message.hwnd, button);
+    ASSERT_TRUE(PeekMessage(&message, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+    EXPECT_EQ(message.hwnd, dialog);
+    drain();
+}
+
 using Input = GwesTest;
 
 TEST_F(Input, ATapReachesTheTopmostWindowUnderThePointAndActivatesIt)

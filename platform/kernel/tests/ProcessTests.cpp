@@ -9,9 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <future>
 #include <latch>
 #include <thread>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 using namespace kivo;
 using namespace kivo::test;
@@ -512,4 +516,72 @@ TEST(Process, AComponentIsMadeOutsideTheComponentsLock)
 {
     auto device = make_test_device();
     EXPECT_TRUE(device->component<First>().helper_done);
+}
+
+// A process hands another an address (a window message's lParam); whatever it holds, reading it
+// must answer, never fault.
+TEST(Process, ReadingAnotherProcesssMemoryRefusesWhatCannotBeRead)
+{
+    auto device = make_test_device();
+    const long page = sysconf(_SC_PAGESIZE);
+    // Two pages, the second given back: a read that runs into it stops at the first page's end.
+    auto* pages = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(munmap(pages + page, page), 0);
+    std::memset(pages, 'k', page);
+    const char block[] = "dial 0123456789";
+
+    struct Case {
+        const char* what;
+        const void* address;
+        DWORD size;
+        BOOL answer;
+        DWORD error;
+        DWORD read;
+    };
+    const Case cases[] = {
+        { "a live block", block, sizeof(block), TRUE, 0, sizeof(block) },
+        { "nothing asked", reinterpret_cast<const void*>(1), 0, TRUE, 0, 0 },
+        { "null", nullptr, 16, FALSE, ERROR_PARTIAL_COPY, 0 },
+        { "one", reinterpret_cast<const void*>(1), 16, FALSE, ERROR_PARTIAL_COPY, 0 },
+        { "0xDEADBEEF", reinterpret_cast<const void*>(0xDEADBEEF), 16, FALSE, ERROR_PARTIAL_COPY, 0 },
+        { "a block given back", pages + page, 16, FALSE, ERROR_PARTIAL_COPY, 0 },
+        { "a block running into one given back", pages + page - 4, 16, FALSE, ERROR_PARTIAL_COPY, 4 },
+    };
+    for (auto& c : cases) {
+        char copy[32] = {};
+        DWORD read = 12345;
+        SetLastError(0);
+        EXPECT_EQ(ReadProcessMemory(GetCurrentProcess(), c.address, copy, c.size, &read), c.answer) << c.what;
+        EXPECT_EQ(GetLastError(), c.error) << c.what;
+        EXPECT_EQ(read, c.read) << c.what;
+        if (c.answer && c.size)
+            EXPECT_EQ(std::memcmp(copy, c.address, c.size), 0) << c.what;
+    }
+    munmap(pages, page);
+
+    // Through another process's handle: while it runs, and refused once it has ended.
+    HANDLE go = CreateEvent(nullptr, TRUE, FALSE, u"go");
+    device->programs().add(u"\\navi.exe", [](std::u16string_view) {
+        HANDLE go = CreateEvent(nullptr, TRUE, FALSE, u"go");
+        WaitForSingleObject(go, INFINITE);
+        CloseHandle(go);
+        return 0;
+    });
+    PROCESS_INFORMATION info {};
+    ASSERT_EQ(start(*device, u"\\navi.exe", info), 0u);
+    device->run_until_idle();
+    char copy[sizeof(block)] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadProcessMemory(info.hProcess, block, copy, sizeof(block), &read));
+    EXPECT_EQ(read, sizeof(block));
+    SetEvent(go);
+    ASSERT_EQ(WaitForSingleObject(info.hProcess, INFINITE), WAIT_OBJECT_0);
+    EXPECT_FALSE(ReadProcessMemory(info.hProcess, block, copy, sizeof(block), &read));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    CloseHandle(go);
+    EXPECT_FALSE(ReadProcessMemory(info.hProcess, block, copy, sizeof(block), &read));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }

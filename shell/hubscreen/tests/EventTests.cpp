@@ -1,5 +1,7 @@
 #include "HubscreenTest.h"
 
+#include "HubscreenResources.h"
+
 #include "Process.h"
 #include "ProgramImages.h"
 #include "Volumes.h"
@@ -431,3 +433,58 @@ TEST_F(EventTest, TheLowBatteryBlinksUntilTheStateChanges)
 }
 
 } // namespace
+
+// A warning already on the screen that changes its picture repaints the whole page, and its OK
+// button must still be there afterwards.
+TEST_F(EventTest, AWarningThatChangesItsPictureKeepsItsOkButton)
+{
+    const RECT ok_button { 390, 200, 453, 239 };
+    // The newest painted drawing that reaches the button's place.
+    auto on_top_of_ok = [&]() -> UINT {
+        auto entries = drawn();
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+            RECT overlap {};
+            if (it->painted && IntersectRect(&overlap, &it->rect, &ok_button))
+                return it->bitmap_id;
+        }
+        return 0;
+    };
+    struct Case {
+        const char* what;
+        const char16_t* title;
+        WPARAM code;
+        LPARAM value;
+        UINT picture;
+    };
+    const Case cases[] = {
+        { "low battery, countdown to the mains request", u"low battery warning", APP_USB_CONNECTED, 1, 208 },
+        { "insert card with USB, no card to a damaged one", u"hubscreen.sd", DRV_SD_RMV2, 155, 155 },
+        { "insert card with USB, no card to another reason", u"hubscreen.sd", DRV_SD_RMV2, 157, 157 },
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        device.reset();
+        device = make_test_device();
+        install_stream_drivers(*device);
+        register_hubscreen(*device);
+        device->programs().add(fake_image, recorder_main);
+        device->component<Gdi>().draw_log().set_recording(true);
+        ASSERT_NE(start_page(), nullptr);
+        if (c.code == APP_USB_CONNECTED) {
+            notify(DRV_BATT_CHANGE, 1);
+            ASSERT_TRUE(device->component<Gdi>().draw_log().last_bitmap(207));
+        } else {
+            // With USB connected the missing card's picture comes without its OK button.
+            notify(DRV_USB_CONNECT);
+            device->component<Volumes>().set_card_present(false);
+            post(WM_SD_REMOVED);
+            ASSERT_TRUE(device->component<Gdi>().draw_log().last_bitmap(156));
+        }
+        EXPECT_NE(on_top_of_ok(), IDB_OK_UP);
+        ASSERT_TRUE(visible(c.title));
+        PostMessage(FindWindow(nullptr, c.title), WM_KIVO_NOTIFY, c.code, c.value);
+        device->run_until_idle();
+        EXPECT_TRUE(device->component<Gdi>().draw_log().last_bitmap(c.picture));
+        EXPECT_EQ(on_top_of_ok(), IDB_OK_UP);
+    }
+}

@@ -5,6 +5,11 @@
 #include "ProgramImages.h"
 #include "WideText.h"
 
+#include <algorithm>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
 using namespace kivo;
 using namespace kivo::test;
 
@@ -246,6 +251,51 @@ TEST_F(LaunchTest, TheNavigationsDialBlockReachesThePhoneLinkAsASentCopy)
     device->run_until_idle();
     ASSERT_EQ(g_copies[u"ZOL_VOXLANE"].size(), 1u);
     EXPECT_EQ(g_copies[u"ZOL_VOXLANE"][0].bytes, big.substr(0, 520));
+}
+
+// Code 17 may come with any value from any program: what cannot be read is refused with its
+// debug line, and the home screen (the device's shell) lives on and still forwards live blocks.
+TEST_F(LaunchTest, ADialCodeWithAnUnreadableBlockIsRefusedAndTheHomeScreenLivesOn)
+{
+    HWND page = start_page();
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(start(fake_image, u"ZOL_VOXLANE"), nullptr);
+    const long page_size = sysconf(_SC_PAGESIZE);
+    // A block its sender has given back: the header lies on a page no longer mapped.
+    auto* given_back = mmap(nullptr, page_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(given_back, MAP_FAILED);
+    ASSERT_EQ(munmap(given_back, page_size), 0);
+    COPYDATASTRUCT garbage_data { 7, 16, reinterpret_cast<void*>(0xDEADBEEF) };
+    COPYDATASTRUCT data_given_back { 7, 16, given_back };
+    struct Case {
+        const char* what;
+        LPARAM block;
+    };
+    const Case cases[] = {
+        { "one", 1 },
+        { "0xDEADBEEF", static_cast<LPARAM>(0xDEADBEEF) },
+        { "a block given back", reinterpret_cast<LPARAM>(given_back) },
+        { "a header whose data is garbage", reinterpret_cast<LPARAM>(&garbage_data) },
+        { "a header whose data was given back", reinterpret_cast<LPARAM>(&data_given_back) },
+    };
+    auto refusals = [&] {
+        auto lines = debug_lines(*device);
+        return std::count(lines.begin(), lines.end(), "hbq: navigation dial block refused");
+    };
+    for (auto& c : cases) {
+        auto before = refusals();
+        PostMessage(page, WM_KIVO_NOTIFY, APP_NAVI_DIAL, c.block);
+        device->run_until_idle();
+        EXPECT_EQ(refusals(), before + 1) << c.what;
+        EXPECT_TRUE(IsWindow(page)) << c.what;
+    }
+    EXPECT_TRUE(g_copies.empty());
+
+    std::string number = "0123456789";
+    COPYDATASTRUCT live { 7, static_cast<DWORD>(number.size()), number.data() };
+    PostMessage(page, WM_KIVO_NOTIFY, APP_NAVI_DIAL, reinterpret_cast<LPARAM>(&live));
+    device->run_until_idle();
+    EXPECT_EQ(g_copies[u"ZOL_VOXLANE"], (std::vector<CopyReceived> { { 0, 7, number } }));
 }
 
 TEST_F(LaunchTest, OneKeySwitchesAskBeforeReplacingAProgram)

@@ -1,0 +1,57 @@
+#include "ScreenTest.h"
+
+#include "gwes/TouchInput.h"
+
+using namespace kivo;
+using namespace kivo::test;
+
+namespace {
+
+// Counts the presses and double clicks that reach it.
+class TapCounter : public CWnd {
+public:
+    void OnLButtonDown(UINT, CPoint) override { ++presses; }
+    void OnLButtonDblClk(UINT, CPoint) override { ++double_clicks; }
+    int presses = 0;
+    int double_clicks = 0;
+};
+
+using DoubleClicks = ScreenTest;
+
+} // namespace
+
+// Programs tell double taps from two presses themselves, so only a class registered with
+// CS_DBLCLKS (a dial pad's own) turns the second press into WM_LBUTTONDBLCLK.
+TEST_F(DoubleClicks, OnlyAClassRegisteredForThemGetsDoubleClicks)
+{
+    WNDCLASS own {};
+    own.style = CS_DBLCLKS;
+    own.lpfnWndProc = DefWindowProc;
+    own.lpszClassName = u"DialPadKeys";
+    ASSERT_TRUE(RegisterClass(&own));
+    struct Case {
+        const char* what;
+        const char16_t* class_name;
+        int presses;
+        int double_clicks;
+    };
+    const Case cases[] = {
+        { "the dialog class", WC_DIALOG, 2, 0 },
+        { "MFC's default class", nullptr, 2, 0 },
+        { "a class with CS_DBLCLKS", u"DialPadKeys", 1, 1 },
+    };
+    auto& touch = device->component<TouchInput>();
+    for (auto& c : cases) {
+        TapCounter window;
+        ASSERT_TRUE(window.CreateEx(0, c.class_name, u"taps", WS_POPUP | WS_VISIBLE, 0, 0, 480, 272, nullptr, nullptr)) << c.what;
+        drain();
+        pass(1000);
+        touch.tap(100, 100);
+        pass(100);
+        touch.tap(100, 100);
+        drain();
+        EXPECT_EQ(window.presses, c.presses) << c.what;
+        EXPECT_EQ(window.double_clicks, c.double_clicks) << c.what;
+        window.DestroyWindow();
+    }
+}
