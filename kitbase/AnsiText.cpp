@@ -106,13 +106,16 @@ std::string_view section_name_of(std::string_view header)
     size_t end = find_character(name, ']');
     if (end != std::string_view::npos)
         return name.substr(0, end);
+    // The name ends with its last character that is not such a lone first byte.
     CodePage page;
-    size_t last = 0;
-    for (size_t position = 0; position < name.size(); position += page.character_length(name, position))
-        last = position;
-    if (!name.empty() && last == name.size() - 1 && page.is_lead(static_cast<unsigned char>(name.back())))
-        name.remove_suffix(1);
-    return name;
+    size_t kept = 0;
+    for (size_t position = 0; position < name.size();) {
+        size_t length = page.character_length(name, position);
+        position += length;
+        if (length == 2 || !page.is_lead(static_cast<unsigned char>(name[position - 1])))
+            kept = position;
+    }
+    return name.substr(0, kept);
 }
 
 bool names_equal_ignoring_case(std::string_view a, std::string_view b)

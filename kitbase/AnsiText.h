@@ -22,8 +22,8 @@ size_t find_character(std::string_view text, char wanted, size_t from = 0);
 size_t find_first_character_of(std::string_view text, std::string_view wanted, size_t from = 0);
 
 // The name a header line (one that begins with '[') gives its section: up to the first ']' or
-// the line's end. A first byte left without its second byte at the end of an unclosed name is
-// left out: written back before a ']', it would take the bracket for its second byte.
+// the line's end. First bytes left without their second bytes at the end of an unclosed name are
+// left out: written back before a ']', they would take the bracket for a second byte.
 std::string_view section_name_of(std::string_view header);
 
 // Whether two names are the same, ignoring the case of ASCII letters that stand as characters of

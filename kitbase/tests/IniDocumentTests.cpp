@@ -109,6 +109,10 @@ TEST_F(IniDocumentTest, EveryKeyIsReadAsItStandsAndSurvivesAnEdit)
                 { u"兀", u"兀", u"b" } },
             { u"兀", u"KEY", u"4" }, false, true,
             " [\xA4\x5D]\r\n key=1\r\n [\xA4\x41]\r\n key=2\r\n [\xA4\x61]\r\n key=4\r\n \xA4\x41=a\r\n \xA4\x61=b\r\n" },
+        // CF and 93 are first bytes whose second bytes are missing; written back before a ']'
+        // they would take it in.
+        { "an unclosed header ending in broken characters", "[\xA4\x5D\xCF\x93\r\nkey=1\r\n", { { u"也", u"key", u"1" } },
+            { u"也", u"key", u"2" }, false, true, " [\xA4\x5D]\r\n key=2\r\n" },
     };
     auto& volumes = device->component<kivo::Volumes>();
     const uint64_t capacity = volumes.capacity(kivo::VolumeId::Nand);
