@@ -6,7 +6,6 @@
 // may be ']' or an ASCII letter (Big5 也 is A4 5D, 乙 is A4 41), so it must never end a name or
 // have its case folded.
 
-#include <string>
 #include <string_view>
 #include <vector>
 
