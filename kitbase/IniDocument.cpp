@@ -1,10 +1,15 @@
 #include "IniDocument.h"
 
+#include "AnsiText.h"
+#include "ProfileText.h"
+
 // The platform's header maps fopen to the device's own, which opens 8-bit device paths.
 #include "platform.h"
 
 #include <algorithm>
 #include <memory>
+
+using namespace kitbase;
 
 namespace {
 
@@ -20,22 +25,28 @@ bool is_comment_character(char c)
     return c == '#' || c == ';';
 }
 
-bool equals_ascii_ignoring_case(const std::string& a, const std::string& b)
+bool is_active(const IniRecord& record)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
+    return record.commented == ' ';
 }
 
 bool matches(const IniRecord& record, const std::string& key, const std::string& section)
 {
-    return equals_ascii_ignoring_case(record.section, section) && equals_ascii_ignoring_case(record.key, key);
+    return names_equal_ignoring_case(record.section, section) && names_equal_ignoring_case(record.key, key);
 }
 
-IniRecord* find_record(IniDocument::Records& records, const std::string& key, const std::string& section)
+// A key that is commented out is not in force: reads and changes take the active record, and only
+// the comment operations reach the commented ones.
+enum class Line {
+    Active,
+    Commented,
+};
+
+IniRecord* find_record(IniDocument::Records& records, const std::string& key, const std::string& section,
+    Line line = Line::Active)
 {
-    auto it = std::find_if(records.begin(), records.end(), [&](auto& record) { return matches(record, key, section); });
+    auto it = std::find_if(records.begin(), records.end(),
+        [&](auto& record) { return is_active(record) == (line == Line::Active) && matches(record, key, section); });
     return it == records.end() ? nullptr : &*it;
 }
 
@@ -92,13 +103,8 @@ bool IniDocument::Load(const std::string& file, Records& records)
     records.clear();
     std::string comments;
     std::string current_section;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (std::string_view text_line : split_lines(text)) {
+        std::string line(text_line);
         Trim(line, blanks, TrimBoth);
         if (line.empty())
             continue;
@@ -110,7 +116,7 @@ bool IniDocument::Load(const std::string& file, Records& records)
             Trim(rest, blanks, TrimBoth);
             // A commented-out header or key keeps its place as a record; anything else after a
             // comment character is a comment line.
-            if (rest.empty() || (rest.front() != '[' && rest.find('=') == std::string::npos)) {
+            if (rest.empty() || (rest.front() != '[' && find_character(rest, '=') == std::string::npos)) {
                 comments += line + "\n";
                 continue;
             }
@@ -119,9 +125,9 @@ bool IniDocument::Load(const std::string& file, Records& records)
         }
         if (body.front() == '[') {
             // A header only when the line begins with '['; its name runs to the first ']'.
-            record.section = body.substr(1, body.find(']') == std::string::npos ? std::string::npos : body.find(']') - 1);
+            record.section = section_name_of(body);
             current_section = record.section;
-        } else if (auto equals = body.find('='); equals != std::string::npos) {
+        } else if (auto equals = find_character(body, '='); equals != std::string::npos) {
             record.section = current_section;
             record.key = body.substr(0, equals);
             Trim(record.key, " ", TrimEnd);
@@ -147,9 +153,6 @@ bool IniDocument::Load(const std::string& file, Records& records)
 
 bool IniDocument::Save(const std::string& file, const Records& records)
 {
-    File stream(fopen(file.c_str(), "wb"));
-    if (!stream)
-        return false;
     std::string text;
     for (auto& record : records) {
         for (char c : line_of(record)) {
@@ -159,8 +162,22 @@ bool IniDocument::Save(const std::string& file, const Records& records)
         }
         text += "\r\n";
     }
+    // The new text goes into a file beside the old one, which it replaces only once it is whole:
+    // a full volume or a failed write keeps the old file.
+    std::u16string target = from_ansi(file.c_str());
+    std::u16string temporary = target + u".tmp";
+    DeleteFile(temporary.c_str());
+    File stream(_wfopen(temporary.c_str(), u"wb"));
+    if (!stream)
+        return false;
     bool written = fwrite(text.data(), 1, text.size(), stream.get()) == text.size();
-    return fclose(stream.release()) == 0 && written;
+    bool closed = fclose(stream.release()) == 0;
+    bool existed = GetFileAttributes(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    bool placed = written && closed
+        && (existed ? DeleteAndRenameFile(target.c_str(), temporary.c_str()) : MoveFile(temporary.c_str(), target.c_str()));
+    if (!placed)
+        DeleteFile(temporary.c_str());
+    return placed;
 }
 
 bool IniDocument::Create(const std::string& file)
@@ -272,7 +289,7 @@ bool IniDocument::CommentRecord(char character, const std::string& key, const st
 bool IniDocument::UncommentRecord(const std::string& key, const std::string& section, const std::string& file)
 {
     return edit(file, [&](Records& records) {
-        auto* record = find_record(records, key, section);
+        auto* record = find_record(records, key, section, Line::Commented);
         if (!record)
             return false;
         record->commented = ' ';
@@ -383,7 +400,7 @@ bool IniDocument::AddSection(const std::string& section, const std::string& file
 
 bool IniDocument::RecordExists(const std::string& key, const std::string& section, const Records& records)
 {
-    return std::any_of(records.begin(), records.end(), [&](auto& record) { return matches(record, key, section); });
+    return std::any_of(records.begin(), records.end(), [&](auto& record) { return is_active(record) && matches(record, key, section); });
 }
 
 bool IniDocument::SectionExists(const std::string& section, const Records& records)

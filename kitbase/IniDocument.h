@@ -19,8 +19,12 @@ struct IniRecord {
 };
 
 // The library's INI file editor over 8-bit text and 8-bit device paths. It keeps nothing between
-// calls: every operation loads the file afresh, and one that changes something saves it at once.
-// Section and key together match without regard to ASCII case; a section alone matches exactly.
+// calls: every operation loads the file afresh, and one that changes something saves it at once,
+// through a file beside it, so that a failed save keeps the old file. Section and key together
+// match without regard to the case of ASCII letters (by characters of the ANSI code page, so the
+// second byte of a double-byte character is never folded); a section alone matches exactly.
+// The operations on one key take its active record, as a commented-out line is not in force;
+// only UncommentRecord takes the commented one.
 class IniDocument {
 public:
     using Records = std::vector<IniRecord>;

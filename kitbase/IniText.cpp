@@ -1,10 +1,13 @@
 // The INI text parser behind the registry mirror.
 
+#include "AnsiText.h"
 #include "Kitbase.h"
 #include "ProfileText.h"
 
 #include <cstring>
 #include <string_view>
+
+using namespace kitbase;
 
 namespace {
 
@@ -28,7 +31,7 @@ std::string_view trim_end(std::string_view text)
 
 std::u16string wide(std::string_view text)
 {
-    return kitbase::from_ansi(std::string(text).c_str());
+    return from_ansi(std::string(text).c_str());
 }
 
 } // namespace
@@ -38,25 +41,16 @@ void GetANSIIniFileInfo(char* text, IniEntryList& entries)
     entries.clear();
     if (!text)
         return;
-    std::string_view all(text);
     std::u16string section;
     bool in_section = false;
-    size_t start = 0;
-    while (start < all.size()) {
-        // CR, LF and CRLF all end a line.
-        size_t end = all.find_first_of("\r\n", start);
-        if (end == std::string_view::npos)
-            end = all.size();
-        std::string_view line = all.substr(start, end - start);
-        start = end + 1;
+    for (std::string_view line : split_lines(text)) {
         if (line.size() > longest_line)
             continue;
         line = trim_start(line);
         if (line.empty())
             continue;
         if (line.front() == '[') {
-            std::string_view name = line.substr(1);
-            name = name.substr(0, name.find(']'));
+            std::string_view name = section_name_of(line);
             if (name.empty())
                 continue;
             // A name too long to keep closes the section: its keys are skipped with it.
@@ -69,13 +63,13 @@ void GetANSIIniFileInfo(char* text, IniEntryList& entries)
         }
         if (line.front() == ';' || line.front() == '/' || line.front() == '#' || !in_section)
             continue;
-        auto equals = line.find('=');
+        auto equals = find_character(line, '=');
         if (equals == std::string_view::npos)
             continue;
         std::string_view key = trim_end(line.substr(0, equals));
         std::string_view value = trim_start(line.substr(equals + 1));
         // '/' and ';' start an inline comment.
-        value = trim_end(value.substr(0, value.find_first_of("/;")));
+        value = trim_end(value.substr(0, find_first_character_of(value, "/;")));
         if (key.empty())
             continue;
         entries.push_back({ section, wide(key), wide(value) });

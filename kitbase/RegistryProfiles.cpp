@@ -1,6 +1,7 @@
 // Profile strings of INI files in the library's folder, mirrored in the registry section by
 // section: the INI file is read into the registry once and never written.
 
+#include "AnsiText.h"
 #include "Kitbase.h"
 #include "KitbaseApp.h"
 #include "ProfileText.h"
@@ -140,10 +141,13 @@ bool copy_section(const WCHAR* iniPath, const std::u16string& fileKey, const WCH
     auto section_key = joined(fileKey, section);
     if (!section_key)
         return false;
+    // Section names are compared as the INI document compares them, in the ANSI code page; a
+    // name the page cannot hold is in no file.
+    std::string wanted_name = to_ansi(section);
     std::vector<const IniEntry*> wanted;
-    if (entries) {
+    if (entries && from_ansi(wanted_name.c_str()) == section) {
         for (auto& entry : *entries) {
-            if (!entry.key.empty() && kivo::equals_ignoring_case(entry.section, section))
+            if (!entry.key.empty() && names_equal_ignoring_case(to_ansi(entry.section.c_str()), wanted_name))
                 wanted.push_back(&entry);
         }
     }
@@ -235,8 +239,9 @@ int WriteRegProfileString(const WCHAR* section, const WCHAR* key, const WCHAR* v
     Key written;
     if (!written.create(*section_key) || !written.set_text(key, value))
         return 0;
-    if (flush_policy() != 0)
-        RegFlushKey(written.get());
+    // A write that should have been flushed and was not would be lost by a reset: it failed.
+    if (flush_policy() != 0 && RegFlushKey(written.get()) != ERROR_SUCCESS)
+        return 0;
     return 1;
 }
 

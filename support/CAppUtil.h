@@ -44,7 +44,9 @@ public:
     int GetFileTimes(LPCWSTR path, FileTimes* times);
     int GetFileVersion(LPCWSTR path, int& major, int& minor, int& build, int& revision);
 
+    // 0 when a store of exactly that name is listed, else -1.
     int FindStore(LPCWSTR store_name);
+    // 0 when the first store of that name shows the read-only flag among its flags, else -1.
     int IsStoreReadOnly(LPCWSTR store_name);
     int CheckStoreFormat(LPCWSTR store_name);
     // Dismounts, formats and mounts again the store's "Part00"; `store_name` (of `capacity`

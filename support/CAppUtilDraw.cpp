@@ -211,10 +211,13 @@ void CAppUtil::DrawTextOverBackground(CWnd* window, int x, int y, int width, int
     COLORREF text_colour, COLORREF background_colour, int font_height, CBitmap* background)
 {
     RECT rect { x, y, x + width, y + height };
-    if (has_picture(background))
+    if (has_picture(background)) {
         DrawBitmap(window, x, y, width, height, x, y, background);
-    else
-        DAPI_FillRect(&rect, background_colour);
+    } else {
+        // The frame-buffer fill takes its bottom row inclusive.
+        RECT fill { x, y, x + width, y + height - 1 };
+        DAPI_FillRect(&fill, background_colour);
+    }
     WindowDC dc(window);
     if (!dc)
         return;

@@ -95,6 +95,10 @@ void CBatteryIcon::Refresh(int show)
 
 void CBatteryIcon::Draw(int show)
 {
+    // Without the first picture the icon has no size, and a copy of size 0 would take the
+    // whole background.
+    if (m_nWidth <= 0 || m_nHeight <= 0)
+        return;
     CAppUtil util;
     util.DrawBitmap(m_pParent, m_nX, m_nY, m_nWidth, m_nHeight, m_nBgX, m_nBgY, &m_background);
     if (show)

@@ -1,7 +1,5 @@
 #include "cPhysicalAddress.h"
 
-#include <cstdio>
-
 cPhysicalAddress::~cPhysicalAddress()
 {
     if (m_pMapped)
@@ -17,16 +15,17 @@ int cPhysicalAddress::Attach(DWORD physical_address, DWORD length)
 
 int cPhysicalAddress::Open()
 {
-    // These two messages go to the console, not to the debug output.
+    // These two messages are console output. The device shows no console: what a program prints
+    // there goes to the debug output, which keeps it with the program's process.
     if (m_pMapped) {
-        std::fputs("[arc][FAIL]cPhysicalAddress::Already Open\r\n", stdout);
+        OutputDebugString(u"[arc][FAIL]cPhysicalAddress::Already Open\r\n");
         return 0;
     }
     PHYSICAL_ADDRESS address {};
     address.QuadPart = m_dwPhysicalAddress;
     void* mapped = MmMapIoSpace(address, m_dwLength, FALSE);
     if (!mapped) {
-        std::fputs("[arc][FAIL]cPhysicalAddress::Open\r\n", stdout);
+        OutputDebugString(u"[arc][FAIL]cPhysicalAddress::Open\r\n");
         return 0;
     }
     m_pMapped = mapped;

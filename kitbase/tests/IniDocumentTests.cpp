@@ -1,7 +1,10 @@
 #include "KitbaseTest.h"
 
 #include "IniDocument.h"
+#include "ProfileText.h"
+#include "Volumes.h"
 
+using namespace kitbase;
 using namespace kitbase::test;
 
 namespace {
@@ -71,6 +74,75 @@ TEST_F(IniDocumentTest, LoadingAndSavingKeepsContentAndCommentsInTheDevicesForm)
     EXPECT_EQ(IniDocument::Content(file).substr(0, 40), "; phone link settings\n [mobile]\n ShowUI=");
 }
 
+// Ways a settings file lost or misread its keys. Each file lies in the library's folder, so the
+// registry mirror reads it as well as the document: both must read every key as it stands, and
+// a set through the document must leave the file exactly as given (untouched when it failed).
+TEST_F(IniDocumentTest, EveryKeyIsReadAsItStandsAndSurvivesAnEdit)
+{
+    struct Entry {
+        std::u16string section;
+        std::u16string key;
+        std::u16string value;
+    };
+    struct Case {
+        const char* name;
+        std::string_view file;
+        std::vector<Entry> reads;
+        Entry edit;
+        bool full_volume;
+        bool edited;
+        std::string_view saved;
+    };
+    // Big5: 也 is A4 5D, 乙 A4 41 and 兀 A4 61; their second bytes are ']', 'A' and 'a'.
+    const Case cases[] = {
+        { "a full volume during the save", "[COM]\r\nDUNCOM=COM3\r\nBAUD=115200\r\n",
+            { { u"COM", u"DUNCOM", u"COM3" }, { u"COM", u"BAUD", u"115200" } }, { u"COM", u"DUNCOM", u"COM5" }, true,
+            false, "[COM]\r\nDUNCOM=COM3\r\nBAUD=115200\r\n" },
+        { "lines ending in CR alone", "[COM]\rDUNCOM=COM3\rBAUD=115200\r",
+            { { u"COM", u"DUNCOM", u"COM3" }, { u"COM", u"BAUD", u"115200" } }, { u"COM", u"BAUD", u"9600" }, false,
+            true, " [COM]\r\n DUNCOM=COM3\r\n BAUD=9600\r\n" },
+        { "a commented-out duplicate above the key", "[COM]\r\n#DUNCOM=COM1\r\nDUNCOM=COM3\r\n",
+            { { u"COM", u"DUNCOM", u"COM3" } }, { u"com", u"duncom", u"COM5" }, false, true,
+            " [COM]\r\n#DUNCOM=COM1\r\n DUNCOM=COM5\r\n" },
+        { "double-byte names", "[\xA4\x5D]\r\nkey=1\r\n[\xA4\x41]\r\nkey=2\r\n[\xA4\x61]\r\nkey=3\r\n\xA4\x41=a\r\n\xA4\x61=b\r\n",
+            { { u"也", u"key", u"1" }, { u"乙", u"key", u"2" }, { u"兀", u"key", u"3" }, { u"兀", u"乙", u"a" },
+                { u"兀", u"兀", u"b" } },
+            { u"兀", u"KEY", u"4" }, false, true,
+            " [\xA4\x5D]\r\n key=1\r\n [\xA4\x41]\r\n key=2\r\n [\xA4\x61]\r\n key=4\r\n \xA4\x41=a\r\n \xA4\x61=b\r\n" },
+        // CF and 93 are first bytes whose second bytes are missing; written back before a ']'
+        // they would take it in.
+        { "an unclosed header ending in broken characters", "[\xA4\x5D\xCF\x93\r\nkey=1\r\n", { { u"也", u"key", u"1" } },
+            { u"也", u"key", u"2" }, false, true, " [\xA4\x5D]\r\n key=2\r\n" },
+    };
+    auto& volumes = device->component<kivo::Volumes>();
+    const uint64_t capacity = volumes.capacity(kivo::VolumeId::Nand);
+    int number = 0;
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::u16string path = std::u16string(folder) + u"case" + char16_t(u'0' + number++) + u".ini";
+        std::string ansi_path = to_ansi(path.c_str());
+        ASSERT_TRUE(write_file(path, c.file));
+        for (auto& read : c.reads) {
+            auto label = kivo::to_utf8(read.section + u"/" + read.key);
+            EXPECT_EQ(IniDocument::GetValue(to_ansi(read.key.c_str()), to_ansi(read.section.c_str()), ansi_path),
+                to_ansi(read.value.c_str()))
+                << label;
+            WCHAR mirrored[MAX_PATH] = {};
+            GetRegProfileString(read.section.c_str(), read.key.c_str(), u"none", mirrored, sizeof(mirrored), path.c_str());
+            EXPECT_EQ(std::u16string(mirrored), read.value) << label;
+        }
+
+        if (c.full_volume)
+            volumes.set_free_bytes(kivo::VolumeId::Nand, 0);
+        bool edited = IniDocument::SetValue(to_ansi(c.edit.key.c_str()), to_ansi(c.edit.value.c_str()),
+            to_ansi(c.edit.section.c_str()), ansi_path);
+        volumes.set_capacity(kivo::VolumeId::Nand, capacity);
+        EXPECT_EQ(edited, c.edited);
+        EXPECT_EQ(read_file(path), c.saved);
+        EXPECT_EQ(GetFileAttributes((path + u".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
 TEST_F(IniDocumentTest, ReadsMatchSectionAndKeyWithoutCaseButSectionsAloneExactly)
 {
     EXPECT_EQ(IniDocument::GetValue("duncom", "com", file), "COM3");
@@ -81,14 +153,18 @@ TEST_F(IniDocumentTest, ReadsMatchSectionAndKeyWithoutCaseButSectionsAloneExactl
     EXPECT_EQ(keys[3].key, "Lang");
     EXPECT_EQ(IniDocument::GetSectionNames(file), (std::vector<std::string> { "mobile", "Old", "COM" }));
     EXPECT_EQ(IniDocument::GetSections(file).size(), 3u);
-    auto record = IniDocument::GetRecord("ADDRESS", "Mobile", file);
+    auto record = IniDocument::GetRecord("NAME", "Mobile", file);
     ASSERT_EQ(record.size(), 1u);
-    EXPECT_EQ(record[0].commented, '#');
+    EXPECT_EQ(record[0].value, "Car [front]");
     EXPECT_TRUE(IniDocument::GetRecord("nothing", "mobile", file).empty());
+    // A commented-out key is not in force.
+    EXPECT_TRUE(IniDocument::GetRecord("Address", "mobile", file).empty());
+    EXPECT_EQ(IniDocument::GetValue("Address", "mobile", file), "");
 
     IniDocument::Records records;
     ASSERT_TRUE(IniDocument::Load(file, records));
     EXPECT_TRUE(IniDocument::RecordExists("showui", "MOBILE", records));
+    EXPECT_FALSE(IniDocument::RecordExists("Address", "mobile", records));
     EXPECT_FALSE(IniDocument::RecordExists("showui", "COM", records));
     EXPECT_TRUE(IniDocument::SectionExists("COM", records));
     EXPECT_FALSE(IniDocument::SectionExists("com", records));
@@ -111,9 +187,11 @@ TEST_F(IniDocumentTest, SetValueReplacesInsertsUnderTheHeaderOrAppendsASection)
 TEST_F(IniDocumentTest, CommentingAndUncommentingTakeOnlyTheDevicesCommentCharacters)
 {
     EXPECT_TRUE(IniDocument::CommentRecord(';', "DUNCOM", "COM", file));
-    EXPECT_EQ(IniDocument::GetRecord("DUNCOM", "COM", file)[0].commented, ';');
+    EXPECT_TRUE(saved().ends_with(" [COM]\r\n;DUNCOM=COM3\r\n")) << saved();
+    EXPECT_FALSE(IniDocument::CommentRecord('#', "DUNCOM", "COM", file)) << "no active line is left to comment";
     EXPECT_TRUE(IniDocument::UncommentRecord("Address", "mobile", file));
-    EXPECT_EQ(IniDocument::GetRecord("Address", "mobile", file)[0].commented, ' ');
+    EXPECT_EQ(IniDocument::GetRecord("Address", "mobile", file).at(0).commented, ' ');
+    EXPECT_FALSE(IniDocument::UncommentRecord("Address", "mobile", file)) << "no commented line is left";
     EXPECT_FALSE(IniDocument::CommentRecord('#', "nothing", "COM", file));
     EXPECT_FALSE(IniDocument::UncommentRecord("nothing", "COM", file));
 

@@ -2,6 +2,8 @@
 
 #include "Registry.h"
 
+#include <filesystem>
+
 using namespace kitbase::test;
 
 namespace {
@@ -149,7 +151,7 @@ TEST_F(RegistryProfileTest, NumbersAreTheTextsLeadingDecimalNumber)
     EXPECT_EQ(GetRegProfileInt(u"COM", u"Missing", 5, ini), 5);
 }
 
-TEST_F(RegistryProfileTest, WritesAreFlushedUnlessFlushKeySaysZeroReadOncePerProcess)
+TEST_F(RegistryProfileTest, WritesAreFlushedUnlessFlushKeySaysZeroAndAFailedFlushFailsTheWrite)
 {
     const DWORD zero = 0;
     const char16_t text[] = u"0";
@@ -163,11 +165,14 @@ TEST_F(RegistryProfileTest, WritesAreFlushedUnlessFlushKeySaysZeroReadOncePerPro
         { "a string", [&] { set_flush_key(REG_SZ, text, sizeof(text)); }, true },
         { "zero", [&] { set_flush_key(REG_DWORD, &zero, sizeof(zero)); }, false },
     };
+    // A folder in the registry file's place keeps a flush from writing it.
+    const auto registry_file = device->component<kivo::Registry>().file_path();
     int program = 0;
     for (auto& c : cases) {
         c.setup();
         size_t before = flushes();
         size_t after_second = 0;
+        int unflushable = -1;
         run_in_process(u"\\NAND\\App\\writer" + kivo::to_utf16(std::to_string(program++)) + u".exe", [&] {
             WriteRegProfileString(u"COM", u"DUNCOM", u"COM4", ini);
             // The policy was read with the first write and is kept.
@@ -175,8 +180,13 @@ TEST_F(RegistryProfileTest, WritesAreFlushedUnlessFlushKeySaysZeroReadOncePerPro
             set_flush_key(REG_DWORD, &one, sizeof(one));
             WriteRegProfileString(u"COM", u"DUNCOM", u"COM5", ini);
             after_second = flushes();
+            std::filesystem::remove(registry_file);
+            std::filesystem::create_directory(registry_file);
+            unflushable = WriteRegProfileString(u"COM", u"DUNCOM", u"COM6", ini);
+            std::filesystem::remove(registry_file);
         });
         EXPECT_EQ(after_second - before, c.flushed ? 2u : 0u) << c.name;
+        EXPECT_EQ(unflushable, c.flushed ? 0 : 1) << c.name << ": a write that was not flushed as asked fails";
         HKEY key = nullptr;
         RegOpenKeyEx(HKEY_LOCAL_MACHINE, u"Software\\ZOLSOFT", 0, KEY_WRITE, &key);
         RegDeleteValue(key, u"FlushKey");

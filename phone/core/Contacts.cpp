@@ -88,9 +88,9 @@ int UnpackContact(const BYTE* packed, size_t length, PhonebookEntry* out)
     const BYTE* field = packed + PACKED_CONTACT_HEAD;
     for (int i = 0; i < count; ++i, field += sizeof(PhonebookField)) {
         out->fields[i].type = read_int(field);
+        // Copied as it came: a field may hold numbers rather than text, so it is bounded only
+        // where it is read as text.
         std::memcpy(out->fields[i].text, field + offsetof(PhonebookField, text), sizeof(out->fields[i].text));
-        // Text from outside ends inside its field.
-        out->fields[i].text[PHONEBOOK_TEXT_CHARS - 1] = 0;
     }
     return static_cast<int>(total);
 }

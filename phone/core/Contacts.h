@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-// Unpacks one packed contact of at most `length` bytes into out (cleared first). Answers its
-// packed length, or 0 when the record claims a field count outside 0 to 26 or does not fit.
+// Unpacks one packed contact of at most `length` bytes into out (cleared first), every byte of its
+// fields as it came, so that packing it again gives the same bytes. Answers its packed length,
+// or 0 when the record claims a field count outside 0 to 26 or does not fit.
 int UnpackContact(const BYTE* packed, size_t length, PhonebookEntry* out);
 // The same for a record known to be whole (one this program packed).
 int UnpackContact(const BYTE* packed, PhonebookEntry* out);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -46,12 +47,30 @@ static_assert(offsetof(PhoneDateTime, year) == 24);
 
 struct PhonebookField {
     int32_t type;
-    // Text; a date field (type 13) keeps a PhoneDateTime at byte 404 of it instead.
+    // Text. Other fields keep numbers in its room instead: a date field (type 13) its
+    // PhoneDateTime at byte 404 of the text, and the numeric fields that the handset modules fill
+    // (group, melody and picture ids) an int right after it; see GetFieldValue.
     WCHAR text[PHONEBOOK_TEXT_CHARS];
 };
 static_assert(sizeof(PhonebookField) == 524);
 static_assert(offsetof(PhonebookField, text) == 4);
-inline constexpr size_t PHONEBOOK_DATETIME_OFFSET = 404; // within text
+inline constexpr size_t PHONEBOOK_DATETIME_OFFSET = 404;    // within text
+inline constexpr size_t PHONEBOOK_FIELD_VALUE_OFFSET = 436; // within the field
+static_assert(offsetof(PhonebookField, text) + PHONEBOOK_DATETIME_OFFSET + sizeof(PhoneDateTime) == PHONEBOOK_FIELD_VALUE_OFFSET);
+static_assert(PHONEBOOK_FIELD_VALUE_OFFSET + sizeof(int32_t) <= sizeof(PhonebookField));
+
+// The int of a numeric field, as the handset modules share it.
+inline int32_t GetFieldValue(const PhonebookField& field)
+{
+    int32_t value;
+    std::memcpy(&value, reinterpret_cast<const BYTE*>(&field) + PHONEBOOK_FIELD_VALUE_OFFSET, sizeof(value));
+    return value;
+}
+
+inline void SetFieldValue(PhonebookField& field, int32_t value)
+{
+    std::memcpy(reinterpret_cast<BYTE*>(&field) + PHONEBOOK_FIELD_VALUE_OFFSET, &value, sizeof(value));
+}
 
 struct PhonebookEntry {
     int32_t memoryType;
@@ -121,7 +140,11 @@ struct FileEntry {
     // The content during a transfer: a block token of the platform, 0 in a listing.
     uint32_t data;
     PhoneDateTime modified;
-    BYTE flags[8];
+    // Kept by the phone side: 1 when the listing gave no modification time.
+    BYTE noTime;
+    // Kept by the phone side; cleared before every transfer.
+    BYTE flags[4];
+    BYTE reserved2[3];
     int32_t size; // -1 when the phone gave none
     WCHAR fullName[400];
 };
@@ -134,7 +157,9 @@ static_assert(offsetof(FileEntry, fileType) == 812);
 static_assert(offsetof(FileEntry, id) == 816);
 static_assert(offsetof(FileEntry, data) == 1616);
 static_assert(offsetof(FileEntry, modified) == 1620);
-static_assert(offsetof(FileEntry, flags) == 1648);
+static_assert(offsetof(FileEntry, noTime) == 1648);
+static_assert(offsetof(FileEntry, flags) == 1649 && sizeof(FileEntry::flags) == 4);
+static_assert(offsetof(FileEntry, reserved2) == 1653);
 static_assert(offsetof(FileEntry, size) == 1656);
 static_assert(offsetof(FileEntry, fullName) == 1660);
 

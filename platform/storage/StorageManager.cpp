@@ -38,6 +38,18 @@ void StorageManager::set_flash_store_listed(bool listed)
     m_flash_listed = listed;
 }
 
+void StorageManager::set_device_flags(VolumeId volume, std::optional<DWORD> flags)
+{
+    std::lock_guard guard(m_lock);
+    m_device_flags[static_cast<size_t>(volume)] = flags;
+}
+
+std::optional<DWORD> StorageManager::device_flags(VolumeId volume) const
+{
+    std::lock_guard guard(m_lock);
+    return m_device_flags[static_cast<size_t>(volume)];
+}
+
 void StorageManager::set_failure(Call call, DWORD error)
 {
     std::lock_guard guard(m_lock);

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ public:
     // Leaves the flash store out of the enumeration (it is listed unless told), so that the card
     // is the first store, as on boards whose flash the storage manager does not show.
     void set_flash_store_listed(bool);
+    // The storage-device flags a store shows: read-write, or read-only for a write-protected
+    // card, unless a test gives the store flags of its own (nullopt brings the default back).
+    void set_device_flags(VolumeId, std::optional<DWORD> flags);
+    std::optional<DWORD> device_flags(VolumeId) const;
 
     // A call answers `error` until cleared with 0.
     void set_failure(Call, DWORD error);
@@ -61,6 +66,7 @@ private:
     std::array<DWORD, 5> m_failures {};
     uint64_t m_format_duration = 0;
     bool m_flash_listed = true;
+    std::array<std::optional<DWORD>, volume_count> m_device_flags {};
     size_t m_format_count = 0;
 };
 

@@ -104,7 +104,8 @@ void fill(STOREINFO& info, const StorageManager::Store& store)
     info.cbSize = sizeof(STOREINFO);
     copy_text(info.szDeviceName, store.device_name);
     copy_text(info.szStoreName, store.store_name);
-    DWORD flags = store.volume == VolumeId::Card && volumes.card_write_protected() ? STORAGE_DEVICE_FLAG_READONLY : STORAGE_DEVICE_FLAG_READWRITE;
+    DWORD usual_flags = store.volume == VolumeId::Card && volumes.card_write_protected() ? STORAGE_DEVICE_FLAG_READONLY : STORAGE_DEVICE_FLAG_READWRITE;
+    DWORD flags = manager().device_flags(store.volume).value_or(usual_flags);
     info.dwDeviceClass = STORAGE_DEVICE_CLASS_BLOCK;
     info.sdi.cbSize = sizeof(STORAGEDEVICEINFO);
     copy_text(info.sdi.szProfile, store.volume == VolumeId::Card ? u"SDMemory" : u"FlashDisk");

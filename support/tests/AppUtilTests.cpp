@@ -187,18 +187,38 @@ TEST_F(AppUtilTest, StoresAreFoundByExactNameAndReadOnlyByTheirFlags)
     EXPECT_EQ(util.FindStore(u"sd memory card"), -1);
     EXPECT_EQ(util.CheckStoreFormat(u"SD Memory Card"), 0);
 
+    // The card is read-only when its flags carry the read-only bit (2), also beside other bits
+    // and also when it is the first store listed.
+    constexpr DWORD media_sense = 0x8;
     struct Case {
         bool card_first;
+        std::optional<DWORD> flags; // none: the flags of a card as write-protected says
         bool protected_card;
         int result;
     };
-    for (auto c : { Case { false, false, -1 }, Case { false, true, 0 }, Case { true, false, -1 }, Case { true, true, 0 } }) {
+    const Case cases[] = {
+        { false, std::nullopt, false, -1 },
+        { false, std::nullopt, true, 0 },
+        { true, std::nullopt, false, -1 },
+        { true, std::nullopt, true, 0 },
+        { false, STORAGE_DEVICE_FLAG_READONLY | media_sense, false, 0 },
+        { true, STORAGE_DEVICE_FLAG_READONLY | media_sense, false, 0 },
+        { true, STORAGE_DEVICE_FLAG_READWRITE | media_sense, true, -1 },
+        { true, media_sense, true, -1 },
+    };
+    for (auto& c : cases) {
         manager.set_flash_store_listed(!c.card_first);
+        manager.set_device_flags(VolumeId::Card, c.flags);
         volumes.set_card_write_protected(c.protected_card);
-        EXPECT_EQ(util.IsStoreReadOnly(u"SD Memory Card"), c.result) << c.card_first << c.protected_card;
+        EXPECT_EQ(util.IsStoreReadOnly(u"SD Memory Card"), c.result)
+            << c.card_first << " " << c.flags.value_or(~0u) << " " << c.protected_card;
     }
+    manager.set_device_flags(VolumeId::Card, std::nullopt);
     manager.set_flash_store_listed(true);
     EXPECT_EQ(util.IsStoreReadOnly(u"FlashDisk"), -1);
+    manager.set_device_flags(VolumeId::Nand, STORAGE_DEVICE_FLAG_READONLY);
+    EXPECT_EQ(util.IsStoreReadOnly(u"FlashDisk"), 0);
+    manager.set_device_flags(VolumeId::Nand, std::nullopt);
 
     volumes.set_card_write_protected(false);
     volumes.set_card_partition_type(0x07);

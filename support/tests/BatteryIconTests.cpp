@@ -166,6 +166,22 @@ TEST_F(BatteryIcon, RefreshAndMovingKeepTheBlinkingRight)
     EXPECT_EQ(drawings(), drawn);
 }
 
+TEST_F(BatteryIcon, AnIconWhoseFirstPictureIsMissingDrawsNothing)
+{
+    const UINT missing = 900;
+    const UINT first = TestPictures::first_battery;
+    const POINT from = TestPictures::battery_background;
+    CBatteryIcon icon(&window, 1, missing, first + 1, first + 2, first + 3, first + 4, first + 5, TestPictures::background,
+        from.x, from.y, at.x, at.y);
+    const COLORREF dirt = RGB(200, 0, 200);
+    fill_screen(dirt);
+    icon.SetState(2, 1);
+    icon.Refresh(1);
+    pass(1000);
+    EXPECT_EQ(drawings(), 0u);
+    EXPECT_EQ(pixels_not({ 0, 0, 480, 272 }, dirt), 0) << "the screen is untouched";
+}
+
 TEST_F(BatteryIcon, IdsBeyondTheTableAreRefused)
 {
     struct Case {

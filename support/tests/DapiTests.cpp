@@ -6,6 +6,7 @@
 #include "CRegisterMap.h"
 #include "DAPI.h"
 #include "FrameBuffer.h"
+#include "Process.h"
 #include "SystemRequests.h"
 
 #include <functional>
@@ -152,8 +153,54 @@ TEST_F(DapiTest, GeneralPurposeLinesReadAndChange)
     EXPECT_TRUE(board.gpio_bit(0x44, 3));
     EXPECT_FALSE(board.gpio_bit(0x40, 3));
     EXPECT_EQ(debug(), (std::vector<std::string> { "+DAPI_ShutDown", "-DAPI_ShutDown" }));
-    EXPECT_EQ(DAPI_Init(), 1);
-    EXPECT_EQ(&GetRegisterMap(), &GetRegisterMap());
+}
+
+// Each program maps the three register windows once, however often it asks, and the mapper's
+// failure texts land in the output of the program that met them.
+TEST_F(DapiTest, EachProgramMapsTheWindowsOnceAndReportsMappingFailuresAsItsOwn)
+{
+    struct Seen {
+        size_t first_init = 0;
+        size_t second_init = 0;
+        int outside_board = -1;
+        int opened_twice = -1;
+    };
+    const char16_t* images[] = { u"\\NAND\\App\\One.exe", u"\\NAND\\App\\Two.exe" };
+    Seen seen[2];
+    DWORD ids[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        device->programs().add(images[i], [this, &seen, i](std::u16string_view) {
+            size_t before = board.mapping_count();
+            DAPI_Init();
+            seen[i].first_init = board.mapping_count() - before;
+            DAPI_Init();
+            DAPI_SetAntenna(1);
+            seen[i].second_init = board.mapping_count() - before;
+            cPhysicalAddress nowhere;
+            seen[i].outside_board = nowhere.Attach(0x1000, 4);
+            seen[i].opened_twice = GetRegisterMap().m_gpio.Open();
+            return 0;
+        });
+        DWORD error = 0;
+        auto process = device->create_process(images[i], u"", error);
+        ASSERT_TRUE(process) << error;
+        ids[i] = process->id();
+        device->run_until_idle();
+    }
+    EXPECT_TRUE(board.antenna_external());
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen[i].first_init, 3u);
+        EXPECT_EQ(seen[i].second_init, 3u);
+        EXPECT_EQ(seen[i].outside_board, 0);
+        EXPECT_EQ(seen[i].opened_twice, 0);
+        std::vector<std::string> texts;
+        for (auto& line : device->debug_log().lines()) {
+            if (line.process_id == ids[i] && line.text.starts_with("[arc]"))
+                texts.push_back(line.text);
+        }
+        EXPECT_EQ(texts, (std::vector<std::string> { "[arc][FAIL]cPhysicalAddress::Open\r\n", "[arc][FAIL]cPhysicalAddress::Already Open\r\n" }));
+    }
 }
 
 TEST_F(DapiTest, FillsUseRgb565AndStayInsideTheFrameBuffer)
