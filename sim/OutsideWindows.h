@@ -16,7 +16,7 @@ class Device;
 // Top-level windows of nobody in the suite (for example "start warning of hubscreen", whose
 // presence holds back the home screen's warnings, or a stand-in for a program not built yet), made
 // and destroyed by a script. Each lives on a thread of its own in the device's system process,
-// answering its messages like any window and noting every message it receives, so a script can
+// answering its messages like any window and noting the messages programs send it, so a script can
 // check what the suite's programs posted or sent to it. One hidden listener, which no program
 // knows by name, notes what reaches every top-level window: the broadcasts.
 class OutsideWindows final : public DeviceComponent {

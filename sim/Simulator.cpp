@@ -9,6 +9,8 @@
 #include "StreamDrivers.h"
 #include "Volumes.h"
 
+#include <system_error>
+
 namespace kivo {
 
 Simulator::Simulator(Options options)

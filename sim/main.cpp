@@ -63,7 +63,7 @@ CODE may also be a notify code's name such as APP_CLOSE):
   send TITLE MSG [WPARAM] [LPARAM]      send it and wait for the answer
   register NAME                 declare another registered message name for post, send and expect
   window TITLE / close-window TITLE     make or destroy an outside top-level window with that title;
-                                it notes every message it receives (see 'expect sent')
+                                it notes the messages programs send it (see 'expect sent')
   time YYYY-MM-DD HH:MM:SS      set the device's local time; the screen is drawn again at once.
                                 Before 'boot' it is the time the device boots with; the clock runs
                                 on across later boots
