@@ -1,6 +1,7 @@
 #include "DeviceEvents.h"
 
 #include "BatteryDriver.h"
+#include "Board.h"
 #include "KivoNotify.h"
 #include "Simulator.h"
 #include "Volumes.h"
@@ -37,11 +38,13 @@ const std::vector<DeviceEvents::Description>& DeviceEvents::all()
         { "card-unsupported", "a card whose partition is not FAT (code 22)" },
         { "usb-on", "the USB cable connected (code 29)" },
         { "usb-off", "the USB cable removed (code 30)" },
-        { "usb-busy", "USB data transfer under way (WM_APP + 21)" },
-        { "usb-idle", "USB data transfer ended (WM_APP + 22)" },
+        { "usb-busy", "USB data transfer under way (WM_APP + 21; only with the cable in)" },
+        { "usb-idle", "USB data transfer ended (WM_APP + 22; only with the cable in)" },
         { "mains-on", "the mains adapter connected (code 27 with 1)" },
-        { "mains-off", "the mains adapter removed (code 27 with 0)" },
+        { "mains-off", "the mains adapter removed (code 27 with 0, then code 28 with the battery state)" },
         { "battery N", "the battery at state N, 0 to 7 (code 28 with N)" },
+        { "tuner-out", "the TV tuner taken out (the board's tuner bit; no message)" },
+        { "tuner-in", "the TV tuner fitted again (the board's tuner bit; no message)" },
         { "hard-key", "the hardware key (code 25)" },
         { "power-key", "the power key (code 24)" },
     };
@@ -50,47 +53,76 @@ const std::vector<DeviceEvents::Description>& DeviceEvents::all()
 
 std::optional<std::string> DeviceEvents::raise(const std::string& name, std::optional<long long> value)
 {
-    if (!m_simulator.booted())
-        return std::string("the device has not been booted (use 'boot' first)");
-    Device& device = m_simulator.device();
-    auto& hardware = m_simulator.hardware();
-    auto& volumes = device.component<Volumes>();
-    auto& battery = device.component<BatteryDriver>();
     if (name != "battery" && value)
         return "event " + name + " takes no value";
+    if (name == "battery" && (!value || *value < 0 || *value > 7))
+        return std::string("usage: event battery N (N from 0 to 7)");
+    auto& hardware = m_simulator.hardware();
+    bool changes_hardware = true;
+    if (name == "card-in" || name == "card-out")
+        hardware.card_present = name == "card-in";
+    else if (name == "card-protect" || name == "card-unprotect")
+        hardware.card_write_protected = name == "card-protect";
+    else if (name == "card-unsupported")
+        hardware.card_partition_type = not_fat_partition;
+    else if (name == "tuner-in" || name == "tuner-out")
+        hardware.tuner_fitted = name == "tuner-in";
+    else if (name == "usb-on" || name == "usb-off")
+        hardware.usb_connected = name == "usb-on";
+    else if (name == "mains-on" || name == "mains-off")
+        hardware.mains_connected = name == "mains-on";
+    else if (name == "battery")
+        hardware.battery_state = static_cast<DWORD>(*value);
+    else if (name == "usb-busy" || name == "usb-idle" || name == "hard-key" || name == "power-key")
+        changes_hardware = false;
+    else
+        return "unknown event '" + name + "' (see kivo-sim --help)";
+
+    // Before the device is switched on an event only sets up the hardware it will start with.
+    if (!m_simulator.booted() || !m_simulator.device().running()) {
+        if (!changes_hardware)
+            return "event " + name + " needs a running device (use 'boot' first)";
+        if (m_simulator.prepared())
+            m_simulator.apply_hardware();
+        return std::nullopt;
+    }
+    Device& device = m_simulator.device();
+    auto& volumes = device.component<Volumes>();
+    auto& battery = device.component<BatteryDriver>();
+    // On the mains adapter the battery driver answers 7 whatever the cell's state.
+    DWORD battery_answer = hardware.mains_connected ? 7 : hardware.battery_state;
 
     if (name == "card-in" || name == "card-out") {
-        hardware.card_present = name == "card-in";
         volumes.set_card_present(hardware.card_present);
         post_to(HOME_WINDOW_TITLE, hardware.card_present ? WM_SD_INSERTED : WM_SD_REMOVED, 0, 0);
     } else if (name == "card-protect" || name == "card-unprotect") {
-        hardware.card_write_protected = name == "card-protect";
         volumes.set_card_write_protected(hardware.card_write_protected);
     } else if (name == "card-unsupported") {
-        hardware.card_partition_type = not_fat_partition;
         volumes.set_card_partition_type(not_fat_partition);
         notify(DRV_SD_FORMAT_NOTSUPPORT2FMTNOSUPPORT);
+    } else if (name == "tuner-in" || name == "tuner-out") {
+        device.component<Board>().set_tuner_fitted(hardware.tuner_fitted);
     } else if (name == "usb-on" || name == "usb-off") {
-        hardware.usb_connected = name == "usb-on";
         notify(hardware.usb_connected ? DRV_USB_CONNECT : DRV_USB_REMOVE);
     } else if (name == "usb-busy" || name == "usb-idle") {
+        // The driver reports transfers only over a connected cable.
+        if (!hardware.usb_connected)
+            return "event " + name + " needs the USB cable in (event usb-on)";
         post_to(HOME_WINDOW_TITLE, name == "usb-busy" ? WM_USB_BUSY : WM_USB_IDLE, 0, 0);
     } else if (name == "mains-on" || name == "mains-off") {
-        hardware.mains_connected = name == "mains-on";
-        battery.set_state(hardware.mains_connected ? 7 : hardware.battery_state);
+        battery.set_state(battery_answer);
         notify(DRV_AC_CHANGE, hardware.mains_connected ? 1 : 0, true);
+        // Off the mains the driver reports the battery's own level at once, so the indicators
+        // leave the mains picture.
+        if (!hardware.mains_connected)
+            notify(DRV_BATT_CHANGE, static_cast<LPARAM>(hardware.battery_state), true);
     } else if (name == "battery") {
-        if (!value || *value < 0 || *value > 7)
-            return std::string("usage: event battery N (N from 0 to 7)");
-        hardware.battery_state = static_cast<DWORD>(*value);
-        battery.set_state(hardware.battery_state);
-        notify(DRV_BATT_CHANGE, static_cast<LPARAM>(*value), true);
+        battery.set_state(battery_answer);
+        notify(DRV_BATT_CHANGE, static_cast<LPARAM>(hardware.battery_state), true);
     } else if (name == "hard-key") {
         notify(DRV_HARDKEY);
     } else if (name == "power-key") {
         notify(DRV_POWER_OFF);
-    } else {
-        return "unknown event '" + name + "' (see kivo-sim --help)";
     }
     return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include "Device.h"
 #include "platform.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace kivo {
@@ -11,8 +12,18 @@ namespace {
 
 constexpr const char16_t* outside_class = u"KivoOutsideWindow";
 
+std::u16string title_of(HWND window)
+{
+    WCHAR title[256] = {};
+    GetWindowText(window, title, 256);
+    return title;
+}
+
 LRESULT CALLBACK outside_window(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
+    // The window's own life (creation, painting, activation) is not what a script asks about.
+    if (message >= WM_USER || message == WM_CLOSE || message == WM_QUIT || message == WM_COPYDATA || message == WM_COMMAND)
+        Device::current().component<OutsideWindows>().record({ title_of(window), message, wparam, lparam });
     if (message == WM_DESTROY) {
         PostQuitMessage(0);
         return 0;
@@ -27,7 +38,7 @@ DWORD run_outside_window(LPVOID parameter)
     window_class.lpfnWndProc = outside_window;
     window_class.lpszClassName = outside_class;
     RegisterClass(&window_class); // already there for the second window: that is fine
-    // Hidden and empty: only its presence matters to the programs.
+    // Hidden and empty: only its presence and what it receives matter to the programs.
     if (!CreateWindowEx(0, outside_class, title->c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr))
         return 1;
     MSG message;
@@ -37,6 +48,11 @@ DWORD run_outside_window(LPVOID parameter)
 }
 
 } // namespace
+
+OutsideWindows::OutsideWindows(Device& device)
+{
+    m_received.follow(device.trace_limit());
+}
 
 bool OutsideWindows::open(Device& device, const std::u16string& title)
 {
@@ -48,17 +64,39 @@ bool OutsideWindows::open(Device& device, const std::u16string& title)
     owned_title.release();
     CloseHandle(thread);
     device.run_until_idle();
-    return FindWindow(nullptr, title.c_str()) != nullptr;
+    return FindWindow(outside_class, title.c_str()) != nullptr;
 }
 
 bool OutsideWindows::close(Device& device, const std::u16string& title)
 {
     HWND window = FindWindow(outside_class, title.c_str());
-    if (!window)
+    if (!window || title == listener_title)
         return false;
     PostMessage(window, WM_CLOSE, 0, 0);
     device.run_until_idle();
     return true;
+}
+
+bool OutsideWindows::listen_for_broadcasts(Device& device)
+{
+    std::u16string title(listener_title);
+    return FindWindow(outside_class, title.c_str()) || open(device, title);
+}
+
+void OutsideWindows::record(Received received)
+{
+    std::lock_guard guard(m_lock);
+    m_received.append(std::move(received));
+}
+
+std::optional<uint64_t> OutsideWindows::find(uint64_t from, const std::function<bool(const Received&)>& matches) const
+{
+    std::lock_guard guard(m_lock);
+    for (uint64_t n = std::max(from, m_received.first_sequence()); n < m_received.end_sequence(); ++n) {
+        if (matches(m_received.at(n)))
+            return n;
+    }
+    return std::nullopt;
 }
 
 } // namespace kivo

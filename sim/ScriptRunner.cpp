@@ -1,13 +1,16 @@
 #include "ScriptRunner.h"
 
+#include "BacklightDriver.h"
 #include "DeviceEvents.h"
 #include "FrameBuffer.h"
 #include "KernelApi.h"
 #include "KivoNotify.h"
 #include "MessageBoxes.h"
+#include "MessageNames.h"
 #include "NavigationStandIn.h"
 #include "OutsideWindows.h"
 #include "Process.h"
+#include "Scheduler.h"
 #include "Screenshot.h"
 #include "Simulator.h"
 #include "SoundDevice.h"
@@ -15,7 +18,7 @@
 #include "WideText.h"
 #include "platform.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -28,23 +31,10 @@ namespace kivo {
 
 namespace {
 
-std::optional<long long> number(const std::string& word)
-{
-    long long value = 0;
-    int base = 10;
-    std::string_view text = word;
-    bool negative = !text.empty() && text.front() == '-';
-    if (negative)
-        text.remove_prefix(1);
-    if (text.starts_with("0x") || text.starts_with("0X")) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
-        return std::nullopt;
-    return negative ? -value : value;
-}
+// The exit code of a program that a fault ends (an access violation), also that of 'kill'.
+constexpr DWORD crash_exit_code = 0xC0000005;
+// What the layer writes when a program's thread ends by a fault.
+constexpr const char* crash_report = "unhandled exception in thread: ";
 
 std::string stop_reason_name(StopReason reason)
 {
@@ -88,40 +78,6 @@ std::optional<std::pair<HKEY, std::u16string>> registry_key(const std::string& t
             return std::pair { root.key, to_utf16(slash == std::string::npos ? "" : text.substr(slash + 1)) };
     }
     return std::nullopt;
-}
-
-// A window message by number, by a name the platform defines (WM_APP+11 style sums included),
-// or else by a name the suite registers.
-std::optional<UINT> message_number(const std::string& text)
-{
-    if (auto value = number(text))
-        return static_cast<UINT>(*value);
-    std::string name = text;
-    long long offset = 0;
-    if (auto plus = text.find('+'); plus != std::string::npos) {
-        auto added = number(text.substr(plus + 1));
-        if (!added)
-            return std::nullopt;
-        name = text.substr(0, plus);
-        offset = *added;
-    }
-    static const std::map<std::string, UINT> known {
-        { "WM_CLOSE", WM_CLOSE },
-        { "WM_COMMAND", WM_COMMAND },
-        { "WM_TIMER", WM_TIMER },
-        { "WM_USER", WM_USER },
-        { "WM_APP", WM_APP },
-        { "WM_KIVO_NOTIFY", WM_KIVO_NOTIFY },
-        { "WM_ACTIVATE", WM_ACTIVATE },
-    };
-    if (auto it = known.find(name); it != known.end())
-        return it->second + static_cast<UINT>(offset);
-    if (offset)
-        return std::nullopt;
-    UINT registered = RegisterWindowMessage(to_utf16(name).c_str());
-    if (!registered)
-        return std::nullopt;
-    return registered;
 }
 
 std::optional<int> button_number(const std::string& text)
@@ -183,30 +139,9 @@ ScriptRunner::ScriptRunner(Simulator& simulator, std::ostream& errors)
     add_commands();
 }
 
-std::vector<std::string> ScriptRunner::split(const std::string& line)
+std::vector<std::string> ScriptRunner::split(const std::string& line, std::string* error)
 {
-    std::vector<std::string> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        if (line[i] == ' ' || line[i] == '\t') {
-            ++i;
-            continue;
-        }
-        if (line[i] == '#')
-            break;
-        std::string word;
-        if (line[i] == '"') {
-            size_t end = line.find('"', i + 1);
-            word = line.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
-            i = end == std::string::npos ? line.size() : end + 1;
-        } else {
-            size_t end = line.find_first_of(" \t", i);
-            word = line.substr(i, end == std::string::npos ? std::string::npos : end - i);
-            i = end == std::string::npos ? line.size() : end;
-        }
-        words.push_back(word);
-    }
-    return words;
+    return split_script_words(line, error);
 }
 
 bool ScriptRunner::run(std::istream& script, const std::string& script_name)
@@ -217,17 +152,29 @@ bool ScriptRunner::run(std::istream& script, const std::string& script_name)
         ++line_number;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        // A script is text: a line of other bytes is not shown back, as it may hold anything.
+        if (!is_script_text(line)) {
+            m_errors << script_name << ":" << line_number << ": not a line of text (is the script a binary file?)\n";
+            return false;
+        }
         if (auto error = run_line(line)) {
             m_errors << script_name << ":" << line_number << ": " << line << "\n  " << *error << "\n";
             return false;
         }
+    }
+    if (script.bad()) {
+        m_errors << script_name << ": cannot be read\n";
+        return false;
     }
     return true;
 }
 
 std::optional<std::string> ScriptRunner::run_line(const std::string& line)
 {
-    auto words = split(line);
+    std::string split_error;
+    auto words = split(line, &split_error);
+    if (!split_error.empty())
+        return split_error;
     if (words.empty())
         return std::nullopt;
     auto it = m_commands.find(words[0]);
@@ -237,7 +184,30 @@ std::optional<std::string> ScriptRunner::run_line(const std::string& line)
     std::string rest = rest_after(line, 1);
     if (auto hash = rest.find(" #"); hash != std::string::npos && rest.front() != '"')
         rest.erase(hash);
-    return it->second(words, rest);
+    Device* device_before = m_simulator.prepared() ? &m_simulator.device() : nullptr;
+    size_t debug_before = device_before ? device_before->debug_log().end_sequence() : 0;
+    if (auto error = it->second(words, rest))
+        return error;
+    if (!m_simulator.prepared())
+        return std::nullopt;
+    // A new device (a boot) starts its debug output afresh.
+    return crash_since(&m_simulator.device() == device_before ? debug_before : 0);
+}
+
+std::optional<std::string> ScriptRunner::crash_since(size_t debug_sequence) const
+{
+    auto& log = m_simulator.device().debug_log();
+    auto lines = log.lines();
+    size_t first = log.first_sequence();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (first + i < debug_sequence || lines[i].text.find(crash_report) == std::string::npos)
+            continue;
+        std::string text = lines[i].text;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        return "a program crashed while this line ran: " + lines[i].process_name + ": " + text;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> ScriptRunner::require_device() const
@@ -247,11 +217,31 @@ std::optional<std::string> ScriptRunner::require_device() const
     return std::nullopt;
 }
 
+std::optional<std::string> ScriptRunner::device_to_prepare()
+{
+    if (m_simulator.booted() && m_simulator.device().running())
+        return std::nullopt;
+    std::string error;
+    if (!m_simulator.prepare(&error))
+        return error;
+    return std::nullopt;
+}
+
 void ScriptRunner::add_commands()
 {
-    m_commands["boot"] = [this](const Words&, const std::string&) -> std::optional<std::string> {
+    m_commands["boot"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (words.size() != 1)
+            return "usage: boot";
+        // The listener is there before the first program runs, so it hears every broadcast.
+        std::string error;
+        if (!m_simulator.prepare(&error))
+            return error;
+        if (!OutsideWindows::listen_for_broadcasts(m_simulator.device()))
+            return std::string("cannot make the broadcast listener");
         m_simulator.boot();
         m_debug_cursor = 0;
+        m_sent_cursor = 0;
+        m_broadcast_cursor = 0;
         m_simulator.device().run_until_idle();
         return std::nullopt;
     };
@@ -267,12 +257,30 @@ void ScriptRunner::add_commands()
         m_simulator.device().run_until_idle();
         return std::nullopt;
     };
+    m_commands["kill"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (auto error = require_device())
+            return error;
+        if (words.size() != 2)
+            return "usage: kill PATH";
+        auto process = m_simulator.device().find_process(to_utf16(words[1]));
+        if (!process)
+            return "no process of " + words[1] + " runs";
+        {
+            // Ended where it stands, as a fault ends it: no window procedure runs again, so the
+            // program sends none of its closing messages.
+            auto guard = m_simulator.device().scheduler().lock();
+            if (!process->ended() && !process->terminating())
+                process->terminate(crash_exit_code);
+        }
+        m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
     m_commands["wait"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
         if (auto error = require_device())
             return error;
-        auto ms = words.size() == 2 ? number(words[1]) : std::nullopt;
-        if (!ms || *ms < 0)
-            return "usage: wait MS";
+        auto ms = words.size() == 2 ? script_number(words[1]) : std::nullopt;
+        if (!ms || *ms < 0 || *ms > longest_wait_ms)
+            return "usage: wait MS (0 to " + std::to_string(longest_wait_ms) + ", 30 days)";
         m_simulator.device().advance(static_cast<uint64_t>(*ms));
         return std::nullopt;
     };
@@ -283,35 +291,43 @@ void ScriptRunner::add_commands()
         return std::nullopt;
     };
     m_commands["time"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
-        if (auto error = require_device())
-            return error;
         SYSTEMTIME time {};
         int year, month, day, hour, minute, second;
+        char end = 0;
         if (words.size() != 3
-            || std::sscanf((words[1] + " " + words[2]).c_str(), "%d-%d-%d %d:%d:%d", &year, &month, &day, &hour, &minute, &second) != 6)
+            || std::sscanf((words[1] + " " + words[2]).c_str(), "%d-%d-%d %d:%d:%d%c", &year, &month, &day, &hour, &minute, &second, &end) != 6
+            || year < 1601 || year > 30827)
             return "usage: time YYYY-MM-DD HH:MM:SS";
+        if (auto error = device_to_prepare())
+            return error;
         time.wYear = static_cast<WORD>(year);
         time.wMonth = static_cast<WORD>(month);
         time.wDay = static_cast<WORD>(day);
         time.wHour = static_cast<WORD>(hour);
         time.wMinute = static_cast<WORD>(minute);
         time.wSecond = static_cast<WORD>(second);
-        if (!SetLocalTime(&time))
+        if (month < 1 || day < 1 || hour < 0 || minute < 0 || second < 0 || !SetLocalTime(&time))
             return "not a valid date and time: " + words[1] + " " + words[2];
+        if (m_simulator.booted()) {
+            // Every window is drawn again, so the clocks on the screen show the new time at once.
+            InvalidateRect(nullptr, nullptr, TRUE);
+            m_simulator.device().run_until_idle();
+        }
         return std::nullopt;
     };
     m_commands["put"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
-        if (auto error = require_device())
-            return error;
         if (words.size() < 2 || words.size() > 3)
             return "usage: put PATH [HOSTFILE]";
         std::string content;
         if (words.size() == 3) {
+            std::error_code failure;
             std::ifstream host(words[2], std::ios::binary);
-            if (!host)
+            if (!host || std::filesystem::is_directory(words[2], failure))
                 return "cannot read the host file " + words[2];
             content.assign(std::istreambuf_iterator<char>(host), {});
         }
+        if (auto error = device_to_prepare())
+            return error;
         HANDLE file = CreateFile(to_utf16(words[1]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return "cannot create " + words[1] + " (error " + std::to_string(GetLastError()) + ")";
@@ -324,10 +340,10 @@ void ScriptRunner::add_commands()
         return std::nullopt;
     };
     m_commands["delete"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
-        if (auto error = require_device())
-            return error;
         if (words.size() != 2)
             return "usage: delete PATH";
+        if (auto error = device_to_prepare())
+            return error;
         auto path = to_utf16(words[1]);
         DWORD attributes = GetFileAttributes(path.c_str());
         bool ok = attributes != INVALID_FILE_ATTRIBUTES
@@ -339,10 +355,12 @@ void ScriptRunner::add_commands()
     auto touch = [this](const Words& words, void (TouchInput::*action)(int, int)) -> std::optional<std::string> {
         if (auto error = require_device())
             return error;
-        auto x = words.size() == 3 ? number(words[1]) : std::nullopt;
-        auto y = words.size() == 3 ? number(words[2]) : std::nullopt;
+        auto x = words.size() == 3 ? script_number(words[1]) : std::nullopt;
+        auto y = words.size() == 3 ? script_number(words[2]) : std::nullopt;
         if (!x || !y)
             return "usage: " + words[0] + " X Y";
+        if (*x < 0 || *x >= FrameBuffer::width || *y < 0 || *y >= FrameBuffer::height)
+            return "(" + words[1] + ", " + words[2] + ") is not on the screen (X 0-479, Y 0-271)";
         (m_simulator.device().component<TouchInput>().*action)(static_cast<int>(*x), static_cast<int>(*y));
         m_simulator.device().run_until_idle();
         return std::nullopt;
@@ -351,11 +369,11 @@ void ScriptRunner::add_commands()
     m_commands["move"] = [touch](const Words& words, const std::string&) { return touch(words, &TouchInput::move); };
     m_commands["release"] = [touch](const Words& words, const std::string&) { return touch(words, &TouchInput::release); };
     m_commands["tap"] = [this, touch](const Words& words, const std::string&) -> std::optional<std::string> {
-        // Press and release 50 ms apart, as a finger does.
-        if (auto error = touch({ "tap", words.size() > 1 ? words[1] : "", words.size() > 2 ? words[2] : "" }, &TouchInput::press))
-            return error;
         if (words.size() != 3)
             return std::string("usage: tap X Y");
+        // Press and release 50 ms apart, as a finger does.
+        if (auto error = touch(words, &TouchInput::press))
+            return error;
         m_simulator.device().advance(50);
         return touch(words, &TouchInput::release);
     };
@@ -364,48 +382,57 @@ void ScriptRunner::add_commands()
             return "usage: event NAME [VALUE]";
         std::optional<long long> value;
         if (words.size() == 3) {
-            value = number(words[2]);
+            value = script_number(words[2]);
             if (!value)
                 return "not a number: " + words[2];
         }
         if (auto error = DeviceEvents(m_simulator).raise(words[1], value))
             return error;
-        m_simulator.device().run_until_idle();
+        if (m_simulator.booted())
+            m_simulator.device().run_until_idle();
         return std::nullopt;
     };
     m_commands["notify"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
         if (auto error = require_device())
             return error;
-        auto code = words.size() >= 2 ? number(words[1]) : std::nullopt;
+        auto code = words.size() >= 2 ? value_of(words[1]) : std::nullopt;
         if (!code)
-            return "usage: notify CODE [LPARAM] [TITLE]";
-        long long lparam = 0;
+            return "usage: notify CODE [LPARAM] [TITLE] (CODE and LPARAM 32-bit numbers or code names)";
+        UINT lparam = 0;
         size_t title_at = 2;
         if (words.size() > 2) {
-            if (auto value = number(words[2])) {
+            if (auto value = value_of(words[2])) {
                 lparam = *value;
                 title_at = 3;
+            } else if (script_number(words[2])) {
+                return "not a 32-bit value: " + words[2];
             }
         }
         std::string title = words.size() > title_at ? join(words, title_at) : "hubscreen";
         HWND window = FindWindow(nullptr, to_utf16(title).c_str());
         if (!window)
             return "no window \"" + title + "\" to notify";
-        PostMessage(window, WM_KIVO_NOTIFY, static_cast<WPARAM>(*code), static_cast<LPARAM>(lparam));
+        PostMessage(window, WM_KIVO_NOTIFY, *code, static_cast<LPARAM>(static_cast<LONG>(lparam)));
         m_simulator.device().run_until_idle();
         return std::nullopt;
     };
     m_commands["navi"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
         if (auto error = require_device())
             return error;
-        auto code = words.size() >= 2 && words.size() <= 3 ? number(words[1]) : std::nullopt;
-        auto lparam = words.size() == 3 ? number(words[2]) : std::optional<long long>(0);
+        auto code = words.size() >= 2 && words.size() <= 3 ? value_of(words[1]) : std::nullopt;
+        auto lparam = words.size() == 3 ? value_of(words[2]) : std::optional<UINT>(0);
         if (!code || !lparam)
             return "usage: navi CODE [LPARAM] (13, 14, 17 or 18)";
         auto& navigation = m_simulator.device().component<NavigationStandIn>();
-        if (!navigation.post_to_home(static_cast<WPARAM>(*code), static_cast<LPARAM>(*lparam)))
+        if (!navigation.post_to_home(*code, static_cast<LPARAM>(static_cast<LONG>(*lparam))))
             return "the navigation does not run, or does not send code " + words[1];
         m_simulator.device().run_until_idle();
+        return std::nullopt;
+    };
+    m_commands["register"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
+        if (words.size() != 2 || script_number(words[1]) || words[1].find('+') != std::string::npos)
+            return "usage: register NAME (a message name that a program registers)";
+        m_registered.insert(words[1]);
         return std::nullopt;
     };
     auto deliver = [this](const Words& words, bool send) -> std::optional<std::string> {
@@ -413,18 +440,21 @@ void ScriptRunner::add_commands()
             return error;
         if (words.size() < 3 || words.size() > 5)
             return "usage: " + words[0] + " TITLE MSG [WPARAM] [LPARAM]";
-        auto message = message_number(words[2]);
-        auto wparam = words.size() > 3 ? number(words[3]) : std::optional<long long>(0);
-        auto lparam = words.size() > 4 ? number(words[4]) : std::optional<long long>(0);
-        if (!message || !wparam || !lparam)
-            return "usage: " + words[0] + " TITLE MSG [WPARAM] [LPARAM] (MSG a number or a message name)";
+        auto message = message_by_name(words[2], m_registered);
+        if (!message.value)
+            return message.error;
+        auto wparam = words.size() > 3 ? value_of(words[3]) : std::optional<UINT>(0);
+        auto lparam = words.size() > 4 ? value_of(words[4]) : std::optional<UINT>(0);
+        if (!wparam || !lparam)
+            return "usage: " + words[0] + " TITLE MSG [WPARAM] [LPARAM] (WPARAM and LPARAM 32-bit numbers or code names)";
         HWND window = FindWindow(nullptr, to_utf16(words[1]).c_str());
         if (!window)
             return "no window \"" + words[1] + "\"";
+        auto lvalue = static_cast<LPARAM>(static_cast<LONG>(*lparam));
         if (send)
-            SendMessage(window, *message, static_cast<WPARAM>(*wparam), static_cast<LPARAM>(*lparam));
+            SendMessage(window, *message.value, *wparam, lvalue);
         else
-            PostMessage(window, *message, static_cast<WPARAM>(*wparam), static_cast<LPARAM>(*lparam));
+            PostMessage(window, *message.value, *wparam, lvalue);
         m_simulator.device().run_until_idle();
         return std::nullopt;
     };
@@ -475,8 +505,16 @@ void ScriptRunner::add_commands()
             return error;
         if (words.size() != 2)
             return "usage: shot FILE";
-        std::filesystem::path path = m_simulator.options().shots / words[1];
-        std::filesystem::create_directories(path.parent_path());
+        // A shot stays inside the shots folder: a script does not write elsewhere on this machine.
+        std::filesystem::path name = words[1];
+        if (name.is_absolute() || name.has_root_name() || !name.has_filename()
+            || std::any_of(name.begin(), name.end(), [](const auto& part) { return part == ".."; }))
+            return "a shot goes inside the shots folder: " + words[1] + " is not a path within it";
+        std::filesystem::path path = m_simulator.options().shots / name;
+        std::error_code failure;
+        std::filesystem::create_directories(path.parent_path(), failure);
+        if (failure)
+            return "cannot make the folder " + path.parent_path().string() + " (" + failure.message() + ")";
         if (!write_screenshot_png(m_simulator.device(), path))
             return "cannot write " + path.string();
         return std::nullopt;
@@ -490,7 +528,7 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
         return "usage: expect WHAT ...";
     const std::string& what = words[1];
     if (what == "power") {
-        if (words.size() != 3)
+        if (words.size() != 3 || (words[2] != "on" && words[2] != "off" && words[2] != "reset"))
             return "usage: expect power on|off|reset";
         std::string found = m_simulator.booted() ? stop_reason_name(m_simulator.device().stop_reason()) : "off";
         if (found != words[2])
@@ -508,6 +546,73 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
         if (!device.debug_log().contains(text, m_debug_cursor, &found_at))
             return "expected a debug line containing \"" + text + "\" since the last 'expect debug', found none";
         m_debug_cursor = found_at + 1;
+        return std::nullopt;
+    }
+    if (what == "no-debug") {
+        std::string text = rest_after(rest, 1);
+        if (text.empty())
+            return "usage: expect no-debug TEXT";
+        size_t found_at = 0;
+        if (device.debug_log().contains(text, m_debug_cursor, &found_at)) {
+            auto lines = device.debug_log().lines();
+            size_t index = found_at - device.debug_log().first_sequence();
+            std::string found = index < lines.size() ? lines[index].text : text;
+            while (!found.empty() && (found.back() == '\n' || found.back() == '\r'))
+                found.pop_back();
+            return "expected no debug line containing \"" + text + "\" since the last 'expect debug', found \"" + found + "\"";
+        }
+        return std::nullopt;
+    }
+    if (what == "sent" || what == "broadcast") {
+        // expect sent TITLE MSG [WPARAM] [LPARAM] / expect broadcast MSG [WPARAM] [LPARAM]
+        auto arguments = split(rest_after(rest, 1));
+        bool broadcast = what == "broadcast";
+        std::string usage = broadcast ? "usage: expect broadcast MSG [WPARAM] [LPARAM]" : "usage: expect sent TITLE MSG [WPARAM] [LPARAM]";
+        size_t message_at = broadcast ? 0 : 1;
+        if (arguments.size() < message_at + 1 || arguments.size() > message_at + 3)
+            return usage;
+        std::u16string title = broadcast ? std::u16string(OutsideWindows::listener_title) : to_utf16(arguments[0]);
+        auto message = message_by_name(arguments[message_at], m_registered);
+        if (!message.value)
+            return message.error;
+        std::optional<UINT> wparam, lparam;
+        if (arguments.size() > message_at + 1 && !(wparam = value_of(arguments[message_at + 1])))
+            return usage + " (WPARAM a 32-bit number or a code name)";
+        if (arguments.size() > message_at + 2 && !(lparam = value_of(arguments[message_at + 2])))
+            return usage + " (LPARAM a 32-bit number or a code name)";
+        if (!broadcast && !FindWindow(nullptr, title.c_str()))
+            return "no window \"" + arguments[0] + "\" (the windows made by 'window' note what they receive)";
+        uint64_t& cursor = broadcast ? m_broadcast_cursor : m_sent_cursor;
+        auto found = device.component<OutsideWindows>().find(cursor, [&](const OutsideWindows::Received& received) {
+            return received.title == title && received.message == *message.value
+                && (!wparam || static_cast<UINT>(received.wparam) == *wparam)
+                && (!lparam || static_cast<UINT>(received.lparam) == *lparam);
+        });
+        std::string wanted = join(arguments, message_at);
+        if (!found)
+            return broadcast ? "expected a broadcast of " + wanted + " since the last 'expect broadcast', found none"
+                             : "expected \"" + arguments[0] + "\" to have received " + wanted + " since the last 'expect sent', found none";
+        cursor = *found + 1;
+        return std::nullopt;
+    }
+    if (what == "backlight" || what == "auto-off" || what == "wave-volume") {
+        // The volume is a pair of 16-bit levels, written in hex with or without 0x.
+        bool hex = what == "wave-volume" && words.size() == 3 && !words[2].starts_with("0x") && !words[2].starts_with("0X");
+        auto wanted = words.size() == 3 ? script_number(hex ? "0x" + words[2] : words[2]) : std::nullopt;
+        if (!wanted || *wanted < 0 || *wanted > 0xFFFFFFFFLL)
+            return "usage: expect backlight PERCENT | expect auto-off SECONDS | expect wave-volume HEX";
+        auto backlight = device.component<BacklightDriver>().state();
+        if (what == "wave-volume") {
+            DWORD found = device.component<SoundDevice>().volume();
+            char text[16];
+            std::snprintf(text, sizeof text, "0x%08X", found);
+            if (found != static_cast<DWORD>(*wanted))
+                return "expected the wave-out volume " + words[2] + ", found " + text;
+            return std::nullopt;
+        }
+        DWORD found = what == "backlight" ? backlight.brightness_percent : backlight.auto_off_seconds;
+        if (found != static_cast<DWORD>(*wanted))
+            return "expected " + what + " " + words[2] + ", found " + std::to_string(found);
         return std::nullopt;
     }
     if (what == "process") {
@@ -547,8 +652,8 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
         return std::nullopt;
     }
     if (what == "pixel") {
-        auto x = words.size() == 5 ? number(words[2]) : std::nullopt;
-        auto y = words.size() == 5 ? number(words[3]) : std::nullopt;
+        auto x = words.size() == 5 ? script_number(words[2]) : std::nullopt;
+        auto y = words.size() == 5 ? script_number(words[3]) : std::nullopt;
         unsigned colour = 0;
         if (!x || !y || *x < 0 || *x >= FrameBuffer::width || *y < 0 || *y >= FrameBuffer::height || words[4].size() != 6
             || std::sscanf(words[4].c_str(), "%6x", &colour) != 1)
@@ -592,7 +697,7 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
             DWORD value;
             std::memcpy(&value, data, sizeof value);
             found = std::to_string(value);
-            if (auto wanted = number(words[4]); wanted && static_cast<DWORD>(*wanted) == value)
+            if (auto wanted = script_number(words[4]); wanted && static_cast<DWORD>(*wanted) == value)
                 return std::nullopt;
         } else if (type == REG_SZ) {
             found = to_utf8(std::u16string(reinterpret_cast<const char16_t*>(data), size / 2).c_str());

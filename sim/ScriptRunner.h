@@ -4,6 +4,7 @@
 #include <istream>
 #include <map>
 #include <optional>
+#include <set>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,8 +14,8 @@ namespace kivo {
 class Simulator;
 
 // Runs a simulator script: one command a line, '#' starts a comment. A command that fails (an
-// unmet expectation, a bad argument) stops the run with the line, what was expected and what was
-// found.
+// unmet expectation, a bad argument, a program that crashed while the line ran) stops the run with
+// the line, what was expected and what was found.
 class ScriptRunner {
 public:
     ScriptRunner(Simulator&, std::ostream& errors);
@@ -24,8 +25,12 @@ public:
     // Runs one line; an error message when it failed.
     std::optional<std::string> run_line(const std::string& line);
 
-    // Splits a line into words; a word in double quotes may hold blanks.
-    static std::vector<std::string> split(const std::string& line);
+    // Splits a line into words; a word in double quotes may hold blanks. A quote left open is an
+    // error (in `error` when given).
+    static std::vector<std::string> split(const std::string& line, std::string* error = nullptr);
+
+    // The limits a script's numbers are held to.
+    static constexpr long long longest_wait_ms = 30LL * 24 * 60 * 60 * 1000;
 
 private:
     using Words = std::vector<std::string>;
@@ -34,11 +39,18 @@ private:
     void add_commands();
     std::optional<std::string> expect(const Words&, const std::string& rest);
     std::optional<std::string> require_device() const;
+    // The device that the next boot starts from: the running one, or one prepared for it.
+    std::optional<std::string> device_to_prepare();
+    std::optional<std::string> crash_since(size_t debug_sequence) const;
 
     Simulator& m_simulator;
     std::ostream& m_errors;
     std::map<std::string, Command> m_commands;
     size_t m_debug_cursor = 0;
+    uint64_t m_sent_cursor = 0;
+    uint64_t m_broadcast_cursor = 0;
+    // Message names the script declared with 'register'.
+    std::set<std::string> m_registered;
     // Buttons for the next message boxes, in order ('answer').
     std::vector<int> m_answers;
 };

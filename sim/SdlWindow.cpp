@@ -9,6 +9,7 @@
 
 #include <SDL.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -38,6 +39,8 @@ const EventKey event_keys[] = {
     { "usb-idle", SDLK_v, "v", {} },
     { "mains-on", SDLK_m, "m", {} },
     { "mains-off", SDLK_k, "k", {} },
+    { "tuner-out", SDLK_t, "t", {} },
+    { "tuner-in", SDLK_y, "y", {} },
     { "hard-key", SDLK_h, "h", {} },
     { "power-key", SDLK_x, "x", {} },
     { "battery", SDLK_0, "0-7", {} },
@@ -76,7 +79,17 @@ const char* SdlWindow::key_of(const char* event_name)
 bool SdlWindow::open()
 {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "kivo-sim: cannot open a window (%s); use --headless with a script\n", SDL_GetError());
+        std::fprintf(stderr, "kivo-sim: cannot open a window (%s); run a script with --headless --script FILE\n", SDL_GetError());
+        return false;
+    }
+    // Without a display SDL falls back on drivers that show nothing; a window nobody can see
+    // would run for ever. One asked for by name (SDL_VIDEODRIVER) is taken as meant.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "evdev") == 0);
+    if (invisible && !(asked && *asked)) {
+        std::fprintf(stderr, "kivo-sim: no display to open a window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+                             "run a script with --headless --script FILE\n");
         return false;
     }
     // The device plays its sounds when the host has audio; a silent host is no reason to stop.
@@ -98,15 +111,20 @@ bool SdlWindow::open()
     return true;
 }
 
-void SdlWindow::boot()
+bool SdlWindow::boot()
 {
-    m_simulator.boot();
+    std::string error;
+    if (!m_simulator.boot(&error)) {
+        std::fprintf(stderr, "kivo-sim: %s\n", error.c_str());
+        return false;
+    }
     if (!m_audio)
-        return;
+        return true;
     SoundDevice::OutputFormat format { static_cast<uint32_t>(m_audio_rate), static_cast<uint16_t>(m_audio_channels) };
     m_simulator.device().component<SoundDevice>().set_output(format, [ring = m_ring](std::span<const int16_t> samples) {
         ring->push(samples);
     });
+    return true;
 }
 
 void SdlWindow::open_audio()
@@ -153,7 +171,8 @@ void SdlWindow::present()
 void SdlWindow::handle_key(int key)
 {
     if (key == SDLK_F5) {
-        // A new boot from the same root, as after a power-off.
+        // A new boot from the same root, as after a power-off; when the root cannot be used
+        // (the reason is on stderr) the device runs on as it was.
         boot();
         return;
     }
@@ -183,7 +202,8 @@ void SdlWindow::handle_key(int key)
 
 int SdlWindow::run()
 {
-    boot();
+    if (!boot())
+        return 1;
     bool pressed = false;
     for (;;) {
         SDL_Event event;

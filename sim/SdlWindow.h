@@ -32,7 +32,8 @@ public:
     static const char* key_of(const char* event_name);
 
 private:
-    void boot();
+    // False, with the reason on stderr, when the device root cannot be used.
+    bool boot();
     void present();
     void handle_key(int key);
     void open_audio();

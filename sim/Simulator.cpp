@@ -9,6 +9,8 @@
 #include "StreamDrivers.h"
 #include "Volumes.h"
 
+#include <system_error>
+
 namespace kivo {
 
 Simulator::Simulator(Options options)
@@ -18,23 +20,44 @@ Simulator::Simulator(Options options)
 
 Simulator::~Simulator() = default;
 
-void Simulator::boot()
+bool Simulator::prepare(std::string* error)
 {
-    // The old device goes first: it keeps what an orderly stop keeps, and its threads are gone
-    // before the new device reads the same root.
-    m_device.reset();
-    create_root_if_missing();
+    if (m_device && !m_switched_on)
+        return true;
+    std::error_code failure;
+    std::filesystem::create_directories(m_options.root, failure);
+    if (failure || !std::filesystem::is_directory(m_options.root)) {
+        if (error)
+            *error = "cannot make the device root " + m_options.root.string() + " ("
+                + (failure ? failure.message() : std::string("it is not a folder")) + ")";
+        return false;
+    }
     Device::Options options;
     options.root = m_options.root;
     options.clock.mode = m_options.clock;
     options.echo_debug_output = m_options.echo_debug_output;
+    if (m_device)
+        options.clock.system_time_start = m_device->clock().system_time();
+    // The old device goes first: it keeps what an orderly stop keeps, and its threads are gone
+    // before the new device reads the same root.
+    m_device.reset();
+    m_switched_on = false;
     m_device = std::make_unique<Device>(options);
     m_device->trace_limit().set(m_options.trace_limit);
     install_stream_drivers(*m_device);
     apply_hardware();
     install_programs(*m_device);
     m_device->component<ProgramImages>().install();
+    return true;
+}
+
+bool Simulator::boot(std::string* error)
+{
+    if (!prepare(error))
+        return false;
+    m_switched_on = true;
     m_device->boot_launcher().boot();
+    return true;
 }
 
 void Simulator::apply_hardware()
@@ -45,11 +68,6 @@ void Simulator::apply_hardware()
     volumes.set_card_partition_type(m_hardware.card_partition_type);
     m_device->component<Board>().set_tuner_fitted(m_hardware.tuner_fitted);
     m_device->component<BatteryDriver>().set_state(m_hardware.mains_connected ? 7 : m_hardware.battery_state);
-}
-
-void Simulator::create_root_if_missing()
-{
-    std::filesystem::create_directories(m_options.root);
 }
 
 void Simulator::install_programs(Device& device)

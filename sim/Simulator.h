@@ -44,9 +44,19 @@ public:
     ~Simulator();
 
     // Makes a device from the root (creating the root with the device's defaults on first run),
-    // installs the programs and runs the boot launcher's table. A running device is stopped first.
-    void boot();
-    bool booted() const { return m_device != nullptr; }
+    // with the hardware as it stands and the programs and their image files installed, but not yet
+    // switched on: what is done to it now (files, the clock, the hardware) is what the next boot
+    // starts from. A device that ran is stopped first, and its clock goes on in the new one, as
+    // the board's clock keeps running across a restart. Nothing is done when one is ready already.
+    // False, with the reason, when the root cannot be made.
+    bool prepare(std::string* error = nullptr);
+    // Switches the prepared device on (preparing one first when there is none): the boot
+    // launcher's table runs.
+    bool boot(std::string* error = nullptr);
+    // Whether a device has been switched on (it may have been powered off or reset since).
+    bool booted() const { return m_device != nullptr && m_switched_on; }
+    // Whether a device exists, switched on or only prepared.
+    bool prepared() const { return m_device != nullptr; }
     Device& device() { return *m_device; }
     const Options& options() const { return m_options; }
     Hardware& hardware() { return m_hardware; }
@@ -54,12 +64,12 @@ public:
     void apply_hardware();
 
 private:
-    void create_root_if_missing();
     void install_programs(Device&);
 
     Options m_options;
     Hardware m_hardware;
     std::unique_ptr<Device> m_device;
+    bool m_switched_on = false;
 };
 
 } // namespace kivo

@@ -5,17 +5,20 @@
 #include "SdlWindow.h"
 #include "Simulator.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace {
 
-const char* const help_text = R"(usage: kivo-sim [--root DIR] [--headless] [--real-time] [--script FILE] [--shots DIR] [--log] [--help]
+const char* const help_text = R"(usage: kivo-sim [--root DIR] [--headless] [--real-time] [--script FILE] [--shots DIR] [--log]
+                [--no-card] [--no-tuner] [--battery N] [--usb] [--mains] [--help]
 
 Boots a simulated kivo device from a device root folder and runs it.
   --root DIR     the device root on this machine (default: kivo-device in the user's data folder);
@@ -24,45 +27,78 @@ Boots a simulated kivo device from a device root folder and runs it.
   --real-time    run a script on the real clock instead of the virtual one
   --script FILE  the script to run ('-' for standard input; implies --headless)
   --shots DIR    where 'shot' writes its screenshots (default: the current folder)
-  --log          echo the device's debug output to stderr
+  --log          echo the device's debug output to stderr, each line with the device time (seconds
+                 since the boot) and the process's name and id
   --help         this text
+The hardware the device starts with (a fresh device has the card in, a TV tuner, the battery at
+state 5, no USB cable and no mains adapter):
+  --no-card      no memory card in the slot
+  --no-tuner     no TV tuner fitted
+  --battery N    the battery at state N, 0 to 7
+  --usb          the USB cable connected
+  --mains        the mains adapter connected
 
 The device's traces (its debug output, draw log, driver calls, sounds …) keep their last 10000
 entries each, so a session can run for days; 'expect debug' looks among the lines kept.
 
 Script commands (one a line, '#' starts a comment; coordinates are screen pixels, times device ms;
-a TITLE with blanks goes in double quotes):
+a TITLE with blanks goes in double quotes; numbers are decimal or 0x hex, and a WPARAM, LPARAM or
+CODE may also be a notify code's name such as APP_CLOSE):
   boot                          the device's boot sequence (again after a power-off or reset)
   start PATH [ARGS...]          start a program by its device image path, with a command line
-  tap X Y                       press and release at one point, 50 ms apart
+  kill PATH                     end a program's process where it stands, as a crash does: it sends
+                                none of its closing messages
+  tap X Y                       press and release at one point, 50 ms apart (X 0-479, Y 0-271)
   press X Y / move X Y / release X Y    the parts of a touch
-  wait MS                       let MS of device time pass, running everything that falls due
+  wait MS                       let MS of device time pass (at most 30 days), running everything
+                                that falls due
   idle                          run until every simulated thread is blocked
-  event NAME [VALUE]            a device event (see below)
+  event NAME [VALUE]            a device event (see below); before 'boot' it only sets the hardware
+                                the device starts with
   notify CODE [LPARAM] [TITLE]  post WM_KIVO_NOTIFY with CODE to TITLE (default "hubscreen")
   navi CODE [LPARAM]            the navigation posts its code 13, 14, 17 (its dial block) or 18
-  post TITLE MSG [WPARAM] [LPARAM]      post a message (a number, WM_APP+11 style, or a registered name)
+  post TITLE MSG [WPARAM] [LPARAM]      post a message: a number, a name the suite defines
+                                (WM_CLOSE, WM_QUIT, MSG_SHUTDOWN, WM_APP+11 …), a name its programs
+                                register, or one declared with 'register'
   send TITLE MSG [WPARAM] [LPARAM]      send it and wait for the answer
-  window TITLE / close-window TITLE     make or destroy an outside top-level window with that title
-  time YYYY-MM-DD HH:MM:SS      set the device's local time
+  register NAME                 declare another registered message name for post, send and expect
+  window TITLE / close-window TITLE     make or destroy an outside top-level window with that title;
+                                it notes the messages programs send it (see 'expect sent')
+  time YYYY-MM-DD HH:MM:SS      set the device's local time; the screen is drawn again at once.
+                                Before 'boot' it is the time the device boots with; the clock runs
+                                on across later boots
   put PATH [HOSTFILE]           create a file on the device, empty or from a file of this machine
   delete PATH                   delete a file (or an empty folder) on the device
+                                (time, put and delete before 'boot' prepare what the boot starts from)
   answer BUTTON                 the button (OK, Cancel, Yes, No, Abort, Retry, Ignore) that answers
                                 the next message box
-  shot FILE                     write the screen as PNG into the --shots folder
+  shot FILE                     write the screen as PNG into the --shots folder (FILE a path
+                                inside it)
   expect power on|off|reset     whether the device runs, was powered off or was reset
   expect window TITLE visible|hidden|absent
   expect foreground TITLE       the window in front
   expect process PATH running|absent
   expect debug TEXT             a debug line containing TEXT since the last 'expect debug'
+  expect no-debug TEXT          no debug line containing TEXT since the last 'expect debug'
+  expect sent TITLE MSG [WPARAM] [LPARAM]
+                                the window TITLE (made by 'window') received the message since the
+                                last 'expect sent' (posted, sent or broadcast)
+  expect broadcast MSG [WPARAM] [LPARAM]
+                                the message was posted to every top-level window since the last
+                                'expect broadcast'
+  expect backlight PERCENT      the backlight's brightness
+  expect auto-off SECONDS       the automatic power-off time (0: never)
+  expect wave-volume HEX        the wave-out volume of device 0 (both channels, as 404D404D)
   expect file PATH exists|absent
   expect reg KEY VALUE DATA     a registry value (KEY as HKLM\..., HKCU\...; DATA text or number)
   expect pixel X Y RRGGBB       the screen's colour at a point, compared in RGB565
   expect sound NAME             a sound whose file name contains NAME has been played
-A failed expectation prints the line, what was expected and what was found; the run exits 1.
+A failed line prints the file, the line, what was expected and what was found, and so does a line
+during which a program crashed; the run then exits 1.
 
 In the window the mouse is the touch screen and F5 boots the device again; while the navigation
-runs, F1 and F2 post its voice code 13 with 0 and 1, F3 its dial code 17 and F4 code 18.
+runs, F1 and F2 post its voice code 13 with 0 and 1, F3 its dial code 17 and F4 code 18, and a tap
+on the cross at the right end of its title band closes it.
 Device events (script 'event NAME', or keys in the window):
 )";
 
@@ -77,6 +113,28 @@ std::filesystem::path default_root()
     return std::filesystem::current_path() / "kivo-device";
 }
 
+// Makes a folder the simulator writes into; a reason when it cannot be one.
+std::optional<std::string> make_folder(const std::filesystem::path& folder)
+{
+    std::error_code failure;
+    std::filesystem::create_directories(folder, failure);
+    if (failure)
+        return failure.message();
+    if (!std::filesystem::is_directory(folder, failure))
+        return std::string("it is not a folder");
+    return std::nullopt;
+}
+
+std::optional<long long> whole_number(const char* text)
+{
+    char* end = nullptr;
+    errno = 0;
+    long long value = std::strtoll(text, &end, 10);
+    if (errno || end == text || *end)
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -84,8 +142,10 @@ int main(int argc, char** argv)
     kivo::Simulator::Options options;
     options.root = default_root();
     options.trace_limit = kivo::Simulator::session_trace_limit;
+    kivo::Simulator::Hardware hardware;
     bool headless = false;
     bool real_time = false;
+    bool shots_given = false;
     std::string script_path;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
@@ -101,33 +161,64 @@ int main(int argc, char** argv)
             headless = true;
         } else if (argument == "--real-time") {
             real_time = true;
-        } else if (argument == "--root" || argument == "--script" || argument == "--shots") {
+        } else if (argument == "--no-card") {
+            hardware.card_present = false;
+        } else if (argument == "--no-tuner") {
+            hardware.tuner_fitted = false;
+        } else if (argument == "--usb") {
+            hardware.usb_connected = true;
+        } else if (argument == "--mains") {
+            hardware.mains_connected = true;
+        } else if (argument == "--root" || argument == "--script" || argument == "--shots" || argument == "--battery") {
             const char* text = value();
             if (!text) {
                 std::fprintf(stderr, "kivo-sim: %s needs a value (see --help)\n", argv[i]);
                 return 2;
             }
-            if (argument == "--root")
+            if (argument == "--root") {
                 options.root = text;
-            else if (argument == "--script")
+            } else if (argument == "--script") {
                 script_path = text;
-            else
+            } else if (argument == "--shots") {
                 options.shots = text;
+                shots_given = true;
+            } else {
+                auto state = whole_number(text);
+                if (!state || *state < 0 || *state > 7) {
+                    std::fprintf(stderr, "kivo-sim: --battery takes a state from 0 to 7, not '%s'\n", text);
+                    return 2;
+                }
+                hardware.battery_state = static_cast<DWORD>(*state);
+            }
         } else {
             std::fprintf(stderr, "kivo-sim: unknown argument '%s' (see --help)\n", argv[i]);
             return 2;
         }
     }
+    if (auto reason = make_folder(options.root)) {
+        std::fprintf(stderr, "kivo-sim: cannot use %s as the device root (%s)\n", options.root.c_str(), reason->c_str());
+        return 2;
+    }
+    if (auto reason = shots_given ? make_folder(options.shots) : std::nullopt) {
+        std::fprintf(stderr, "kivo-sim: cannot use %s as the shots folder (%s)\n", options.shots.c_str(), reason->c_str());
+        return 2;
+    }
     if (!script_path.empty())
         headless = true;
     options.clock = headless && !real_time ? kivo::ClockMode::Virtual : kivo::ClockMode::Real;
     kivo::Simulator simulator(options);
+    simulator.hardware() = hardware;
 
     if (headless) {
         kivo::ScriptRunner runner(simulator, std::cerr);
         if (script_path.empty() || script_path == "-")
             return runner.run(std::cin, "stdin") ? 0 : 1;
-        std::ifstream script(script_path);
+        std::error_code failure;
+        if (std::filesystem::is_directory(script_path, failure)) {
+            std::fprintf(stderr, "kivo-sim: the script %s is a folder, not a file\n", script_path.c_str());
+            return 2;
+        }
+        std::ifstream script(script_path, std::ios::binary);
         if (!script) {
             std::fprintf(stderr, "kivo-sim: cannot read the script %s\n", script_path.c_str());
             return 2;

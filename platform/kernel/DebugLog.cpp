@@ -7,18 +7,25 @@
 
 namespace kivo {
 
-void DebugLog::write(uint64_t time_ms, DWORD process_id, std::u16string_view text)
+void DebugLog::write(uint64_t time_ms, DWORD process_id, std::u16string_view process_name, std::u16string_view text)
 {
-    std::string utf8 = to_utf8(text);
+    Line line { time_ms, process_id, to_utf8(process_name), to_utf8(text) };
     std::lock_guard guard(m_lock);
-    if (m_echo) {
-        std::string shown = utf8;
-        while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
-            shown.pop_back();
-        std::fprintf(stderr, "[%8llu.%03llu %u] %s\n", static_cast<unsigned long long>(time_ms / 1000),
-            static_cast<unsigned long long>(time_ms % 1000), process_id, shown.c_str());
-    }
-    m_lines.append({ time_ms, process_id, std::move(utf8) });
+    if (m_echo)
+        std::fprintf(stderr, "%s\n", echo_text(line).c_str());
+    m_lines.append(std::move(line));
+}
+
+std::string DebugLog::echo_text(const Line& line)
+{
+    std::string shown = line.text;
+    while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
+        shown.pop_back();
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "[%8llu.%03llu ", static_cast<unsigned long long>(line.time_ms / 1000),
+        static_cast<unsigned long long>(line.time_ms % 1000));
+    return stamp + (line.process_name.empty() ? std::string("system") : line.process_name) + " " + std::to_string(line.process_id)
+        + "] " + shown;
 }
 
 void DebugLog::follow(const TraceLimit& limit)

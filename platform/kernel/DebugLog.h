@@ -21,10 +21,14 @@ public:
     struct Line {
         uint64_t time_ms;
         DWORD process_id;
-        std::string text; // UTF-8, as written (line ends included)
+        std::string process_name; // the file name of the process's image, UTF-8
+        std::string text;         // UTF-8, as written (line ends included)
     };
 
-    void write(uint64_t time_ms, DWORD process_id, std::u16string_view text);
+    void write(uint64_t time_ms, DWORD process_id, std::u16string_view process_name, std::u16string_view text);
+    // A line as the echo shows it: the device time, the process by name and id, the text without
+    // its line end, so that the order of lines across programs reads at a glance.
+    static std::string echo_text(const Line&);
     void set_echo(bool echo) { m_echo = echo; }
     void follow(const TraceLimit& limit);
 

@@ -169,7 +169,9 @@ std::u16string Device::module_path(HMODULE module) const
 void Device::write_debug(std::u16string_view text)
 {
     auto* thread = SimThread::current();
-    m_debug_log.write(m_clock.now_ms(), thread ? thread->process().id() : 0, text);
+    std::u16string_view image = thread ? std::u16string_view(thread->process().image_path()) : std::u16string_view();
+    std::u16string_view name = image.substr(image.find_last_of(u"\\/") + 1);
+    m_debug_log.write(m_clock.now_ms(), thread ? thread->process().id() : 0, name, text);
 }
 
 DeviceComponent* Device::find_component(std::type_index type)

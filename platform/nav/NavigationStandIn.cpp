@@ -44,6 +44,9 @@ void paint_map(HWND window)
     SetTextColor(dc, RGB(255, 255, 255));
     RECT title { 8, 2, 472, 22 };
     DrawText(dc, u"Corvane-RXM navigation", -1, &title, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+    RECT close = NavigationStandIn::close_corner;
+    fill(close, RGB(160, 40, 40));
+    DrawText(dc, u"X", -1, &close, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     EndPaint(window, &paint);
 }
 
@@ -77,6 +80,13 @@ LRESULT CALLBACK navigation_window(HWND window, UINT message, WPARAM wparam, LPA
     case post_request:
         post_code(wparam, lparam);
         return 0;
+    case WM_LBUTTONUP: {
+        // The way back to the home screen: the program ends as through its own exit.
+        POINT point { GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam) };
+        if (PtInRect(&NavigationStandIn::close_corner, point))
+            DestroyWindow(window);
+        return 0;
+    }
     case WM_DESTROY:
         // As the real program does, it tells the home screen that it has closed.
         if (HWND home = FindWindow(nullptr, HOME_WINDOW_TITLE))

@@ -1,4 +1,10 @@
+#include "Board.h"
+#include "BatteryDriver.h"
+#include "DebugLog.h"
+#include "Gdi.h"
 #include "KernelApi.h"
+#include "KivoNotify.h"
+#include "NavigationStandIn.h"
 #include "ProgramImages.h"
 #include "ScriptRunner.h"
 #include "Simulator.h"
@@ -8,8 +14,10 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <stdexcept>
 
 using namespace kivo;
+using namespace std::string_literals;
 
 namespace {
 
@@ -43,6 +51,9 @@ TEST(ScriptRunnerWords, QuotedWordsKeepTheirBlanksAndCommentsEndTheLine)
         (std::vector<std::string> { "window", "start warning of hubscreen" }));
     EXPECT_EQ(ScriptRunner::split("  tap   10\t20  "), (std::vector<std::string> { "tap", "10", "20" }));
     EXPECT_TRUE(ScriptRunner::split("# only a comment").empty());
+    std::string error;
+    ScriptRunner::split(R"(window "start warning)", &error);
+    EXPECT_EQ(error, "a double quote is not closed");
 }
 
 TEST_F(ScriptFixture, FailedExpectationNamesTheLineAndWhatWasFound)
@@ -80,10 +91,15 @@ TEST_F(ScriptFixture, DebugExpectationsConsumeLinesInOrder)
         return 0;
     });
     EXPECT_TRUE(run("start \\talk.exe\nexpect debug first\nexpect debug second\n")) << errors.str();
+    // The echo names the process and the device time, so lines of several programs read in order.
+    auto last = simulator.device().debug_log().lines().back();
+    EXPECT_EQ(DebugLog::echo_text(last), "[       0.000 talk.exe " + std::to_string(last.process_id) + "] second");
     EXPECT_FALSE(run("expect debug first\n")); // already consumed
     EXPECT_FALSE(run("expect nonsense\n"));
     EXPECT_FALSE(run("wait soon\n"));
     EXPECT_FALSE(run("time 2009-02-30 10:00:00\n"));
+    EXPECT_TRUE(run("expect no-debug first\n")) << errors.str();
+    EXPECT_FALSE(run("start \\talk.exe\nexpect no-debug second\n"));
 }
 
 TEST_F(ScriptFixture, FilesRegistryAndSoundsOfTheDevice)
@@ -174,11 +190,14 @@ TEST_F(ScriptFixture, DeviceEventsReachTheHomeScreenAndThePhoneLinkAsTheirDriver
         { "event usb-busy", { "got 0x8015 0 0" } },
         { "event mains-on", { "got 0xbfb 27 1", "got 0xbfb 27 1" } },
         { "event battery 2", { "got 0xbfb 28 2", "got 0xbfb 28 2" } },
+        // Off the mains the driver reports the battery's level right after the change.
+        { "event mains-off", { "got 0xbfb 27 0", "got 0xbfb 28 2", "got 0xbfb 27 0", "got 0xbfb 28 2" } },
         { "event power-key", { "got 0xbfb 24 0" } },
         { "notify 13 1", { "got 0xbfb 13 1" } },
         { "notify 8 0 ZOL_VOXLANE", { "got 0xbfb 8 0" } },
         { "post hubscreen WM_APP+21 3 4", { "got 0x8015 3 4" } },
-        { "send hubscreen WM_ZOLBT_INMSG_HANGUP 1", { "got 0xc" } },
+        { "send hubscreen WM_ZOLBT_INMSG_SHOWHIDE_PHONELINE 1", { "got 0xc" } },
+        { "register WM_ZOLBT_INMSG_HANGUP\nsend hubscreen WM_ZOLBT_INMSG_HANGUP 1", { "got 0xc" } },
     };
     for (auto& c : cases) {
         std::string script = std::string(c.line) + "\n";
@@ -189,9 +208,15 @@ TEST_F(ScriptFixture, DeviceEventsReachTheHomeScreenAndThePhoneLinkAsTheirDriver
     }
     // The hardware changed with the events, and keeps the state across a boot.
     EXPECT_EQ(simulator.hardware().battery_state, 2u);
-    EXPECT_TRUE(simulator.hardware().mains_connected);
+    EXPECT_FALSE(simulator.hardware().mains_connected);
+    EXPECT_EQ(simulator.device().component<BatteryDriver>().state(), 2u);
     EXPECT_FALSE(run("event battery 9\n"));
     EXPECT_FALSE(run("event sneeze\n"));
+    // Transfers are reported only over a connected cable.
+    ASSERT_TRUE(run("event usb-off\n")) << errors.str();
+    EXPECT_FALSE(run("event usb-busy\n"));
+    EXPECT_FALSE(run("event usb-idle\n"));
+    EXPECT_TRUE(run("expect no-debug got 0x8015\nexpect no-debug got 0x8016\n")) << errors.str();
 }
 
 TEST_F(ScriptFixture, OutsideWindowsMessageBoxesAndTheScreen)
@@ -220,4 +245,163 @@ TEST_F(ScriptFixture, OutsideWindowsMessageBoxesAndTheScreen)
     EXPECT_FALSE(run("expect foreground \"start warning of hubscreen\"\n"));
     EXPECT_TRUE(run("shot first.png\n")) << errors.str();
     EXPECT_TRUE(std::filesystem::exists(root / "shots" / "first.png"));
+}
+
+TEST_F(ScriptFixture, WhatIsDoneBeforeBootIsWhatTheDeviceStartsFrom)
+{
+    ASSERT_TRUE(run("time 2026-03-14 12:00:45\n"
+                    "put \\NAND\\prepared.txt\n"
+                    "delete \\NAND\\prepared.txt\n"
+                    "put \\NAND\\kept.txt\n"
+                    "event card-out\n"
+                    "event tuner-out\n"
+                    "event battery 3\n"
+                    "expect power off\n"
+                    "boot\n"
+                    "expect file \\NAND\\kept.txt exists\n"
+                    "expect file \\NAND\\prepared.txt absent\n"
+                    "expect file \\SDMMC absent\n"))
+        << errors.str();
+    Device& device = simulator.device();
+    EXPECT_FALSE(device.component<Board>().tuner_fitted());
+    EXPECT_EQ(device.component<BatteryDriver>().state(), 3u);
+    SYSTEMTIME now {};
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, 2026);
+    EXPECT_EQ(now.wMonth, 3);
+    EXPECT_EQ(now.wDay, 14);
+    EXPECT_EQ(now.wHour, 12);
+    EXPECT_EQ(now.wMinute, 0);
+    // The board's clock runs on across a boot; events that only a running device has are refused
+    // before one runs.
+    ASSERT_TRUE(run("wait 60000\nboot\n")) << errors.str();
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wMinute, 1);
+    ASSERT_TRUE(run("event power-key\nwait 3000\nexpect power off\n")) << errors.str();
+    EXPECT_FALSE(run("event hard-key\n"));
+}
+
+TEST_F(ScriptFixture, TheClockOnTheScreenShowsANewTimeAtOnce)
+{
+    ASSERT_TRUE(run("boot\n")) << errors.str();
+    auto& draw_log = simulator.device().component<Gdi>().draw_log();
+    draw_log.set_recording(true);
+    ASSERT_TRUE(run("time 2026-03-14 12:00:45\n")) << errors.str();
+    EXPECT_TRUE(draw_log.last_text(u"2026/03/14      12:00")) << "the home page's clock was not drawn again";
+}
+
+TEST_F(ScriptFixture, BadLinesAreRefusedWithTheirLine)
+{
+    ASSERT_TRUE(run("boot\n")) << errors.str();
+    struct Case {
+        const char* line;
+        const char* error;
+    } cases[] = {
+        { "sneeze", "unknown command 'sneeze'" },
+        { "post hubscreen MSG_SHUTDWN", "unknown message 'MSG_SHUTDWN'" },
+        { "send hubscreen WM_ZOLBT_UNKNOWN", "unknown message 'WM_ZOLBT_UNKNOWN'" },
+        { "post hubscreen WM_APP+x", "not a message: WM_APP+x" },
+        { "tap 480 0", "is not on the screen" },
+        { "tap 0 272", "is not on the screen" },
+        { "tap -1 10", "is not on the screen" },
+        { "tap 4294967396 10", "is not on the screen" },
+        { "press 10 99999999999999999999", "usage: press X Y" },
+        { "wait 2592000001", "usage: wait MS" },
+        { "wait 99999999999999999999", "usage: wait MS" },
+        { "notify 4294967296", "usage: notify CODE" },
+        { "notify 13 4294967296", "not a 32-bit value: 4294967296" },
+        { "post hubscreen WM_APP 0 0x100000000", "usage: post TITLE MSG" },
+        { "post hubscreen 0x100000000", "a message number is 0 to 0xFFFFFFFF" },
+        { "expect window hubscreen visble", "usage: expect window" },
+        { "expect power onn", "usage: expect power" },
+        { "expect process \\NAND\\x.exe runing", "usage: expect process" },
+        { "expect weather sunny", "expect weather is not known" },
+        { "expect sent nowhere WM_CLOSE", "no window \"nowhere\"" },
+        { "expect backlight bright", "usage: expect backlight" },
+        { "window \"start warning", "a double quote is not closed" },
+        { "shot ../outside.png", "a shot goes inside the shots folder" },
+        { "shot /tmp/outside.png", "a shot goes inside the shots folder" },
+        { "register 12", "usage: register NAME" },
+        { "time 2026-02-30 10:00:00", "not a valid date and time" },
+    };
+    for (auto& c : cases) {
+        errors.str("");
+        EXPECT_FALSE(run(std::string("idle\n") + c.line + "\n")) << c.line;
+        EXPECT_EQ(errors.str().rfind(std::string("test.sim:2: ") + c.line + "\n  ", 0), 0u) << errors.str();
+        EXPECT_NE(errors.str().find(c.error), std::string::npos) << c.line << ": " << errors.str();
+    }
+    EXPECT_FALSE(std::filesystem::exists(root / "outside.png"));
+}
+
+TEST_F(ScriptFixture, ABinaryScriptStopsAtItsFirstLineWithoutShowingIt)
+{
+    EXPECT_FALSE(run("boot\n\x7f" "ELF\x02\x01\x01\0\0\xff\xfe\nexpect power off\n"s));
+    EXPECT_EQ(errors.str(), "test.sim:2: not a line of text (is the script a binary file?)\n");
+    errors.str("");
+    EXPECT_FALSE(run("expect power on\nbad\xc3(\n"));
+    EXPECT_EQ(errors.str(), "test.sim:2: not a line of text (is the script a binary file?)\n");
+}
+
+TEST_F(ScriptFixture, ALineWhileWhichAProgramCrashesFailsNamingIt)
+{
+    ASSERT_TRUE(run("boot\n")) << errors.str();
+    add_program(u"\\NAND\\faulty.exe", [](std::u16string_view) -> int {
+        Sleep(10);
+        throw std::runtime_error("null pointer");
+    });
+    EXPECT_TRUE(run("start \\NAND\\faulty.exe\n")) << "the fault comes later: " << errors.str();
+    EXPECT_FALSE(run("wait 20\nexpect power on\n"));
+    EXPECT_EQ(errors.str(), "test.sim:1: wait 20\n  a program crashed while this line ran: faulty.exe: unhandled exception in thread: null pointer\n");
+}
+
+TEST_F(ScriptFixture, KillEndsAProgramWithoutItsCloseReport)
+{
+    ASSERT_TRUE(run("boot\npost hubscreen WM_COMMAND 1002 0\nwait 2000\n")) << errors.str();
+    add_program(u"\\listener.exe", listener_program);
+    ASSERT_TRUE(run("start \\listener.exe hubscreen\n"
+                    "start \\SDMMC\\KivoNavi\\Corvane-RXM.exe\n"
+                    "kill \\SDMMC\\KivoNavi\\Corvane-RXM.exe\n"
+                    "expect process \\SDMMC\\KivoNavi\\Corvane-RXM.exe absent\n"
+                    "expect window Corvane-RXM absent\n"
+                    "expect no-debug got 0xbfb 35\n"
+                    // Its own exit (the map's close corner) does report.
+                    "start \\SDMMC\\KivoNavi\\Corvane-RXM.exe\n"
+                    "tap 470 10\n"
+                    "expect window Corvane-RXM absent\n"
+                    "expect debug got 0xbfb 35 1\n"))
+        << errors.str();
+    EXPECT_FALSE(run("kill \\SDMMC\\KivoNavi\\Corvane-RXM.exe\n"));
+}
+
+TEST_F(ScriptFixture, OutsideWindowsNoteWhatTheyReceiveAndTheListenerTheBroadcasts)
+{
+    ASSERT_TRUE(run("boot\n")) << errors.str();
+    add_program(u"\\poster.exe", [](std::u16string_view) {
+        PostMessage(FindWindow(nullptr, u"Telvix"), WM_KIVO_NOTIFY, APP_MEDIA_PAUSE, 0);
+        SendMessage(FindWindow(nullptr, u"audio"), WM_KIVO_NOTIFY, APP_CLOSE, 1);
+        PostMessage(HWND_BROADCAST, MSG_BATT_CRITICAL, 0, 0);
+        return 0;
+    });
+    EXPECT_TRUE(run("window Telvix\n"
+                    "window audio\n"
+                    "start \\poster.exe\n"
+                    "expect sent Telvix WM_KIVO_NOTIFY APP_MEDIA_PAUSE 0\n"
+                    "expect sent audio WM_KIVO_NOTIFY 34 1\n"
+                    "expect broadcast MSG_BATT_CRITICAL\n"
+                    "expect sent Telvix MSG_BATT_CRITICAL\n"))
+        << errors.str();
+    struct Case {
+        const char* line;
+        const char* error;
+    } cases[] = {
+        { "expect sent Telvix WM_KIVO_NOTIFY APP_MEDIA_PAUSE", "found none" }, // taken by the line above
+        { "expect sent audio WM_KIVO_NOTIFY 34 0", "found none" },
+        { "expect broadcast WM_KIVO_NOTIFY APP_MEDIA_PAUSE", "found none" }, // posted to one window only
+        { "expect broadcast MSG_BATT_CRITICAL", "found none" },
+    };
+    for (auto& c : cases) {
+        errors.str("");
+        EXPECT_FALSE(run(c.line)) << c.line;
+        EXPECT_NE(errors.str().find(c.error), std::string::npos) << errors.str();
+    }
 }

@@ -2,6 +2,7 @@
 #include "Explorer.h"
 #include "KivoNotify.h"
 #include "NavigationStandIn.h"
+#include "TouchInput.h"
 #include "platform.h"
 
 #include <gtest/gtest.h>
@@ -140,6 +141,30 @@ TEST_F(NavigationTest, LogsTheCodesItReceivesAndReportsItsClose)
     PostMessage(map, WM_CLOSE, 0, 0);
     device->run_until_idle();
     EXPECT_EQ(FindWindow(nullptr, NAVI_WINDOW_TITLE), nullptr);
+    ASSERT_EQ(g_home_received.size(), 1u);
+    EXPECT_EQ(g_home_received[0].code, APP_CLOSED);
+    EXPECT_EQ(g_home_received[0].value, APPID_NAVI);
+}
+
+TEST_F(NavigationTest, ATapOnTheCloseCornerEndsItWithItsCloseReport)
+{
+    ASSERT_TRUE(start(u"\\NAND\\FakeHome.exe"));
+    ASSERT_TRUE(start(navigation_image_path));
+    auto tap = [&](int x, int y) {
+        auto& touch = device->component<TouchInput>();
+        touch.press(x, y);
+        device->advance(50);
+        touch.release(x, y);
+        device->run_until_idle();
+    };
+    g_home_received.clear();
+    tap(400, 12); // the title band beside the corner
+    EXPECT_NE(FindWindow(nullptr, NAVI_WINDOW_TITLE), nullptr);
+    EXPECT_TRUE(g_home_received.empty());
+
+    tap(NavigationStandIn::close_corner.right - 1, NavigationStandIn::close_corner.top);
+    EXPECT_EQ(FindWindow(nullptr, NAVI_WINDOW_TITLE), nullptr);
+    EXPECT_EQ(device->find_process(navigation_image_path), nullptr);
     ASSERT_EQ(g_home_received.size(), 1u);
     EXPECT_EQ(g_home_received[0].code, APP_CLOSED);
     EXPECT_EQ(g_home_received[0].value, APPID_NAVI);
