@@ -240,7 +240,7 @@ void ScriptRunner::add_commands()
             return std::string("cannot make the broadcast listener");
         m_simulator.boot();
         m_debug_cursor = 0;
-        m_sent_cursor = 0;
+        m_sent_cursors.clear();
         m_broadcast_cursor = 0;
         m_simulator.device().run_until_idle();
         return std::nullopt;
@@ -582,7 +582,7 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
             return usage + " (LPARAM a 32-bit number or a code name)";
         if (!broadcast && !FindWindow(nullptr, title.c_str()))
             return "no window \"" + arguments[0] + "\" (the windows made by 'window' note what they receive)";
-        uint64_t& cursor = broadcast ? m_broadcast_cursor : m_sent_cursor;
+        uint64_t& cursor = broadcast ? m_broadcast_cursor : m_sent_cursors[title];
         auto found = device.component<OutsideWindows>().find(cursor, [&](const OutsideWindows::Received& received) {
             return received.title == title && received.message == *message.value
                 && (!wparam || static_cast<UINT>(received.wparam) == *wparam)
@@ -591,7 +591,7 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
         std::string wanted = join(arguments, message_at);
         if (!found)
             return broadcast ? "expected a broadcast of " + wanted + " since the last 'expect broadcast', found none"
-                             : "expected \"" + arguments[0] + "\" to have received " + wanted + " since the last 'expect sent', found none";
+                             : "expected \"" + arguments[0] + "\" to have received " + wanted + " since its last 'expect sent', found none";
         cursor = *found + 1;
         return std::nullopt;
     }

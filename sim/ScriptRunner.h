@@ -47,7 +47,8 @@ private:
     std::ostream& m_errors;
     std::map<std::string, Command> m_commands;
     size_t m_debug_cursor = 0;
-    uint64_t m_sent_cursor = 0;
+    // Per window: messages to different windows may arrive in either order on the real clock.
+    std::map<std::u16string, uint64_t> m_sent_cursors;
     uint64_t m_broadcast_cursor = 0;
     // Message names the script declared with 'register'.
     std::set<std::string> m_registered;

@@ -117,7 +117,8 @@ BOOL GetMessage(LPMSG message, HWND hwnd, UINT filter_min, UINT filter_max)
     switch (router().fetch(result, hwnd, filter_min, filter_max, true, true)) {
     case MessageRouter::Fetch::Message:
         *message = result;
-        return TRUE;
+        // A WM_QUIT posted like any other message ends the loop as PostQuitMessage's does.
+        return result.message == WM_QUIT ? FALSE : TRUE;
     case MessageRouter::Fetch::Quit:
         *message = result;
         return FALSE;

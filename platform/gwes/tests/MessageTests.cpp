@@ -230,6 +230,22 @@ TEST_F(Messages, WindowsGoWithTheirThreadAndWaitingSendersAreReleased)
     EXPECT_EQ(answer, 0);
 }
 
+// Another program may end a loop by posting WM_QUIT to one of its windows, as PostQuitMessage would.
+TEST_F(Messages, AWmQuitPostedToAWindowEndsItsThreadsLoop)
+{
+    HWND window = nullptr;
+    auto process = start(u"\\app.exe", [&] {
+        register_recorder();
+        window = make_window(u"app", WS_POPUP, { 0, 0, 10, 10 });
+        return pump();
+    });
+    device->run_until_idle();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PostMessage(window, WM_QUIT, 7, 0));
+    device->run_until_idle();
+    EXPECT_EQ(process->exit_code(), 7u);
+}
+
 TEST_F(Messages, APostToAFullQueueIsRefusedWithADebugLineUntilTheThreadReads)
 {
     HWND window = nullptr;
