@@ -71,12 +71,7 @@ TEST_F(EventTest, CardRemovalReasonsAndTheInsertCardWindow)
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        device.reset();
-        device = make_test_device();
-        install_stream_drivers(*device);
-        register_hubscreen(*device);
-        device->programs().add(fake_image, recorder_main);
-        device->component<Gdi>().draw_log().set_recording(true);
+        start_over();
         g_received.clear();
         ASSERT_NE(start_page(), nullptr);
         if (c.running)
@@ -135,11 +130,7 @@ TEST_F(EventTest, HeldBackWarningsShowOnlyWhileTheirCauseHolds)
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        device.reset();
-        device = make_test_device();
-        install_stream_drivers(*device);
-        register_hubscreen(*device);
-        device->programs().add(fake_image, recorder_main);
+        start_over();
         ASSERT_NE(start_page(), nullptr);
         auto& volumes = device->component<Volumes>();
         auto run = [&](const std::vector<Step>& steps) {
@@ -202,12 +193,11 @@ TEST_F(EventTest, StartUpCheckReportsANonFatCardAfterItsRetries)
 TEST_F(EventTest, UsbScreenFollowsTheCableAndTheTransfers)
 {
     ASSERT_NE(start_page(), nullptr);
-    auto& backlight = device->component<BacklightDriver>();
     auto& log = device->component<Gdi>().draw_log();
     notify(DRV_USB_CONNECT);
     EXPECT_TRUE(heard(APP_USB_CONNECTED, 5));
     EXPECT_TRUE(visible(u"USB connection"));
-    EXPECT_FALSE(backlight.state().backlight_off_allowed);
+    EXPECT_FALSE(backlight().state().backlight_off_allowed);
     log.clear();
     post(WM_USB_BUSY);
     EXPECT_TRUE(log.last_bitmap(161));
@@ -220,7 +210,7 @@ TEST_F(EventTest, UsbScreenFollowsTheCableAndTheTransfers)
     notify(DRV_USB_REMOVE);
     EXPECT_TRUE(heard(APP_USB_REMOVED, 0));
     EXPECT_FALSE(visible(u"USB connection"));
-    EXPECT_TRUE(backlight.state().backlight_off_allowed);
+    EXPECT_TRUE(backlight().state().backlight_off_allowed);
 }
 
 TEST_F(EventTest, UsbOrCardRemovalWhileTheNavigationRunsResetsTheDevice)
@@ -239,11 +229,7 @@ TEST_F(EventTest, UsbOrCardRemovalWhileTheNavigationRunsResetsTheDevice)
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        device.reset();
-        device = make_test_device();
-        install_stream_drivers(*device);
-        register_hubscreen(*device);
-        device->programs().add(fake_image, recorder_main);
+        start_over();
         add_fake(u"\\SDMMC\\KivoNavi\\Corvane-RXM.exe", NAVI_WINDOW_TITLE);
         device->component<ProgramImages>().install();
         ASSERT_NE(start_page(), nullptr);
@@ -331,11 +317,7 @@ TEST_F(EventTest, ShutdownWaitsForTheProgramsItKnows)
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        device.reset();
-        device = make_test_device();
-        install_stream_drivers(*device);
-        register_hubscreen(*device);
-        device->programs().add(fake_image, recorder_main);
+        start_over();
         g_received.clear();
         g_answer_close = c.answers;
         ASSERT_NE(start_page(), nullptr);
@@ -354,7 +336,6 @@ TEST_F(EventTest, ShutdownWaitsForTheProgramsItKnows)
 TEST_F(EventTest, MainsAdapterAndALowBatteryWithUsb)
 {
     ASSERT_NE(start_page(), nullptr);
-    auto& backlight = device->component<BacklightDriver>();
     // USB on a low battery: every program closes, the USB screen hides and the low-battery
     // window asks for the mains adapter, once.
     notify(DRV_USB_CONNECT);
@@ -372,10 +353,10 @@ TEST_F(EventTest, MainsAdapterAndALowBatteryWithUsb)
     EXPECT_TRUE(heard(DRV_BATT_AC_CHANGE, 1));
     EXPECT_FALSE(visible(u"low battery warning"));
     EXPECT_TRUE(visible(u"USB connection"));
-    EXPECT_FALSE(backlight.state().auto_off_allowed);
+    EXPECT_FALSE(backlight().state().auto_off_allowed);
     notify(DRV_AC_CHANGE, 0);
     EXPECT_TRUE(heard(DRV_BATT_AC_CHANGE, 0));
-    EXPECT_TRUE(backlight.state().auto_off_allowed);
+    EXPECT_TRUE(backlight().state().auto_off_allowed);
 }
 
 TEST_F(EventTest, BatteryStatesRedrawTheIndicator)
@@ -463,12 +444,7 @@ TEST_F(EventTest, AWarningThatChangesItsPictureKeepsItsOkButton)
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        device.reset();
-        device = make_test_device();
-        install_stream_drivers(*device);
-        register_hubscreen(*device);
-        device->programs().add(fake_image, recorder_main);
-        device->component<Gdi>().draw_log().set_recording(true);
+        start_over();
         ASSERT_NE(start_page(), nullptr);
         if (c.code == APP_USB_CONNECTED) {
             notify(DRV_BATT_CHANGE, 1);

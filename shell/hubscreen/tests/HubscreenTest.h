@@ -101,6 +101,18 @@ protected:
         g_copies.clear();
         g_messages.clear();
         g_answer_close = false;
+        set_up_device();
+    }
+
+    // A new device for each case of a table, set up as the test's first one.
+    void start_over()
+    {
+        device.reset();
+        device = make_test_device();
+        set_up_device();
+    }
+    void set_up_device()
+    {
         install_stream_drivers(*device);
         register_hubscreen(*device);
         register_explorer(*device);
@@ -168,7 +180,7 @@ protected:
     }
 
     std::unique_ptr<Device> device = make_test_device();
-    BacklightDriver& backlight = device->component<BacklightDriver>();
+    BacklightDriver& backlight() { return device->component<BacklightDriver>(); }
 };
 
 } // namespace kivo::test

@@ -25,10 +25,7 @@ TEST_F(HubscreenTest, StartAppliesTheSettingsFile)
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        device.reset();
-        device = make_test_device();
-        install_stream_drivers(*device);
-        register_hubscreen(*device);
+        start_over();
         if (c.file)
             write_settings(*c.file);
         std::string before = settings_bytes();
@@ -56,10 +53,7 @@ TEST_F(HubscreenTest, KeyClickVolumeAndIdleHoldsAtStart)
 {
     for (int32_t key_click : { 0, 1 }) {
         SCOPED_TRACE(key_click);
-        device.reset();
-        device = make_test_device();
-        install_stream_drivers(*device);
-        register_hubscreen(*device);
+        start_over();
         write_settings({ { 3, 1, 1, key_click, 0, 0, 0 } });
         ASSERT_NE(start(), nullptr);
         auto changes = device->component<SoundDevice>().volume_changes();

@@ -80,10 +80,7 @@ TEST_F(LaunchTest, EachIconStartsItsProgram)
     };
     for (auto& c : cases) {
         SCOPED_TRACE(to_utf8(c.title));
-        device.reset();
-        device = make_test_device();
-        install_stream_drivers(*device);
-        register_hubscreen(*device);
+        start_over();
         register_navigation(*device);
         for (auto& fake : fakes)
             add_fake(fake.image, fake.title);
@@ -161,20 +158,19 @@ TEST_F(LaunchTest, NavigationWhileTheTelevisionRunsPausesIt)
     ASSERT_NE(start_page(), nullptr);
     tap(240, 100);
     ASSERT_TRUE(window(u"Telvix"));
-    auto& backlight = device->component<BacklightDriver>();
     tap_later(140, 100);
     ASSERT_TRUE(window(NAVI_WINDOW_TITLE));
     using Code = std::pair<WPARAM, LPARAM>;
     EXPECT_EQ(g_received[u"Telvix"], (std::vector<Code> { { APP_MEDIA_PAUSE, 0 } }));
-    EXPECT_FALSE(backlight.state().backlight_off_allowed);
-    EXPECT_FALSE(backlight.state().auto_off_allowed);
+    EXPECT_FALSE(backlight().state().backlight_off_allowed);
+    EXPECT_FALSE(backlight().state().auto_off_allowed);
 
     // The navigation reports its close: the television comes back to the front.
     g_received.clear();
     PostMessage(FindWindow(nullptr, NAVI_WINDOW_TITLE), WM_CLOSE, 0, 0);
     device->run_until_idle();
     EXPECT_EQ(g_received[u"Telvix"], (std::vector<Code> { { APP_SWITCH_TV, 1 } }));
-    EXPECT_FALSE(backlight.state().backlight_off_allowed) << "the television keeps the holds";
+    EXPECT_FALSE(backlight().state().backlight_off_allowed) << "the television keeps the holds";
 }
 
 TEST_F(LaunchTest, ClosedNavigationReleasesTheHolds)
@@ -182,12 +178,11 @@ TEST_F(LaunchTest, ClosedNavigationReleasesTheHolds)
     ASSERT_NE(start_page(), nullptr);
     tap(140, 100);
     ASSERT_TRUE(window(NAVI_WINDOW_TITLE));
-    auto& backlight = device->component<BacklightDriver>();
-    EXPECT_FALSE(backlight.state().auto_off_allowed);
+    EXPECT_FALSE(backlight().state().auto_off_allowed);
     PostMessage(FindWindow(nullptr, NAVI_WINDOW_TITLE), WM_CLOSE, 0, 0);
     device->run_until_idle();
-    EXPECT_TRUE(backlight.state().backlight_off_allowed);
-    EXPECT_TRUE(backlight.state().auto_off_allowed);
+    EXPECT_TRUE(backlight().state().backlight_off_allowed);
+    EXPECT_TRUE(backlight().state().auto_off_allowed);
 }
 
 TEST_F(LaunchTest, CrashedNavigationIsClosedAtThePoll)
@@ -201,12 +196,11 @@ TEST_F(LaunchTest, CrashedNavigationIsClosedAtThePoll)
     navigation->terminate(9);
     device->run_until_idle();
     EXPECT_FALSE(window(NAVI_WINDOW_TITLE));
-    auto& backlight = device->component<BacklightDriver>();
-    EXPECT_FALSE(backlight.state().auto_off_allowed);
+    EXPECT_FALSE(backlight().state().auto_off_allowed);
     device->advance(3100);
     EXPECT_TRUE(wrote_debug("hbq: navigation ended without closing"));
-    EXPECT_TRUE(backlight.state().auto_off_allowed);
-    EXPECT_TRUE(backlight.state().backlight_off_allowed);
+    EXPECT_TRUE(backlight().state().auto_off_allowed);
+    EXPECT_TRUE(backlight().state().backlight_off_allowed);
 }
 
 TEST_F(LaunchTest, MissingNavigationImageStartsNothing)
@@ -319,12 +313,8 @@ TEST_F(LaunchTest, OneKeySwitchesAskBeforeReplacingAProgram)
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        device.reset();
-        device = make_test_device();
-        install_stream_drivers(*device);
-        register_hubscreen(*device);
+        start_over();
         register_navigation(*device);
-        device->programs().add(fake_image, recorder_main);
         for (auto& fake : fakes)
             add_fake(fake.image, fake.title);
         device->component<ProgramImages>().install();
@@ -388,12 +378,8 @@ TEST_F(LaunchTest, ClosedProgramsBringTheNavigationBack)
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
-        device.reset();
-        device = make_test_device();
-        install_stream_drivers(*device);
-        register_hubscreen(*device);
+        start_over();
         register_navigation(*device);
-        device->programs().add(fake_image, recorder_main);
         device->component<ProgramImages>().install();
         HWND page = start_page();
         ASSERT_NE(page, nullptr);
