@@ -555,8 +555,9 @@ TEST(Process, ReadingAnotherProcesssMemoryRefusesWhatCannotBeRead)
         EXPECT_EQ(ReadProcessMemory(GetCurrentProcess(), c.address, copy, c.size, &read), c.answer) << c.what;
         EXPECT_EQ(GetLastError(), c.error) << c.what;
         EXPECT_EQ(read, c.read) << c.what;
-        if (c.answer && c.size)
+        if (c.answer && c.size) {
             EXPECT_EQ(std::memcmp(copy, c.address, c.size), 0) << c.what;
+        }
     }
     munmap(pages, page);
 
