@@ -59,7 +59,7 @@ private:
 };
 
 // Which id an interface is asked for by: each interface the layer implements names it once with
-// KIVO_INTERFACE_ID, next to its declaration.
+// KIVO_INTERFACE_ID, next to its declaration (at global scope, where the platform's names live).
 template<typename Interface>
 struct InterfaceId;
 
