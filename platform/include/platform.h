@@ -12,6 +12,7 @@
 #include "drivers/DriverApi.h"
 #include "drivers/PowerApi.h"
 #include "audio/SoundApi.h"
+#include "com/ComApi.h"
 #include "storage/CodePageApi.h"
 #include "storage/CrtFileApi.h"
 #include "storage/FileApi.h"

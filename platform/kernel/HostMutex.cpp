@@ -106,6 +106,10 @@ const char* to_string(LockRank rank)
         return "sample ring";
     case LockRank::MfcHandleMaps:
         return "mfc handle maps";
+    case LockRank::ComClasses:
+        return "com classes";
+    case LockRank::ComApartments:
+        return "com apartments";
     case LockRank::LibraryApps:
         return "library apps";
     case LockRank::ProcessLocals:

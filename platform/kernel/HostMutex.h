@@ -54,6 +54,8 @@ enum class LockRank {
     SoundLife,
     SampleRing,
     MfcHandleMaps,
+    ComClasses,
+    ComApartments,
     LibraryApps,
     ProcessLocals,
     ProgramTable,
