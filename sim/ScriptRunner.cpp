@@ -15,6 +15,7 @@
 #include "Simulator.h"
 #include "SoundDevice.h"
 #include "TouchInput.h"
+#include "VideoPlane.h"
 #include "WideText.h"
 #include "platform.h"
 
@@ -659,7 +660,10 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
             || std::sscanf(words[4].c_str(), "%6x", &colour) != 1)
             return "usage: expect pixel X Y RRGGBB (X 0-479, Y 0-271)";
         uint16_t wanted = FrameBuffer::rgb565(colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
-        uint16_t found = device.component<FrameBuffer>().pixel(static_cast<int>(*x), static_cast<int>(*y));
+        // As the screen shows it: the video plane under the key colour.
+        std::vector<uint16_t> shown(FrameBuffer::visible_pixels);
+        device.component<VideoPlane>().copy_shown_screen(shown);
+        uint16_t found = shown[size_t(*y) * FrameBuffer::width + size_t(*x)];
         if (found != wanted) {
             char text[64];
             std::snprintf(text, sizeof text, "%02X%02X%02X", (found >> 11) << 3, ((found >> 5) & 0x3F) << 2, (found & 0x1F) << 3);

@@ -6,6 +6,7 @@
 #include "Simulator.h"
 #include "SoundDevice.h"
 #include "TouchInput.h"
+#include "VideoPlane.h"
 
 #include <SDL.h>
 #include <cstdio>
@@ -159,9 +160,9 @@ void SdlWindow::fill_audio(void* window, uint8_t* stream, int length)
 
 void SdlWindow::present()
 {
-    // A whole picture, copied under the drawing lock; the texture is filled without it.
+    // What the screen shows, copied whole under the drawing lock; the texture is filled without it.
     m_frame.resize(FrameBuffer::visible_pixels);
-    m_simulator.device().component<FrameBuffer>().copy_visible(m_frame);
+    m_simulator.device().component<VideoPlane>().copy_shown_screen(m_frame);
     SDL_UpdateTexture(m_texture, nullptr, m_frame.data(), FrameBuffer::width * sizeof(uint16_t));
     SDL_RenderClear(m_renderer);
     SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);

@@ -3,6 +3,7 @@
 #include "Colour.h"
 #include "Device.h"
 #include "FrameBuffer.h"
+#include "VideoPlane.h"
 
 #include <png.h>
 
@@ -24,9 +25,9 @@ void flush_nothing(png_structp) { }
 
 std::vector<uint8_t> screenshot_png(Device& device)
 {
-    // One picture, copied whole under the drawing lock; the conversion runs without it.
+    // What the screen shows, copied whole under the drawing lock; the conversion runs without it.
     std::vector<uint16_t> page(FrameBuffer::visible_pixels);
-    device.component<FrameBuffer>().copy_visible(page);
+    device.component<VideoPlane>().copy_shown_screen(page);
     std::vector<uint8_t> rgb(page.size() * 3);
     for (size_t i = 0; i < page.size(); ++i) {
         rgb[i * 3] = red_of(page[i]);

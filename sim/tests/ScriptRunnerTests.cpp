@@ -1,6 +1,7 @@
-#include "Board.h"
 #include "BatteryDriver.h"
+#include "Board.h"
 #include "DebugLog.h"
+#include "FrameBuffer.h"
 #include "Gdi.h"
 #include "KernelApi.h"
 #include "KivoNotify.h"
@@ -8,6 +9,7 @@
 #include "ProgramImages.h"
 #include "ScriptRunner.h"
 #include "Simulator.h"
+#include "VideoPlane.h"
 #include "platform.h"
 
 #include <filesystem>
@@ -247,6 +249,46 @@ TEST_F(ScriptFixture, OutsideWindowsMessageBoxesAndTheScreen)
     EXPECT_TRUE(std::filesystem::exists(root / "shots" / "first.png"));
 }
 
+// A program paints the video key over part of the home screen; a renderer's picture, presented
+// by the test as the video renderer would, is what `expect pixel` and `shot` see there.
+TEST_F(ScriptFixture, PixelsAndShotsShowTheVideoPlaneUnderTheKey)
+{
+    ASSERT_TRUE(run("boot\n"));
+    add_program(u"\\keyer.exe", [](std::u16string_view) {
+        HDC screen = GetDC(nullptr);
+        RECT area { 100, 60, 380, 220 };
+        HBRUSH key = CreateSolidBrush(Gdi::video_key);
+        FillRect(screen, &area, key);
+        DeleteObject(key);
+        ReleaseDC(nullptr, screen);
+        NKDbgPrintfW(u"keyed\r\n");
+        return 0;
+    });
+    ASSERT_TRUE(run("start \\keyer.exe\n"
+                    "expect debug keyed\n"
+                    "expect pixel 200 100 000000\n"))
+        << errors.str();
+
+    // Bands of orange and teal across the screen; only the keyed part shows them.
+    std::vector<uint16_t> picture(FrameBuffer::visible_pixels);
+    for (size_t i = 0; i < picture.size(); ++i)
+        picture[i] = (i / FrameBuffer::width / 20) % 2 ? FrameBuffer::rgb565(0xF8, 0x80, 0x00) : FrameBuffer::rgb565(0x00, 0x80, 0x80);
+    auto& plane = simulator.device().component<VideoPlane>();
+    VideoPlane::Owner renderer = plane.new_owner();
+    ASSERT_TRUE(plane.present(renderer, picture));
+    EXPECT_TRUE(run("expect pixel 200 100 F88000\n"
+                    "expect pixel 200 80 008080\n"
+                    "expect pixel 46 11 183868\n"
+                    "shot plane.png\n"))
+        << errors.str();
+    EXPECT_TRUE(std::filesystem::exists(root / "shots" / "plane.png"));
+    EXPECT_FALSE(run("expect pixel 200 100 100010\n"));
+    EXPECT_NE(errors.str().find("found F88000"), std::string::npos) << errors.str();
+
+    ASSERT_TRUE(plane.clear(renderer));
+    EXPECT_TRUE(run("expect pixel 200 100 000000\n")) << errors.str();
+}
+
 TEST_F(ScriptFixture, WhatIsDoneBeforeBootIsWhatTheDeviceStartsFrom)
 {
     ASSERT_TRUE(run("time 2026-03-14 12:00:45\n"
@@ -335,7 +377,8 @@ TEST_F(ScriptFixture, BadLinesAreRefusedWithTheirLine)
 
 TEST_F(ScriptFixture, ABinaryScriptStopsAtItsFirstLineWithoutShowingIt)
 {
-    EXPECT_FALSE(run("boot\n\x7f" "ELF\x02\x01\x01\0\0\xff\xfe\nexpect power off\n"s));
+    EXPECT_FALSE(run("boot\n\x7f"
+                     "ELF\x02\x01\x01\0\0\xff\xfe\nexpect power off\n"s));
     EXPECT_EQ(errors.str(), "test.sim:2: not a line of text (is the script a binary file?)\n");
     errors.str("");
     EXPECT_FALSE(run("expect power on\nbad\xc3(\n"));
