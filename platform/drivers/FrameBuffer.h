@@ -20,8 +20,8 @@ class Device;
 // it and programs may write it directly.
 //
 // The drawing lock keeps whole pictures together: GDI holds it through every drawing call, a video
-// renderer holds it while it writes a frame, and whoever shows the screen (the simulator's window,
-// a screenshot) copies the visible page under it, so a copy never holds half of one picture and
+// renderer holds it while it presents a frame on the video plane, and whoever shows the screen (the
+// simulator's window, a screenshot) composes the visible page and the plane under it, so a copy never holds half of one picture and
 // half of the next. Programs writing the memory through its fixed address do so without it, and
 // may tear as they would on the board.
 class FrameBuffer final : public DeviceComponent {
