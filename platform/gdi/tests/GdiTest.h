@@ -10,7 +10,40 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace kivo::test {
+
+// A window procedure that fills the whole client area with the colour kept in the window's user
+// data (GWL_USERDATA).
+inline LRESULT fill_with_own_colour(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message != WM_PAINT)
+        return DefWindowProc(hwnd, message, wparam, lparam);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd, &paint);
+    RECT client {};
+    GetClientRect(hwnd, &client);
+    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(GetWindowLong(hwnd, GWL_USERDATA)));
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    EndPaint(hwnd, &paint);
+    return 0;
+}
+
+// Fills the whole screen with two colours by turns until `done` is set (bounded, should the
+// thread waiting for it never run), for readers that must never see half of each.
+inline void fill_screen_by_turns(COLORREF first, COLORREF second, const std::function<bool()>& done)
+{
+    HDC screen = GetDC(nullptr);
+    HBRUSH brushes[] = { CreateSolidBrush(first), CreateSolidBrush(second) };
+    RECT all { 0, 0, FrameBuffer::width, FrameBuffer::height };
+    for (int i = 0; !done() && i < 1'000'000; ++i)
+        FillRect(screen, &all, brushes[i % 2]);
+    for (HBRUSH brush : brushes)
+        DeleteObject(brush);
+    ReleaseDC(nullptr, screen);
+}
 
 // A device with the screen's context open, and helpers to read the screen and to make bitmaps.
 class GdiTest : public ::testing::Test {

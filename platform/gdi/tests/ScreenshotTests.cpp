@@ -51,15 +51,7 @@ TEST(ScreenCopy, ReadersNeverSeeHalfOfTwoPictures)
     std::atomic<int> copies = 0;
     std::atomic<bool> drawn = false;
     device->create_thread(device->system_process(), [&]() -> DWORD {
-        HDC screen = GetDC(nullptr);
-        HBRUSH brushes[] = { CreateSolidBrush(RGB(255, 0, 0)), CreateSolidBrush(RGB(0, 0, 255)) };
-        RECT all { 0, 0, FrameBuffer::width, FrameBuffer::height };
-        // Drawing goes on until the reader has made its copies (bounded, should it never run).
-        for (int i = 0; copies < copies_wanted && i < 1'000'000; ++i)
-            FillRect(screen, &all, brushes[i % 2]);
-        for (HBRUSH brush : brushes)
-            DeleteObject(brush);
-        ReleaseDC(nullptr, screen);
+        fill_screen_by_turns(RGB(255, 0, 0), RGB(0, 0, 255), [&] { return copies >= copies_wanted; });
         drawn = true;
         return 0;
     });

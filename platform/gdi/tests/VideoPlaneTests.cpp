@@ -28,21 +28,6 @@ std::vector<uint16_t> pattern_picture()
 
 std::vector<uint16_t> one_colour_picture(uint16_t colour) { return std::vector<uint16_t>(FrameBuffer::visible_pixels, colour); }
 
-LRESULT paint_video_key(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    if (message != WM_PAINT)
-        return DefWindowProc(hwnd, message, wparam, lparam);
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(hwnd, &paint);
-    RECT client {};
-    GetClientRect(hwnd, &client);
-    HBRUSH key = CreateSolidBrush(Gdi::video_key);
-    FillRect(dc, &client, key);
-    DeleteObject(key);
-    EndPaint(hwnd, &paint);
-    return 0;
-}
-
 // A television-like page: a window painting the key over the top of the screen (0, 0)-(480, 200)
 // with a push button over it at (190, 80)-(290, 120); the rest of the screen is white.
 struct VideoPlaneTest : GdiTest {
@@ -53,11 +38,12 @@ struct VideoPlaneTest : GdiTest {
     {
         fill_screen(RGB(255, 255, 255));
         WNDCLASS description {};
-        description.lpfnWndProc = paint_video_key;
+        description.lpfnWndProc = fill_with_own_colour;
         description.lpszClassName = u"VideoPage";
         RegisterClass(&description);
         page = CreateWindowEx(0, u"VideoPage", u"", WS_POPUP | WS_VISIBLE, key_window.left, key_window.top, key_window.right,
             key_window.bottom, nullptr, nullptr, nullptr, nullptr);
+        SetWindowLong(page, GWL_USERDATA, static_cast<LONG>(Gdi::video_key));
         CreateWindowEx(0, WC_BUTTON, u"OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, button_rect.left, button_rect.top,
             button_rect.right - button_rect.left, button_rect.bottom - button_rect.top, page, nullptr, nullptr, nullptr);
         MSG message {};
@@ -190,15 +176,7 @@ TEST(VideoPlaneCopies, ReadersSeeWholeFramesWhileTheRendererPresentsAndTheInterf
     const uint16_t blue = FrameBuffer::rgb565(0, 0, 255);
 
     device->create_thread(device->system_process(), [&]() -> DWORD {
-        HDC screen = GetDC(nullptr);
-        HBRUSH brushes[] = { CreateSolidBrush(Gdi::video_key), CreateSolidBrush(RGB(255, 255, 255)) };
-        RECT all { 0, 0, FrameBuffer::width, FrameBuffer::height };
-        // Painting goes on until the reader has made its copies (bounded, should it never run).
-        for (int i = 0; copies < copies_wanted && i < 1'000'000; ++i)
-            FillRect(screen, &all, brushes[i % 2]);
-        for (HBRUSH brush : brushes)
-            DeleteObject(brush);
-        ReleaseDC(nullptr, screen);
+        fill_screen_by_turns(Gdi::video_key, RGB(255, 255, 255), [&] { return copies >= copies_wanted; });
         --running;
         return 0;
     });

@@ -80,26 +80,6 @@ TEST(WindowContexts, OriginAndVisibleRegionComeFromOneInstantWhileTheWindowMoves
     g_run = nullptr;
 }
 
-namespace {
-
-// Fills the whole client area with the colour kept in the window's user data.
-LRESULT fill_with_own_colour(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    if (message != WM_PAINT)
-        return DefWindowProc(hwnd, message, wparam, lparam);
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(hwnd, &paint);
-    RECT client {};
-    GetClientRect(hwnd, &client);
-    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(GetWindowLong(hwnd, GWL_USERDATA)));
-    FillRect(dc, &client, brush);
-    DeleteObject(brush);
-    EndPaint(hwnd, &paint);
-    return 0;
-}
-
-} // namespace
-
 // A dialog whose button shows itself and then the dialog invalidates the whole page: the page
 // paints first and the button last, so the button stays on the screen.
 TEST_F(GdiTest, AChildInvalidatedWithItsParentIsPaintedOverIt)
