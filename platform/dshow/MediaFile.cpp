@@ -91,6 +91,8 @@ HRESULT MediaFile::read_stream_info()
     if (avformat_find_stream_info(m_format, nullptr) < 0)
         return m_file_error ? HRESULT_FROM_WIN32(m_file_error) : VFW_E_INVALID_FILE_FORMAT;
 
+    if (m_format->duration != AV_NOPTS_VALUE)
+        m_duration = av_rescale_q(m_format->duration, AV_TIME_BASE_Q, hundred_nanoseconds);
     bool has_media = false;
     for (unsigned i = 0; i < m_format->nb_streams; ++i) {
         const AVStream& stream = *m_format->streams[i];
@@ -99,17 +101,14 @@ HRESULT MediaFile::read_stream_info()
         listed.kind = kind_of(stream.codecpar->codec_type);
         listed.codec = avcodec_get_name(stream.codecpar->codec_id);
         listed.decodable = avcodec_find_decoder(stream.codecpar->codec_id) != nullptr;
-        if (stream.duration != AV_NOPTS_VALUE)
-            listed.duration = av_rescale_q(stream.duration, stream.time_base, hundred_nanoseconds);
+        // Some containers (Matroska) give no stream its own length: it lasts as long as the file.
+        listed.duration = stream.duration != AV_NOPTS_VALUE ? av_rescale_q(stream.duration, stream.time_base, hundred_nanoseconds)
+                                                            : m_duration;
         listed.attached_picture = (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
         has_media = has_media || (listed.kind != MediaStream::Kind::Other && !listed.attached_picture);
         m_streams.push_back(std::move(listed));
     }
-    if (!has_media)
-        return VFW_E_INVALID_FILE_FORMAT;
-    if (m_format->duration != AV_NOPTS_VALUE)
-        m_duration = av_rescale_q(m_format->duration, AV_TIME_BASE_Q, hundred_nanoseconds);
-    return S_OK;
+    return has_media ? S_OK : VFW_E_INVALID_FILE_FORMAT;
 }
 
 int MediaFile::read_packet(AVPacket& packet)

@@ -23,8 +23,8 @@ struct MediaStream {
     Kind kind = Kind::Other;
     std::string codec; // FFmpeg's short name of the codec ("aac", "mpeg4", "wmav2" …)
     bool decodable = false; // a decoder for the codec is at hand
-    // The stream's length in 100-ns units, as DirectShow counts media time; 0 when the file does
-    // not say.
+    // The stream's length in 100-ns units, as DirectShow counts media time: the file's length when
+    // the container gives the stream none, 0 when the file does not say either.
     LONGLONG duration = 0;
     // A picture attached to the file (an audio file's cover art): not a stream the graph plays.
     bool attached_picture = false;

@@ -65,8 +65,9 @@ protected:
 struct ClipCase {
     Clip clip;
     std::u16string device_path;
-    // The streams in the file's order: kind, codec, whether it is a cover picture.
-    std::vector<std::tuple<MediaStream::Kind, std::string, bool>> streams;
+    // The streams in the file's order: kind, codec, whether it is a cover picture, whether it can
+    // be decoded.
+    std::vector<std::tuple<MediaStream::Kind, std::string, bool, bool>> streams;
 };
 
 void PrintTo(const ClipCase& c, std::ostream* out)
@@ -90,12 +91,12 @@ TEST_P(ClipListing, ListsStreamsAndTheDurationFfprobeReads)
     ASSERT_EQ(file->streams().size(), param.streams.size());
     for (size_t i = 0; i < param.streams.size(); ++i) {
         const MediaStream& stream = file->streams()[i];
-        auto [kind, codec, cover] = param.streams[i];
+        auto [kind, codec, cover, decodable] = param.streams[i];
         EXPECT_EQ(stream.index, int(i));
         EXPECT_EQ(stream.kind, kind) << i;
         EXPECT_EQ(stream.codec, codec) << i;
         EXPECT_EQ(stream.attached_picture, cover) << i;
-        EXPECT_TRUE(stream.decodable) << i;
+        EXPECT_EQ(stream.decodable, decodable) << i;
         if (!cover) {
             // About the clip's one second, in 100-ns units.
             EXPECT_NEAR(double(stream.duration), 10'000'000.0, 1'500'000.0) << i;
@@ -112,9 +113,10 @@ TEST_P(ClipListing, ListsStreamsAndTheDurationFfprobeReads)
 
 INSTANTIATE_TEST_SUITE_P(Clips, ClipListing,
     ::testing::Values(
-        ClipCase { Clip::Mp4MpegAac, u"\\SDMMC\\Video\\clip.mp4", { { Kind::Video, "mpeg4", false }, { Kind::Audio, "aac", false } } },
-        ClipCase { Clip::WmvWma, u"\\NAND\\Video\\clip.wmv", { { Kind::Video, "wmv2", false }, { Kind::Audio, "wmav2", false } } },
-        ClipCase { Clip::Mp3WithCover, u"\\SDMMC\\Music\\a.mp3", { { Kind::Audio, "mp3", false }, { Kind::Video, "png", true } } }),
+        ClipCase { Clip::Mp4MpegAac, u"\\SDMMC\\Video\\clip.mp4", { { Kind::Video, "mpeg4", false, true }, { Kind::Audio, "aac", false, true } } },
+        ClipCase { Clip::WmvWma, u"\\NAND\\Video\\clip.wmv", { { Kind::Video, "wmv2", false, true }, { Kind::Audio, "wmav2", false, true } } },
+        ClipCase { Clip::Mp3WithCover, u"\\SDMMC\\Music\\a.mp3", { { Kind::Audio, "mp3", false, true }, { Kind::Video, "png", true, true } } },
+        ClipCase { Clip::MkvUndecodableVideo, u"\\SDMMC\\Video\\clip.mkv", { { Kind::Video, "avs2", false, false }, { Kind::Audio, "aac", false, true } } }),
     [](const auto& info) { return std::to_string(info.index) + "_" + to_utf8(info.param.device_path.substr(info.param.device_path.rfind(u'.') + 1)); });
 
 TEST_F(MediaFileTest, AFileThatCannotBeOpenedAnswersItsOwnError)

@@ -30,6 +30,7 @@ struct ClipRecipe {
     AVCodecID video;
     AVCodecID audio;
     bool cover;
+    bool video_without_encoder = false; // the video packets are made-up bytes, not encoded
 };
 
 ClipRecipe recipe_of(Clip clip)
@@ -41,6 +42,8 @@ ClipRecipe recipe_of(Clip clip)
         return { "asf", AV_CODEC_ID_WMV2, AV_CODEC_ID_WMAV2, false };
     case Clip::Mp3WithCover:
         return { "mp3", AV_CODEC_ID_NONE, AV_CODEC_ID_MP3, true };
+    case Clip::MkvUndecodableVideo:
+        return { "matroska", AV_CODEC_ID_AVS2, AV_CODEC_ID_AAC, false, true };
     }
     return {};
 }
@@ -73,11 +76,13 @@ public:
             return;
         if (recipe.cover)
             m_cover_stream = add_cover();
-        if (recipe.video != AV_CODEC_ID_NONE)
+        if (recipe.video_without_encoder)
+            m_raw_video = add_raw_video(recipe.video);
+        else if (recipe.video != AV_CODEC_ID_NONE)
             m_video = add_video(recipe.video);
         if (recipe.audio != AV_CODEC_ID_NONE)
             m_audio = add_audio(recipe.audio);
-        m_ok = (recipe.video == AV_CODEC_ID_NONE || m_video.encoder) && (recipe.audio == AV_CODEC_ID_NONE || m_audio.encoder)
+        m_ok = (recipe.video == AV_CODEC_ID_NONE || m_video.encoder || m_raw_video) && (recipe.audio == AV_CODEC_ID_NONE || m_audio.encoder)
             && (!recipe.cover || m_cover_stream) && avio_open(&m_output->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0
             && avformat_write_header(m_output, nullptr) >= 0;
     }
@@ -97,6 +102,8 @@ public:
         if (m_cover_stream && !write_cover())
             return false;
         if (m_video.encoder && !write_video())
+            return false;
+        if (m_raw_video && !write_raw_video())
             return false;
         if (m_audio.encoder && !write_audio())
             return false;
@@ -136,6 +143,37 @@ private:
             encoder.gop_size = 12;
             encoder.bit_rate = 200'000;
         });
+    }
+
+    // A video stream of a codec no encoder (and no decoder) is at hand for: packets of made-up bytes.
+    AVStream* add_raw_video(AVCodecID id)
+    {
+        AVStream* stream = avformat_new_stream(m_output, nullptr);
+        stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+        stream->codecpar->codec_id = id;
+        stream->codecpar->width = 64;
+        stream->codecpar->height = 48;
+        stream->time_base = { 1, video_fps };
+        return stream;
+    }
+
+    bool write_raw_video()
+    {
+        for (int index = 0; index < clip_seconds * video_fps; ++index) {
+            PacketPtr packet(av_packet_alloc());
+            if (av_new_packet(packet.get(), 200) < 0)
+                return false;
+            for (int i = 0; i < packet->size; ++i)
+                packet->data[i] = static_cast<uint8_t>(i * 7 + index);
+            packet->pts = packet->dts = index;
+            packet->duration = 1;
+            packet->flags = AV_PKT_FLAG_KEY;
+            packet->stream_index = m_raw_video->index;
+            av_packet_rescale_ts(packet.get(), { 1, video_fps }, m_raw_video->time_base);
+            if (av_interleaved_write_frame(m_output, packet.get()) < 0)
+                return false;
+        }
+        return true;
     }
 
     EncodedStream add_audio(AVCodecID id)
@@ -273,6 +311,7 @@ private:
     EncodedStream m_audio;
     EncodedStream m_cover;
     AVStream* m_cover_stream = nullptr;
+    AVStream* m_raw_video = nullptr;
     bool m_ok = false;
 };
 

@@ -8,7 +8,8 @@ namespace kivo::test {
 enum class Clip {
     Mp4MpegAac,  // MP4: MPEG-4 part 2 video and AAC audio
     WmvWma,      // ASF: Windows Media Video 8 and Windows Media Audio 2
-    Mp3WithCover // MP3 with a PNG cover picture in its ID3 tag
+    Mp3WithCover, // MP3 with a PNG cover picture in its ID3 tag
+    MkvUndecodableVideo // Matroska: AVS2 video, for which FFmpeg has no decoder (raw bytes), and AAC audio
 };
 
 // Writes the clip to the host path (its folder is made) and answers the path; fails the test
