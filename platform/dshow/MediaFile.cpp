@@ -3,7 +3,7 @@
 #include "Device.h"
 #include "FileApi.h"
 #include "KernelApi.h"
-#include "MediaLog.h"
+#include "FfmpegSetup.h"
 #include "ThreadTermination.h"
 #include "WideText.h"
 
@@ -38,7 +38,7 @@ MediaStream::Kind kind_of(AVMediaType type)
 HRESULT MediaFile::open(std::u16string_view device_path, std::unique_ptr<MediaFile>& file)
 {
     file.reset();
-    install_media_log();
+    set_up_ffmpeg();
     std::u16string path(device_path);
     HANDLE handle = CreateFile(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)

@@ -147,8 +147,13 @@ TEST_F(MediaFileTest, DamagedFilesAreNoMedia)
     write_truncated_copy(whole, host_path(u"\\SDMMC\\Video\\cut.mp4"), std::filesystem::file_size(whole) / 2);
     std::ofstream(host_path(u"\\SDMMC\\Video\\text.mp4"), std::ios::binary) << std::string(3000, 'k');
     std::ofstream(host_path(u"\\SDMMC\\Video\\empty.mp4"), std::ios::binary);
+    // A WAVE file of 79 bytes whose INFO list claims 3.7 GB.
+    const unsigned char huge_list[] = { 'R', 'I', 'F', 'F', 0xd6, 0x01, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 0x10, 0, 0, 0, 1, 0, 1, 0,
+        0x40, 0x1f, 0, 0, 0, 0, 0x7f, 0xfd, 0x37, 0x3f, 'L', 'A', 'L', 'I', 'S', 'T', 0x1a, 0, 0, 0xe0, 'I', 'N', 'F', 'O', 'I', 'S', 'F',
+        'T', 0x0e, 0, 0, 0, 'L', 'a', 'v', 'f', '5', '9', '.', '2', '7', '.', '1', '0', '0', 0, 'd', 'a', 't', 'a', 0x90, 0x01, 0, 'u', 'z' };
+    std::ofstream(host_path(u"\\SDMMC\\Video\\list.wav"), std::ios::binary).write(reinterpret_cast<const char*>(huge_list), sizeof huge_list);
 
-    for (const char16_t* path : { u"\\SDMMC\\Video\\cut.mp4", u"\\SDMMC\\Video\\text.mp4", u"\\SDMMC\\Video\\empty.mp4" }) {
+    for (const char16_t* path : { u"\\SDMMC\\Video\\cut.mp4", u"\\SDMMC\\Video\\text.mp4", u"\\SDMMC\\Video\\empty.mp4", u"\\SDMMC\\Video\\list.wav" }) {
         std::unique_ptr<MediaFile> file;
         EXPECT_EQ(MediaFile::open(path, file), VFW_E_INVALID_FILE_FORMAT) << to_utf8(path);
     }

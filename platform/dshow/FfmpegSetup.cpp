@@ -1,4 +1,4 @@
-#include "MediaLog.h"
+#include "FfmpegSetup.h"
 
 #include "Device.h"
 #include "SimThread.h"
@@ -11,6 +11,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 }
 
 namespace kivo {
@@ -60,10 +61,13 @@ void media_log(void* context, int level, const char* format, va_list args)
 
 } // namespace
 
-void install_media_log()
+void set_up_ffmpeg()
 {
-    static std::once_flag installed;
-    std::call_once(installed, [] { av_log_set_callback(media_log); });
+    static std::once_flag done;
+    std::call_once(done, [] {
+        av_max_alloc(largest_media_allocation);
+        av_log_set_callback(media_log);
+    });
 }
 
 } // namespace kivo
