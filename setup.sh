@@ -6,6 +6,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libfreetype-dev libpng-dev libsdl2-dev
+    libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
     fonts-liberation fonts-wqy-microhei
 )
 missing=()

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+
+namespace kivo::test {
+
+// Short media clips made with FFmpeg's encoders at test time (about 1 s, small frames).
+enum class Clip {
+    Mp4MpegAac,  // MP4: MPEG-4 part 2 video and AAC audio
+    WmvWma,      // ASF: Windows Media Video 8 and Windows Media Audio 2
+    Mp3WithCover, // MP3 with a PNG cover picture in its ID3 tag
+    MkvUndecodableVideo // Matroska: AVS2 video, for which FFmpeg has no decoder (raw bytes), and AAC audio
+};
+
+// Writes the clip to the host path (its folder is made) and answers the path; fails the test
+// (and answers an empty path) when FFmpeg cannot make it.
+std::filesystem::path make_clip(const std::filesystem::path& host_path, Clip);
+
+// A copy of a file cut to its first `bytes`: a damaged file.
+void write_truncated_copy(const std::filesystem::path& from, const std::filesystem::path& to, size_t bytes);
+
+} // namespace kivo::test
