@@ -41,7 +41,7 @@ bool VideoPlane::present(Owner owner, std::span<const uint16_t> picture, const R
     RECT shown = clipped_to_screen(area);
     std::lock_guard guard(m_frame_buffer.lock());
     if (!m_picture)
-        m_picture.emplace();
+        m_picture = Picture { owner, shown, {} };
     m_picture->owner = owner;
     m_picture->area = shown;
     // Written row by row in one pass: the area from the picture, the rest black.
