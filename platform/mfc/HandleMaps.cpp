@@ -23,6 +23,22 @@ DWORD calling_process_id()
     return thread ? thread->process().id() : 0;
 }
 
+// The object a permanent map holds for a handle, or none.
+template <typename Map, typename Handle>
+typename Map::mapped_type attached_to(const Map& map, Handle handle)
+{
+    auto it = map.find(handle);
+    return it == map.end() ? nullptr : it->second;
+}
+
+// Drops a handle's entry only while it still names this object: another may have taken the handle.
+template <typename Map, typename Handle, typename Object>
+void erase_if_attached(Map& map, Handle handle, const Object* object)
+{
+    if (auto it = map.find(handle); it != map.end() && it->second == object)
+        map.erase(it);
+}
+
 } // namespace
 
 HandleMaps::Temporaries::~Temporaries()
@@ -83,9 +99,7 @@ void HandleMaps::detach_window(HWND hwnd, const CWnd* window)
 CDC* HandleMaps::context(HDC dc)
 {
     std::lock_guard guard(m_lock);
-    auto& map = attached_locked().contexts;
-    auto it = map.find(dc);
-    return it == map.end() ? nullptr : it->second;
+    return attached_to(attached_locked().contexts, dc);
 }
 
 void HandleMaps::attach_context(HDC dc, CDC* object)
@@ -97,17 +111,13 @@ void HandleMaps::attach_context(HDC dc, CDC* object)
 void HandleMaps::detach_context(HDC dc, const CDC* object)
 {
     std::lock_guard guard(m_lock);
-    auto& map = attached_locked().contexts;
-    if (auto it = map.find(dc); it != map.end() && it->second == object)
-        map.erase(it);
+    erase_if_attached(attached_locked().contexts, dc, object);
 }
 
 CGdiObject* HandleMaps::object(HGDIOBJ handle)
 {
     std::lock_guard guard(m_lock);
-    auto& map = attached_locked().objects;
-    auto it = map.find(handle);
-    return it == map.end() ? nullptr : it->second;
+    return attached_to(attached_locked().objects, handle);
 }
 
 void HandleMaps::attach_object(HGDIOBJ handle, CGdiObject* object)
@@ -119,9 +129,7 @@ void HandleMaps::attach_object(HGDIOBJ handle, CGdiObject* object)
 void HandleMaps::detach_object(HGDIOBJ handle, const CGdiObject* object)
 {
     std::lock_guard guard(m_lock);
-    auto& map = attached_locked().objects;
-    if (auto it = map.find(handle); it != map.end() && it->second == object)
-        map.erase(it);
+    erase_if_attached(attached_locked().objects, handle, object);
 }
 
 void HandleMaps::thread_ending(SimThread& thread)
