@@ -173,6 +173,50 @@ std::optional<RECT> Gdi::video_key_bounds() const
     return bounds;
 }
 
+std::optional<RECT> Gdi::video_key_bounds(const RECT& within) const
+{
+    const int left = std::clamp<LONG>(within.left, 0, m_screen.width());
+    const int right = std::clamp<LONG>(within.right, 0, m_screen.width());
+    const int top = std::clamp<LONG>(within.top, 0, m_screen.height());
+    const int bottom = std::clamp<LONG>(within.bottom, 0, m_screen.height());
+    if (left >= right || top >= bottom)
+        return std::nullopt;
+
+    std::lock_guard guard(m_lock);
+    auto row_has_key = [&](int y) {
+        const uint16_t* row = m_screen.row_565(y);
+        return std::find(row + left, row + right, video_key_565) != row + right;
+    };
+    int first_row = top;
+    while (first_row < bottom && !row_has_key(first_row))
+        ++first_row;
+    if (first_row == bottom)
+        return std::nullopt;
+    int last_row = bottom - 1;
+    while (!row_has_key(last_row))
+        --last_row;
+
+    // Each row is searched only beyond the columns already known to hold the key, so a key
+    // that fills the rectangle costs about one pass over its edges.
+    RECT bounds { right, first_row, left, last_row + 1 };
+    for (int y = first_row; y <= last_row; ++y) {
+        const uint16_t* row = m_screen.row_565(y);
+        for (int x = left; x < bounds.left; ++x) {
+            if (row[x] == video_key_565) {
+                bounds.left = x;
+                break;
+            }
+        }
+        for (int x = right - 1; x >= bounds.right; --x) {
+            if (row[x] == video_key_565) {
+                bounds.right = x + 1;
+                break;
+            }
+        }
+    }
+    return bounds;
+}
+
 static_assert(Gdi::video_key_565 == rgb565_of_colorref(Gdi::video_key));
 
 } // namespace kivo

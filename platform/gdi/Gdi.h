@@ -59,6 +59,9 @@ public:
     // The smallest rectangle around the screen's pixels in the video key colour, if any. Takes the
     // drawing lock.
     std::optional<RECT> video_key_bounds() const;
+    // The same, counting only the key pixels inside `within` (clipped to the screen). A renderer
+    // asks this once a frame, so it reads only as many rows and columns as it must.
+    std::optional<RECT> video_key_bounds(const RECT& within) const;
 
     // Memory contexts start with a one-pixel bitmap, as on the device; it sits in a stock slot
     // that GetStockObject does not hand out.

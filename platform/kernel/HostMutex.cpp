@@ -116,6 +116,8 @@ const char* to_string(LockRank rank)
         return "filter clock";
     case LockRank::AudioRendererBlocks:
         return "audio renderer blocks";
+    case LockRank::VideoRendererRecord:
+        return "video renderer record";
     case LockRank::LibraryApps:
         return "library apps";
     case LockRank::ProcessLocals:

@@ -59,6 +59,7 @@ enum class LockRank {
     FilterCatalog,
     FilterClock,
     AudioRendererBlocks,
+    VideoRendererRecord,
     LibraryApps,
     ProcessLocals,
     ProgramTable,
