@@ -93,7 +93,7 @@ const FilterGraph::Member* FilterGraph::member_locked(const Filter* filter) cons
     return nullptr;
 }
 
-HRESULT FilterGraph::add_member(ComRef<IBaseFilter> filter, LPCWSTR name, HRESULT* naming)
+HRESULT FilterGraph::add_member(ComRef<IBaseFilter> filter, LPCWSTR name)
 {
     Filter* layer = Filter::from(filter.get());
     if (!layer)
@@ -116,7 +116,7 @@ HRESULT FilterGraph::add_member(ComRef<IBaseFilter> filter, LPCWSTR name, HRESUL
         for (int number = 1; taken(given); ++number) {
             if (number > 9999)
                 return VFW_E_DUPLICATE_NAME;
-            char suffix[8];
+            char suffix[16];
             std::snprintf(suffix, sizeof suffix, " %04d", number);
             given = wanted.substr(0, MAX_FILTER_NAME - 1 - 5) + to_utf16(suffix);
             result = VFW_S_DUPLICATE_NAME;
@@ -134,8 +134,6 @@ HRESULT FilterGraph::add_member(ComRef<IBaseFilter> filter, LPCWSTR name, HRESUL
         if (SUCCEEDED(layer->QueryInterface(IID_IBasicAudio, audio.put())))
             audio->put_Volume(*volume);
     }
-    if (naming)
-        *naming = result;
     return result;
 }
 

@@ -126,7 +126,7 @@ private:
     };
 
     // With m_control held.
-    HRESULT add_member(ComRef<IBaseFilter>, LPCWSTR name, HRESULT* naming = nullptr);
+    HRESULT add_member(ComRef<IBaseFilter>, LPCWSTR name);
     void remove_member(Filter&);
     Filter* make_member(const CLSID&);
     HRESULT connect_pins(Pin& out, Pin& in, int depth);

@@ -482,6 +482,12 @@ TEST(FilterGraph, NamesConnectsThroughTransformsAndLetsEverythingGo)
         EXPECT_EQ(filter_names(graph.get()),
             (std::vector<std::u16string> { u"Source", u"Renderer A", u"Renderer A 0001", u"Renderer B", u"Stub Transform", u"Renderer B 0001" }));
 
+        // Render takes a free renderer of the graph before it makes one.
+        EXPECT_EQ(graph->Render(video_2.get()), S_OK);
+        EXPECT_EQ(a_in->ConnectedTo(out(peer)), S_OK);
+        EXPECT_EQ(peer.get(), video_2.get());
+        EXPECT_EQ(all_filters(graph.get()).size(), 6u);
+
         // Removing a filter breaks both sides of its connections and leaves the graph.
         EXPECT_EQ(graph->RemoveFilter(transform.get()), S_OK);
         EXPECT_EQ(video->ConnectedTo(out(peer)), VFW_E_NOT_CONNECTED);
