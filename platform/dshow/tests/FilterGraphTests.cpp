@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -55,7 +56,7 @@ std::map<std::u16string, StubFile>& stub_files()
     return files;
 }
 
-// What the renderers presented: "<renderer> <sample start ms>@<device ms>".
+// What the renderers presented: "<renderer> <media time ms>@<device ms>".
 std::vector<std::string>& presented()
 {
     static std::vector<std::string> list;
@@ -169,7 +170,8 @@ private:
                     sample->start = at - from;
                     sample->stop = sample->start + frame_time;
                     sample->sync_point = at % key_frame_interval == 0;
-                    sample->data.assign(8, static_cast<uint8_t>(at / frame_time));
+                    sample->data.resize(sizeof at); // the media time it shows
+                    std::memcpy(sample->data.data(), &at, sizeof at);
                     if (out->deliver(sample) != S_OK)
                         return;
                 }
@@ -221,7 +223,9 @@ private:
     HRESULT check_input_type(const MediaType& type) override { return type == m_type ? S_OK : S_FALSE; }
     void present(const MediaSample& sample) override
     {
-        presented().push_back(narrow(default_name()) + " " + std::to_string(sample.start / ms) + "@" + std::to_string(Device::current().clock().now_ms()));
+        REFERENCE_TIME media_time = 0;
+        std::memcpy(&media_time, sample.data.data(), sizeof media_time);
+        presented().push_back(narrow(default_name()) + " " + std::to_string(media_time / ms) + "@" + std::to_string(Device::current().clock().now_ms()));
     }
 
     MediaType m_type;
@@ -586,15 +590,28 @@ TEST(FilterGraph, PlaysOnTheClockSeeksAndTellsTheEnd)
         EXPECT_EQ(control->Run(), S_OK);
         Sleep(100);
         ASSERT_FALSE(presented().empty());
-        EXPECT_EQ(presented().front(), "Renderer B 0@" + std::to_string(resumed)); // the landing's sample first
+        EXPECT_EQ(presented().front(), "Renderer B 650@" + std::to_string(resumed)); // the landing's sample first
         EXPECT_EQ(position_now(), 750 * ms);
 
-        // Stopped, the position holds; the player's rewind brings it to 0.
+        // Stopped, the position holds, and a run goes on from there.
         EXPECT_EQ(control->Stop(), S_OK);
         EXPECT_EQ(control->GetState(1000, &state), S_OK);
         EXPECT_EQ(state, State_Stopped);
         Sleep(50);
         EXPECT_EQ(position_now(), 750 * ms);
+        presented().clear();
+        resumed = device->clock().now_ms();
+        EXPECT_EQ(control->Run(), S_OK);
+        Sleep(100);
+        ASSERT_FALSE(presented().empty());
+        EXPECT_EQ(presented().front(), "Renderer B 750@" + std::to_string(resumed));
+        EXPECT_EQ(position_now(), 850 * ms);
+
+        // StopWhenReady stops; the player's rewind brings the position to 0.
+        EXPECT_EQ(control->StopWhenReady(), S_OK);
+        EXPECT_EQ(control->GetState(1000, &state), S_OK);
+        EXPECT_EQ(state, State_Stopped);
+        EXPECT_EQ(position_now(), 850 * ms);
         target = 0;
         EXPECT_EQ(seeking->SetPositions(&target, AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame, nullptr, AM_SEEKING_NoPositioning), S_OK);
         EXPECT_EQ(position_now(), 0);
