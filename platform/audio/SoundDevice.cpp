@@ -184,6 +184,12 @@ std::vector<SoundDevice::StreamPlay> SoundDevice::stream_plays() const
     return plays;
 }
 
+size_t SoundDevice::open_stream_count() const
+{
+    std::lock_guard guard(m_lock);
+    return m_streams.size();
+}
+
 bool SoundDevice::playing() const
 {
     std::lock_guard guard(m_lock);

@@ -98,6 +98,8 @@ public:
     std::vector<Sound> sounds() const;
     std::vector<Message> messages() const;
     std::vector<StreamPlay> stream_plays() const;
+    // The wave-out streams open now, of every process.
+    size_t open_stream_count() const;
     // Whether the PlaySound channel plays.
     bool playing() const;
 

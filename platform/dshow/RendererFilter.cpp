@@ -200,7 +200,7 @@ void RendererFilter::render_loop()
         if (!head.sample)
             due = m_last_stop;
         else if (head.sample->has_time)
-            due = head.sample->start - lead_time();
+            due = head.sample->start - lead_time(*head.sample);
         if (due) {
             held.unlock();
             std::optional<REFERENCE_TIME> now = clock_now();

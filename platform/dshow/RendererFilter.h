@@ -31,8 +31,9 @@ protected:
 
     // On the renderer's thread, without the filter's lock.
     virtual void present(const MediaSample&) = 0;
-    // How long before its time a sample is presented (a sound renderer queues ahead).
-    virtual REFERENCE_TIME lead_time() const { return 0; }
+    // How long before its time a sample is presented (a sound renderer queues ahead of what
+    // plays). Asked with the filter's lock held, so it must not call out of the filter.
+    virtual REFERENCE_TIME lead_time(const MediaSample&) const { return 0; }
     // Whether the first sample after a stop or a flush is presented at once while paused.
     virtual bool shows_still_when_paused() const { return false; }
     // How much media time may wait in the queue before the upstream thread waits.

@@ -114,6 +114,8 @@ const char* to_string(LockRank rank)
         return "filter catalog";
     case LockRank::FilterClock:
         return "filter clock";
+    case LockRank::AudioRendererBlocks:
+        return "audio renderer blocks";
     case LockRank::LibraryApps:
         return "library apps";
     case LockRank::ProcessLocals:

@@ -58,6 +58,7 @@ enum class LockRank {
     ComApartments,
     FilterCatalog,
     FilterClock,
+    AudioRendererBlocks,
     LibraryApps,
     ProcessLocals,
     ProgramTable,
