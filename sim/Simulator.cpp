@@ -4,6 +4,7 @@
 #include "Board.h"
 #include "CHubscreenApp.h"
 #include "Explorer.h"
+#include "MediaClasses.h"
 #include "NavigationStandIn.h"
 #include "ProgramImages.h"
 #include "StreamDrivers.h"
@@ -45,6 +46,7 @@ bool Simulator::prepare(std::string* error)
     m_device = std::make_unique<Device>(options);
     m_device->trace_limit().set(m_options.trace_limit);
     install_stream_drivers(*m_device);
+    install_media_classes(*m_device);
     apply_hardware();
     install_programs(*m_device);
     m_device->component<ProgramImages>().install();

@@ -3,6 +3,7 @@
 #include "ComApi.h"
 #include "Device.h"
 #include "KernelApi.h"
+#include "ListEnumerator.h"
 #include "ThreadTermination.h"
 
 #include <algorithm>
@@ -18,58 +19,6 @@ void copy_name(std::u16string_view name, WCHAR* out, size_t capacity)
     std::copy_n(name.data(), length, out);
     out[length] = 0;
 }
-
-// Hands out the interfaces of a fixed list one at a time.
-template<typename Enumerator, typename Item>
-class ListEnumerator final : public ComObject<Enumerator> {
-public:
-    // Each item is kept with a reference for as long as the enumerator lives.
-    explicit ListEnumerator(std::vector<Item*> items)
-        : m_items(std::move(items))
-    {
-        for (Item* item : m_items)
-            item->AddRef();
-    }
-    ~ListEnumerator() override
-    {
-        for (Item* item : m_items)
-            item->Release();
-    }
-
-    HRESULT STDMETHODCALLTYPE Next(ULONG count, Item** out, ULONG* fetched) override
-    {
-        if (!out || (count > 1 && !fetched))
-            return E_POINTER;
-        ULONG given = 0;
-        while (given < count && m_next < m_items.size()) {
-            out[given] = m_items[m_next++];
-            out[given]->AddRef();
-            ++given;
-        }
-        if (fetched)
-            *fetched = given;
-        return given == count ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override
-    {
-        size_t left = m_items.size() - m_next;
-        if (count > left) {
-            m_next = m_items.size();
-            return S_FALSE;
-        }
-        m_next += count;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Reset() override
-    {
-        m_next = 0;
-        return S_OK;
-    }
-
-private:
-    std::vector<Item*> m_items;
-    size_t m_next = 0;
-};
 
 } // namespace
 
@@ -407,6 +356,10 @@ HRESULT Filter::QueryFilterInfo(FILTER_INFO* info)
 
 HRESULT Filter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name)
 {
+    IMediaEventSink* sink = nullptr;
+    if (graph && SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink))))
+        sink->Release(); // kept without a reference, as the graph is
+    m_sink = sink;
     m_graph = graph;
     m_name = graph && name ? std::u16string(name) : std::u16string();
     return S_OK;
@@ -436,11 +389,7 @@ void Filter::add_pin(std::unique_ptr<Pin> pin)
 
 void Filter::notify(long code, LONG_PTR first, LONG_PTR second)
 {
-    IFilterGraph* graph = m_graph.load();
-    if (!graph)
-        return;
-    ComRef<IMediaEventSink> sink;
-    if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, sink.put())))
+    if (IMediaEventSink* sink = m_sink.load())
         sink->Notify(code, first, second);
 }
 

@@ -134,6 +134,15 @@ public:
     virtual HRESULT seek(REFERENCE_TIME target, bool to_key_frame, REFERENCE_TIME& landing) = 0;
 };
 
+// What a filter that reads a media file offers the graph (RenderFile): it opens the file and makes
+// its output pins, one a stream. Its result is the file's: HRESULT_FROM_WIN32 of the file's error,
+// VFW_E_INVALID_FILE_FORMAT when it is no media the filter reads.
+class FileSourceFilter {
+public:
+    virtual ~FileSourceFilter() = default;
+    virtual HRESULT load(std::u16string_view device_path) = 0;
+};
+
 // A simulated thread of the calling thread's process that carries a filter's samples.
 class StreamingThread {
 public:
@@ -237,8 +246,11 @@ private:
     CLSID m_class_id;
     std::u16string m_default_name;
     std::u16string m_name;
-    // Not counted: the graph holds the filter, not the reverse. Streaming threads read it.
+    // Not counted: the graph holds the filter, not the reverse, and stops the filter's threads
+    // before it lets it go. Streaming threads read them; a streaming thread thus never holds the
+    // graph, so the graph's last release never falls to one.
     std::atomic<IFilterGraph*> m_graph = nullptr;
+    std::atomic<IMediaEventSink*> m_sink = nullptr;
     std::vector<std::unique_ptr<Pin>> m_pins;
     std::atomic<FILTER_STATE> m_state = State_Stopped;
     std::atomic<REFERENCE_TIME> m_start_time = 0;
