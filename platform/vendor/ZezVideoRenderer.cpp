@@ -3,6 +3,8 @@
 #include "ComClassTable.h"
 #include "Device.h"
 #include "Errors.h"
+#include "FilterCatalog.h"
+#include "VendorFilters.h"
 #include "Gdi.h"
 #include "KernelApi.h"
 
@@ -333,9 +335,11 @@ HRESULT ZezVideoRenderer::SetWindowPosition(long left, long top, long width, lon
     });
 }
 
-void add_zez_video_renderer(ComClassTable& classes)
+void install_vendor_filters(Device& device)
 {
-    classes.add(CLSID_ZezVideoRenderer, [] { return static_cast<ComObjectBase*>(new ZezVideoRenderer()); });
+    device.component<ComClassTable>().add(CLSID_ZezVideoRenderer, [] { return static_cast<ComObjectBase*>(new ZezVideoRenderer()); });
+    // A decoded film's pictures end here when a graph renders a file.
+    device.component<FilterCatalog>().add(CLSID_ZezVideoRenderer, FilterCatalog::Role::Renderer);
 }
 
 } // namespace kivo

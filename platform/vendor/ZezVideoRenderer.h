@@ -14,8 +14,6 @@
 
 namespace kivo {
 
-class ComClassTable;
-
 // The chip vendor's video renderer, "ZEZ Video Renderer" with its input "Input": it shows decoded
 // I420 pictures on the video plane, where the frame buffer holds the key colour inside the
 // rectangle of its mode (mode 1; mode 0 shows nothing), fitted with their aspect kept. Programs
@@ -161,7 +159,6 @@ private:
     WindowRecord m_window;
 };
 
-// Adds the renderer's class to the device's in-process classes.
-void add_zez_video_renderer(ComClassTable&);
+
 
 } // namespace kivo

@@ -3,6 +3,7 @@
 #include "ComClassTable.h"
 #include "FrameBuffer.h"
 #include "KernelApi.h"
+#include "VendorFilters.h"
 #include "gdi/tests/GdiTest.h"
 
 #include <gtest/gtest.h>
@@ -119,7 +120,7 @@ struct ZezVideoRendererTest : GdiTest {
 
     void run(int frames, const Body& body, uint64_t run_ms = 5'000)
     {
-        add_zez_video_renderer(device->component<ComClassTable>());
+        install_vendor_filters(*device);
         fill_screen(RGB(255, 255, 255));
         for (int y = key_window.top; y < key_window.bottom; ++y)
             std::fill_n(frame_buffer.pixels() + size_t(y) * FrameBuffer::width + key_window.left, key_window.right - key_window.left,
