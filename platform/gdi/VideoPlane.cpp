@@ -3,6 +3,7 @@
 #include "Device.h"
 #include "FrameBuffer.h"
 #include "Gdi.h"
+#include "Process.h"
 
 #include <algorithm>
 #include <mutex>
@@ -31,7 +32,14 @@ VideoPlane::VideoPlane(Device& device)
 
 VideoPlane::Owner VideoPlane::new_owner()
 {
-    return { ++m_last_owner_id };
+    return { ++m_last_owner_id, Process::current().id() };
+}
+
+void VideoPlane::process_ending(Process& process)
+{
+    std::lock_guard guard(m_frame_buffer.lock());
+    if (m_picture && m_picture->owner.process == process.id())
+        m_picture.reset();
 }
 
 bool VideoPlane::present(Owner owner, std::span<const uint16_t> picture, const RECT& area)

@@ -28,6 +28,7 @@ public:
     // the owner may clear it, so a renderer stopping late never blanks its successor's picture.
     struct Owner {
         uint64_t id = 0;
+        DWORD process = 0; // the renderer's: its picture goes when that process ends
         bool operator==(const Owner&) const = default;
     };
 
@@ -41,8 +42,10 @@ public:
 
     explicit VideoPlane(Device&);
 
-    // A token for a new renderer; each call answers a different one.
+    // A token for a new renderer of the calling thread's process; each call answers a different one.
     Owner new_owner();
+    // A renderer's program ended without stopping it: what it presented goes.
+    void process_ending(Process&) override;
 
     // Shows `picture` (screen-sized, row-major, already scaled and placed in screen coordinates)
     // inside `area`, clipped to the screen; the rest of the plane is empty. `owner` owns the plane

@@ -13,6 +13,8 @@
 #include "drivers/PowerApi.h"
 #include "audio/SoundApi.h"
 #include "com/ComApi.h"
+#include "dshow/DShowApi.h"
+#include "vendor/VendorVideoApi.h"
 #include "storage/CodePageApi.h"
 #include "storage/CrtFileApi.h"
 #include "storage/FileApi.h"

@@ -110,6 +110,10 @@ const char* to_string(LockRank rank)
         return "com classes";
     case LockRank::ComApartments:
         return "com apartments";
+    case LockRank::FilterCatalog:
+        return "filter catalog";
+    case LockRank::FilterClock:
+        return "filter clock";
     case LockRank::LibraryApps:
         return "library apps";
     case LockRank::ProcessLocals:

@@ -56,6 +56,8 @@ enum class LockRank {
     MfcHandleMaps,
     ComClasses,
     ComApartments,
+    FilterCatalog,
+    FilterClock,
     LibraryApps,
     ProcessLocals,
     ProgramTable,

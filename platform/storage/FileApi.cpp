@@ -75,7 +75,7 @@ std::u16string_view text_of(LPCWSTR text)
 
 } // namespace
 
-HANDLE CreateFile(LPCWSTR file_name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags_and_attributes, HANDLE)
+HANDLE CreateFile(LPCWSTR file_name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags_and_attributes, HANDLE)
 {
     auto name = text_of(file_name);
     auto& device = Device::current();
@@ -85,7 +85,7 @@ HANDLE CreateFile(LPCWSTR file_name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
     if (StreamDriverTable::is_driver_name(name)) {
         object = device.component<StreamDriverTable>().open(name, error);
     } else {
-        FileObject::Access wanted { (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0, false };
+        FileObject::Access wanted { (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0, false, share };
         object = files().open(name, wanted, disposition, flags_and_attributes, error, existed);
     }
     if (!object) {

@@ -13,13 +13,12 @@ FileObject::FileObject(int descriptor, std::u16string device_path, std::filesyst
     , m_access(access)
     , m_open_files(std::move(open_files))
 {
-    m_open_files->opened(m_host);
 }
 
 FileObject::~FileObject()
 {
     ::close(m_descriptor);
-    m_open_files->closed(m_host);
+    m_open_files->closed(m_host, use_of(m_access));
 }
 
 } // namespace kivo

@@ -18,8 +18,12 @@ public:
         bool read = false;
         bool write = false;
         bool append = false; // every write goes to the end (the run-time's "a" modes)
+        // What other handles of the same file may do meanwhile (FILE_SHARE_READ, FILE_SHARE_WRITE).
+        DWORD share = 0x1 | 0x2;
     };
 
+    // Takes over the handle's place among the open files, counted by OpenFiles::open before the
+    // file was opened.
     FileObject(int descriptor, std::u16string device_path, std::filesystem::path host, VolumeId, Access,
         std::shared_ptr<OpenFiles>);
     ~FileObject() override;
@@ -33,6 +37,7 @@ public:
     const std::filesystem::path& host() const { return m_host; }
     VolumeId volume() const { return m_volume; }
     const Access& access() const { return m_access; }
+    static OpenFiles::Use use_of(const Access& access) { return { access.read, access.write || access.append, access.share }; }
 
     uint64_t position() const { return m_position; }
     void set_position(uint64_t position) { m_position = position; }

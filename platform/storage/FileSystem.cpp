@@ -224,6 +224,9 @@ std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObjec
     }
     if (changes && (error = refusal(*resolved, Writable)))
         return nullptr;
+    // The handles open must let this one in before anything changes (a create truncates).
+    if ((error = m_open->open(resolved->host, FileObject::use_of(access))))
+        return nullptr;
     // The new record goes first: a file created read-only is never there without its flag.
     bool records = !resolved->exists || disposition == CREATE_ALWAYS;
     auto old_record = m_attributes->get(resolved->host);
@@ -232,8 +235,10 @@ std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObjec
         record.attributes = (attributes & stored_attribute_mask) | FILE_ATTRIBUTE_ARCHIVE;
         if (!resolved->exists || !record.creation_time)
             record.creation_time = now_filetime();
-        if ((error = m_attributes->set(resolved->host, record)))
+        if ((error = m_attributes->set(resolved->host, record))) {
+            m_open->closed(resolved->host, FileObject::use_of(access));
             return nullptr;
+        }
     }
     uint64_t old_size = resolved->exists ? size_of_host(resolved->host) : 0;
     int flags = O_CLOEXEC | (access.write ? O_RDWR : O_RDONLY);
@@ -246,6 +251,7 @@ std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObjec
         error = error_of(errno);
         if (records)
             old_record ? m_attributes->set(resolved->host, *old_record) : m_attributes->erase(resolved->host);
+        m_open->closed(resolved->host, FileObject::use_of(access));
         return nullptr;
     }
     if (truncate)

@@ -160,6 +160,29 @@ TEST_F(VideoPlaneTest, TheLastPresenterOwnsThePlaneAndOnlyItClearsIt)
     EXPECT_FALSE(plane.picture());
 }
 
+TEST_F(VideoPlaneTest, APictureGoesWhenItsRenderersProgramEnds)
+{
+    // A program presents and ends without stopping its renderer; the controller's own picture,
+    // presented by another process, stays when a program ends.
+    const uint16_t red = FrameBuffer::rgb565(255, 0, 0);
+    for (bool program_presents_last : { true, false }) {
+        SCOPED_TRACE(program_presents_last ? "the program's picture" : "the controller's picture");
+        VideoPlane::Owner controller = plane.new_owner();
+        device->programs().add(u"\\player.exe", [&](std::u16string_view) {
+            VideoPlane& shared = Device::current().component<VideoPlane>();
+            shared.present(shared.new_owner(), one_colour_picture(red));
+            if (!program_presents_last)
+                shared.present(controller, one_colour_picture(red));
+            return 0;
+        });
+        DWORD error = 0;
+        device->create_process(u"\\player.exe", u"", error);
+        device->run_until_idle();
+        EXPECT_EQ(plane.picture().has_value(), !program_presents_last);
+        plane.clear(controller);
+    }
+}
+
 // On the real clock an interface thread paints the whole screen in the key and in white by turns
 // while a renderer thread presents red and blue frames by turns, and a host thread reads the
 // screen as the simulator's window and the screenshots do: every copy must be one colour, never

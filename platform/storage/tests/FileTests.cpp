@@ -116,6 +116,44 @@ TEST_F(FileTest, DeleteAndRenameFileReplacesAHiddenFileInOneStep)
     EXPECT_EQ(read_file(u"\\NAND\\other.tmp"), "other");
 }
 
+TEST_F(FileTest, ASecondHandleMustAgreeWithTheSharingOfTheHandlesOpen)
+{
+    ASSERT_EQ(write_file(u"\\SDMMC\\song.mp3", "sound"), 0u);
+    struct Case {
+        DWORD first_access, first_share, second_access, second_share;
+        bool second_opens;
+    };
+    const DWORD read = GENERIC_READ, write = GENERIC_WRITE, both = GENERIC_READ | GENERIC_WRITE;
+    const DWORD share_read = FILE_SHARE_READ, share_all = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    const Case cases[] = {
+        { read, share_read, read, share_read, true },  // two players of one file
+        { read, share_read, write, share_all, false }, // a writer while it plays
+        { read, share_all, write, share_all, true },
+        { write, 0, read, share_all, false },          // exclusive
+        { read, share_read, read, 0, false },          // the newcomer would shut out the reader
+        { both, share_all, 0, 0, true },               // no access: attributes only
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.first_access << "/" << c.first_share << " then " << c.second_access << "/" << c.second_share);
+        HANDLE first = CreateFile(u"\\SDMMC\\song.mp3", c.first_access, c.first_share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(first, INVALID_HANDLE_VALUE);
+        HANDLE second = CreateFile(u"\\SDMMC\\SONG.MP3", c.second_access, c.second_share, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.second_opens);
+        if (second == INVALID_HANDLE_VALUE)
+            EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+        else
+            CloseHandle(second);
+        CloseHandle(first);
+    }
+    // A refused create truncates nothing, and the file opens again once the holder is gone.
+    HANDLE holder = CreateFile(u"\\SDMMC\\song.mp3", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFile(u"\\SDMMC\\song.mp3", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr), INVALID_HANDLE_VALUE);
+    CloseHandle(holder);
+    EXPECT_EQ(read_file(u"\\SDMMC\\song.mp3"), "sound");
+    EXPECT_EQ(write_file(u"\\SDMMC\\song.mp3", "new"), 0u);
+}
+
 TEST_F(FileTest, FreeSpaceIsExactAndAWriteThatDoesNotFitWritesNothing)
 {
     const std::string megabyte(1'048'576, 'm');
