@@ -14,6 +14,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/frame.h>
+#include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -37,7 +38,117 @@ MediaStream::Kind kind_of(AVMediaType type)
     }
 }
 
+// The fixed part of a FORMAT_MediaPacketStream block; the codec's extra data follows it.
+struct PacketStreamFormat {
+    int32_t codec_type = 0;
+    int32_t codec_id = 0;
+    uint32_t codec_tag = 0;
+    int32_t format = -1;
+    int64_t bit_rate = 0;
+    int32_t bits_per_coded_sample = 0;
+    int32_t bits_per_raw_sample = 0;
+    int32_t profile = 0;
+    int32_t level = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t aspect_num = 0;
+    int32_t aspect_den = 1;
+    int32_t channels = 0;
+    int32_t sample_rate = 0;
+    int32_t block_align = 0;
+    int32_t frame_size = 0;
+    int32_t initial_padding = 0;
+    int32_t trailing_padding = 0;
+    int32_t seek_preroll = 0;
+    int32_t frame_rate_num = 0;
+    int32_t frame_rate_den = 1;
+    uint32_t extradata_size = 0;
+};
+
 } // namespace
+
+MediaType packet_stream_type(const MediaFile& file, int stream)
+{
+    const AVStream& av_stream = *file.format_context()->streams[stream];
+    const AVCodecParameters& parameters = *av_stream.codecpar;
+    PacketStreamFormat block;
+    block.codec_type = parameters.codec_type;
+    block.codec_id = parameters.codec_id;
+    block.codec_tag = parameters.codec_tag;
+    block.format = parameters.format;
+    block.bit_rate = parameters.bit_rate;
+    block.bits_per_coded_sample = parameters.bits_per_coded_sample;
+    block.bits_per_raw_sample = parameters.bits_per_raw_sample;
+    block.profile = parameters.profile;
+    block.level = parameters.level;
+    block.width = parameters.width;
+    block.height = parameters.height;
+    block.aspect_num = parameters.sample_aspect_ratio.num;
+    block.aspect_den = parameters.sample_aspect_ratio.den;
+    block.channels = parameters.ch_layout.nb_channels;
+    block.sample_rate = parameters.sample_rate;
+    block.block_align = parameters.block_align;
+    block.frame_size = parameters.frame_size;
+    block.initial_padding = parameters.initial_padding;
+    block.trailing_padding = parameters.trailing_padding;
+    block.seek_preroll = parameters.seek_preroll;
+    AVRational frame_rate = av_stream.avg_frame_rate.num > 0 ? av_stream.avg_frame_rate : av_stream.r_frame_rate;
+    block.frame_rate_num = frame_rate.num;
+    block.frame_rate_den = frame_rate.den;
+    block.extradata_size = parameters.extradata_size > 0 ? uint32_t(parameters.extradata_size) : 0;
+    MediaType type(parameters.codec_type == AVMEDIA_TYPE_VIDEO ? MEDIATYPE_Video : MEDIATYPE_Audio, MEDIASUBTYPE_MediaPacket,
+        FORMAT_MediaPacketStream, block);
+    type.temporal_compression = true;
+    if (block.extradata_size)
+        type.format.insert(type.format.end(), parameters.extradata, parameters.extradata + block.extradata_size);
+    return type;
+}
+
+HRESULT MediaDecoder::create(const MediaType& packet_stream, std::unique_ptr<MediaDecoder>& decoder)
+{
+    decoder.reset();
+    const auto* block = packet_stream.format_as<PacketStreamFormat>(FORMAT_MediaPacketStream);
+    if (packet_stream.subtype != MEDIASUBTYPE_MediaPacket || !block
+        || packet_stream.format.size() - sizeof(PacketStreamFormat) != block->extradata_size)
+        return VFW_E_INVALID_MEDIA_TYPE;
+    AVCodecParameters* parameters = avcodec_parameters_alloc();
+    if (!parameters)
+        return E_OUTOFMEMORY;
+    parameters->codec_type = static_cast<AVMediaType>(block->codec_type);
+    parameters->codec_id = static_cast<AVCodecID>(block->codec_id);
+    parameters->codec_tag = block->codec_tag;
+    parameters->format = block->format;
+    parameters->bit_rate = block->bit_rate;
+    parameters->bits_per_coded_sample = block->bits_per_coded_sample;
+    parameters->bits_per_raw_sample = block->bits_per_raw_sample;
+    parameters->profile = block->profile;
+    parameters->level = block->level;
+    parameters->width = block->width;
+    parameters->height = block->height;
+    parameters->sample_aspect_ratio = { block->aspect_num, block->aspect_den };
+    if (block->channels > 0)
+        av_channel_layout_default(&parameters->ch_layout, block->channels);
+    parameters->sample_rate = block->sample_rate;
+    parameters->block_align = block->block_align;
+    parameters->frame_size = block->frame_size;
+    parameters->initial_padding = block->initial_padding;
+    parameters->trailing_padding = block->trailing_padding;
+    parameters->seek_preroll = block->seek_preroll;
+    HRESULT result = S_OK;
+    if (block->extradata_size) {
+        parameters->extradata = static_cast<uint8_t*>(av_mallocz(block->extradata_size + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (parameters->extradata) {
+            std::memcpy(parameters->extradata, packet_stream.format.data() + sizeof(PacketStreamFormat), block->extradata_size);
+            parameters->extradata_size = int(block->extradata_size);
+        } else {
+            result = E_OUTOFMEMORY;
+        }
+    }
+    if (SUCCEEDED(result))
+        result = create(*parameters, hundred_nanoseconds, { block->frame_rate_num, block->frame_rate_den }, 0, decoder);
+    avcodec_parameters_free(&parameters);
+    return result;
+}
 
 HRESULT MediaDecoder::create(const MediaFile& file, int stream, std::unique_ptr<MediaDecoder>& decoder)
 {
@@ -97,6 +208,26 @@ MediaDecoder::~MediaDecoder()
     sws_freeContext(m_scaler);
     av_frame_free(&m_frame);
     avcodec_free_context(&m_context);
+}
+
+std::optional<MediaType> MediaDecoder::output_type() const
+{
+    if (m_kind == MediaStream::Kind::Video) {
+        if (m_context->width <= 0 || m_context->height <= 0)
+            return std::nullopt;
+        VideoFrameFormat format;
+        format.width = m_context->width;
+        format.height = m_context->height;
+        format.sample_aspect_num = m_context->sample_aspect_ratio.num;
+        format.sample_aspect_den = m_context->sample_aspect_ratio.den;
+        if (m_frame_rate.num > 0 && m_frame_rate.den > 0)
+            format.frame_duration = av_rescale_q(1, av_inv_q(m_frame_rate), hundred_nanoseconds);
+        return video_frame_type(format);
+    }
+    int channels = m_context->ch_layout.nb_channels;
+    if (m_context->sample_rate <= 0 || channels <= 0)
+        return std::nullopt;
+    return pcm_type(uint32_t(m_context->sample_rate), uint16_t(std::min(channels, 2)));
 }
 
 HRESULT MediaDecoder::decode(const AVPacket* packet, std::vector<DecodedFrame>& output, bool before_landing)

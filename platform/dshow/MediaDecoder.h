@@ -1,8 +1,10 @@
 #pragma once
 
 #include "MediaFile.h"
+#include "MediaType.h"
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -40,6 +42,11 @@ struct DecodedFrame {
     int samples = 0; // per channel
 };
 
+// The type of a stream's packets as the file source delivers them: MEDIATYPE_Video or
+// MEDIATYPE_Audio, MEDIASUBTYPE_MediaPacket, and a FORMAT_MediaPacketStream block that tells a
+// decoder all it needs of the stream (its codec's parameters, its pictures a second).
+MediaType packet_stream_type(const MediaFile&, int stream);
+
 // Decodes one stream of a media file with libavcodec on a single thread, so that the same packets
 // always give the same bytes. Pictures come out as I420, sound as 16-bit PCM of at most two
 // channels at the stream's own rate.
@@ -54,11 +61,17 @@ public:
         std::unique_ptr<MediaDecoder>&);
     // The same for a stream of an open file.
     static HRESULT create(const MediaFile&, int stream, std::unique_ptr<MediaDecoder>&);
+    // The same for a packet stream's type, whose packets carry their times in 100-ns units (a
+    // sample's). VFW_E_INVALID_MEDIA_TYPE when the type is not a packet stream's.
+    static HRESULT create(const MediaType& packet_stream, std::unique_ptr<MediaDecoder>&);
     ~MediaDecoder();
     MediaDecoder(const MediaDecoder&) = delete;
     MediaDecoder& operator=(const MediaDecoder&) = delete;
 
     MediaStream::Kind kind() const { return m_kind; }
+    // What comes out, as the stream's parameters tell it: an I420 picture of the stream's size, or
+    // PCM at its rate with one or two channels. None when they do not tell (no size, no rate).
+    std::optional<MediaType> output_type() const;
 
     // Decodes a packet (null: the stream ended, give out what is still held) and appends what comes
     // out to `output`. A packet the decoder refuses gives E_FAIL and a line in the debug output; the

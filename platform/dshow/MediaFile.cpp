@@ -260,7 +260,7 @@ void MediaFile::keep_from_landing(size_t key, LONGLONG key_time, LONGLONG landin
         const AVPacket& packet = *m_read_ahead[i].packet;
         auto time = time_of(packet);
         if (time && packet.duration > 0)
-            ends[i] = saturating_add(*time, av_rescale_q(packet.duration, m_format->streams[packet.stream_index]->time_base, hundred_nanoseconds));
+            ends[i] = saturating_add(*time, duration_of(packet));
         else
             ends[i] = next_time[size_t(packet.stream_index)];
         if (time)
@@ -310,6 +310,11 @@ std::optional<LONGLONG> MediaFile::time_of(const AVPacket& packet) const
     if (timestamp == AV_NOPTS_VALUE)
         return std::nullopt;
     return time_of_timestamp(packet, timestamp);
+}
+
+LONGLONG MediaFile::duration_of(const AVPacket& packet) const
+{
+    return packet.duration > 0 ? av_rescale_q(packet.duration, m_format->streams[packet.stream_index]->time_base, hundred_nanoseconds) : 0;
 }
 
 LONGLONG MediaFile::time_of_timestamp(const AVPacket& packet, int64_t timestamp) const

@@ -70,6 +70,12 @@ public:
     // to the file is not given again. Answers S_OK and the landing, or the file's error as
     // HRESULT_FROM_WIN32 (E_FAIL when the demuxer failed on its own).
     HRESULT seek(LONGLONG target, bool to_key_frame, LONGLONG& landing);
+    // A packet's time (its pts, else its dts) in 100-ns units from the file's start; none when it
+    // has neither.
+    std::optional<LONGLONG> time_of(const AVPacket&) const;
+    // A packet's duration in 100-ns units (0 when the file does not say).
+    LONGLONG duration_of(const AVPacket&) const;
+
     // The Win32 error the last failed file call met (0 when none failed).
     DWORD last_file_error() const { return m_file_error; }
 
@@ -90,8 +96,6 @@ private:
     HRESULT seek_demuxer(LONGLONG position);
     HRESULT read_to_landing(LONGLONG target, size_t& key);
     void keep_from_landing(size_t key, LONGLONG key_time, LONGLONG landing);
-    // A packet's time (its pts, else its dts) in 100-ns units from the file's start.
-    std::optional<LONGLONG> time_of(const AVPacket&) const;
     LONGLONG time_of_timestamp(const AVPacket&, int64_t timestamp) const;
 
     static int read_callback(void* opaque, uint8_t* buffer, int size);
