@@ -96,11 +96,13 @@ MediaType packet_stream_type(const MediaFile& file, int stream)
     block.frame_rate_num = frame_rate.num;
     block.frame_rate_den = frame_rate.den;
     block.extradata_size = parameters.extradata_size > 0 ? uint32_t(parameters.extradata_size) : 0;
-    MediaType type(parameters.codec_type == AVMEDIA_TYPE_VIDEO ? MEDIATYPE_Video : MEDIATYPE_Audio, MEDIASUBTYPE_MediaPacket,
-        FORMAT_MediaPacketStream, block);
+    MediaType type(parameters.codec_type == AVMEDIA_TYPE_VIDEO ? MEDIATYPE_Video : MEDIATYPE_Audio, MEDIASUBTYPE_MediaPacket);
+    type.format_type = FORMAT_MediaPacketStream;
     type.temporal_compression = true;
+    type.format.resize(sizeof block + block.extradata_size);
+    std::memcpy(type.format.data(), &block, sizeof block);
     if (block.extradata_size)
-        type.format.insert(type.format.end(), parameters.extradata, parameters.extradata + block.extradata_size);
+        std::memcpy(type.format.data() + sizeof block, parameters.extradata, block.extradata_size);
     return type;
 }
 
