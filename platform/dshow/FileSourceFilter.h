@@ -46,7 +46,6 @@ private:
     std::atomic<bool> m_stopping = false;
     // Where the samples' times count from; only changed while no streaming thread runs.
     REFERENCE_TIME m_segment_start = 0;
-    bool m_discontinuity = false;
 };
 
 } // namespace kivo
