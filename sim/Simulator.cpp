@@ -5,6 +5,7 @@
 #include "CHubscreenApp.h"
 #include "Explorer.h"
 #include "MediaClasses.h"
+#include "VendorFilters.h"
 #include "NavigationStandIn.h"
 #include "ProgramImages.h"
 #include "StreamDrivers.h"
@@ -47,6 +48,7 @@ bool Simulator::prepare(std::string* error)
     m_device->trace_limit().set(m_options.trace_limit);
     install_stream_drivers(*m_device);
     install_media_classes(*m_device);
+    install_vendor_filters(*m_device);
     apply_hardware();
     install_programs(*m_device);
     m_device->component<ProgramImages>().install();

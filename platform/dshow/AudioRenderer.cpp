@@ -260,10 +260,4 @@ void AudioRenderer::on_renderer_stopped()
     m_stream = nullptr;
 }
 
-void install_audio_renderer(Device& device)
-{
-    device.component<ComClassTable>().add(CLSID_AudioRender, [] { return new AudioRenderer; });
-    device.component<FilterCatalog>().add(CLSID_AudioRender, FilterCatalog::Role::Renderer);
-}
-
 } // namespace kivo

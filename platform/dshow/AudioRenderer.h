@@ -103,7 +103,4 @@ private:
     Trace<Block> m_blocks;
 };
 
-// Adds the renderer to the device's classes and to the renderers a graph may build with.
-void install_audio_renderer(Device&);
-
 } // namespace kivo

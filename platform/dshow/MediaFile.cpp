@@ -4,8 +4,11 @@
 #include "FileApi.h"
 #include "KernelApi.h"
 #include "FfmpegSetup.h"
+#include "MediaTime.h"
 #include "ThreadTermination.h"
 #include "WideText.h"
+
+#include <algorithm>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,7 +22,6 @@ namespace {
 
 // libavformat reads through a buffer of this size: small reads, as the device's file system serves them.
 constexpr int io_buffer_size = 4 * 1024;
-constexpr AVRational hundred_nanoseconds { 1, 10'000'000 };
 
 MediaStream::Kind kind_of(AVMediaType type)
 {
@@ -93,6 +95,8 @@ HRESULT MediaFile::read_stream_info()
 
     if (m_format->duration != AV_NOPTS_VALUE)
         m_duration = av_rescale_q(m_format->duration, AV_TIME_BASE_Q, hundred_nanoseconds);
+    if (m_format->start_time != AV_NOPTS_VALUE)
+        m_start_time = av_rescale_q(m_format->start_time, AV_TIME_BASE_Q, hundred_nanoseconds);
     bool has_media = false;
     for (unsigned i = 0; i < m_format->nb_streams; ++i) {
         const AVStream& stream = *m_format->streams[i];
@@ -108,12 +112,214 @@ HRESULT MediaFile::read_stream_info()
         has_media = has_media || (listed.kind != MediaStream::Kind::Other && !listed.attached_picture);
         m_streams.push_back(std::move(listed));
     }
-    return has_media ? S_OK : VFW_E_INVALID_FILE_FORMAT;
+    if (!has_media)
+        return VFW_E_INVALID_FILE_FORMAT;
+    auto first = [&](auto&& fits) {
+        auto found = std::find_if(m_streams.begin(), m_streams.end(), fits);
+        return found != m_streams.end() ? found->index : -1;
+    };
+    auto played = [](MediaStream::Kind kind) { return [kind](const MediaStream& s) { return s.kind == kind && !s.attached_picture; }; };
+    m_reference_stream = first([](const MediaStream& s) { return s.kind == MediaStream::Kind::Video && s.decodable && !s.attached_picture; });
+    if (m_reference_stream < 0)
+        m_reference_stream = first(played(MediaStream::Kind::Audio));
+    // A file of video no decoder reads and no sound still seeks by its video's frames.
+    if (m_reference_stream < 0)
+        m_reference_stream = first(played(MediaStream::Kind::Video));
+    return S_OK;
 }
 
-int MediaFile::read_packet(AVPacket& packet)
+void MediaFile::PacketFree::operator()(AVPacket* packet) const
 {
+    av_packet_free(&packet);
+}
+
+int MediaFile::read_packet(AVPacket& packet, bool* before_landing)
+{
+    if (before_landing)
+        *before_landing = false;
+    if (!m_read_ahead.empty()) {
+        av_packet_unref(&packet);
+        av_packet_move_ref(&packet, m_read_ahead.front().packet.get());
+        if (before_landing)
+            *before_landing = m_read_ahead.front().before_landing;
+        m_read_ahead.pop_front();
+        return 0;
+    }
+    if (m_at_end)
+        return AVERROR_EOF;
     return av_read_frame(m_format, &packet);
+}
+
+HRESULT MediaFile::seek(LONGLONG target, bool to_key_frame, LONGLONG& landing)
+{
+    m_read_ahead.clear();
+    m_at_end = false;
+    // A seek tries the file again: an earlier failed read is no answer for it.
+    m_file_error = 0;
+    m_io->error = 0;
+    target = std::max<LONGLONG>(target, 0);
+    if (m_duration > 0 && target >= m_duration) {
+        landing = m_duration;
+        m_at_end = true;
+        return S_OK;
+    }
+    size_t key = 0;
+    HRESULT result = read_to_landing(target, key);
+    if (FAILED(result)) {
+        m_read_ahead.clear();
+        return result;
+    }
+    LONGLONG key_time = 0;
+    if (key < m_read_ahead.size())
+        key_time = time_of(*m_read_ahead[key].packet).value_or(0);
+    // Sound frames that prime the decoder may start before the file does: their sound starts at 0.
+    landing = to_key_frame ? std::max<LONGLONG>(key_time, 0) : target;
+    keep_from_landing(key, key_time, landing);
+    return S_OK;
+}
+
+// Reads from the demuxer's seek point on until the reference stream's key frame at or before the
+// target is known, keeping every packet read; `key` is that frame's place among them.
+HRESULT MediaFile::read_to_landing(LONGLONG target, size_t& key)
+{
+    const bool sound_reference = m_streams[size_t(m_reference_stream)].kind == MediaStream::Kind::Audio;
+    // Streams whose packets are read on until they pass the target, so that those before it are
+    // marked: the played sound and video streams.
+    std::vector<bool> awaited(m_streams.size());
+    for (const MediaStream& stream : m_streams)
+        awaited[size_t(stream.index)] = stream.kind != MediaStream::Kind::Other && !stream.attached_picture;
+    // Demuxers of some formats (MP3 without an index, ASF) only guess where a time lies: when the
+    // guess went past the key frame, ask again from further back, at last from the start.
+    for (LONGLONG back = 0;; back = back == 0 ? 10'000'000 : back > target / 2 ? target : back * 2) {
+        LONGLONG from = std::max<LONGLONG>(target - back, 0);
+        m_read_ahead.clear();
+        HRESULT sought = seek_demuxer(from);
+        if (FAILED(sought))
+            return sought;
+        std::optional<size_t> found;
+        std::optional<size_t> first_key;
+        std::vector<bool> passed(m_streams.size());
+        LONGLONG reference_time = 0;
+        for (;;) {
+            PacketPtr packet(av_packet_alloc());
+            if (!packet)
+                return E_OUTOFMEMORY;
+            int read = av_read_frame(m_format, packet.get());
+            if (read == AVERROR_EOF)
+                break;
+            if (read < 0)
+                return read_error();
+            size_t stream = size_t(packet->stream_index);
+            auto time = time_of(*packet);
+            if (stream == size_t(m_reference_stream) && time) {
+                bool key_frame = sound_reference || (packet->flags & AV_PKT_FLAG_KEY);
+                if (key_frame && !first_key)
+                    first_key = m_read_ahead.size();
+                if (key_frame && *time <= target)
+                    found = m_read_ahead.size();
+                // In decoding order no later frame of the stream is shown before this one's
+                // decoding time.
+                if (packet->dts != AV_NOPTS_VALUE)
+                    reference_time = std::max(reference_time, time_of_timestamp(*packet, packet->dts));
+                else
+                    reference_time = std::max(reference_time, *time);
+            }
+            if (stream < passed.size() && time && *time > target)
+                passed[stream] = true;
+            m_read_ahead.push_back({ std::move(packet), false });
+            bool others_passed = true;
+            for (size_t i = 0; i < passed.size(); ++i)
+                others_passed = others_passed && (!awaited[i] || passed[i]);
+            // Interleaving keeps the streams within a second of each other: a stream that has not
+            // passed the target by then has ended.
+            if (reference_time > target && (others_passed || reference_time > saturating_add(target, 10'000'000)))
+                break;
+        }
+        if (found) {
+            key = *found;
+            return S_OK;
+        }
+        if (from == 0) {
+            // The reference stream starts after the target: its first key frame is the landing.
+            key = first_key.value_or(0);
+            return S_OK;
+        }
+    }
+}
+
+// Drops what was read before each stream's first packet after the seek: the reference stream
+// starts at its key frame, the others at their first packet that ends after it. Marks the packets
+// that end at or before the landing.
+void MediaFile::keep_from_landing(size_t key, LONGLONG key_time, LONGLONG landing)
+{
+    // Some formats (MPEG program streams) add streams while they are read: count them now.
+    const size_t stream_count = m_format->nb_streams;
+    std::vector<std::optional<LONGLONG>> ends(m_read_ahead.size());
+    std::vector<std::optional<LONGLONG>> next_time(stream_count);
+    for (size_t i = m_read_ahead.size(); i-- > 0;) {
+        const AVPacket& packet = *m_read_ahead[i].packet;
+        auto time = time_of(packet);
+        if (time && packet.duration > 0)
+            ends[i] = saturating_add(*time, duration_of(packet));
+        else
+            ends[i] = next_time[size_t(packet.stream_index)];
+        if (time)
+            next_time[size_t(packet.stream_index)] = time;
+    }
+    std::deque<ReadAhead> kept;
+    std::vector<bool> started(stream_count);
+    for (size_t i = 0; i < m_read_ahead.size(); ++i) {
+        ReadAhead& entry = m_read_ahead[i];
+        size_t stream = size_t(entry.packet->stream_index);
+        if (m_format->streams[stream]->disposition & AV_DISPOSITION_ATTACHED_PIC)
+            continue;
+        if (!started[stream]) {
+            started[stream] = stream == size_t(m_reference_stream) ? i >= key : !ends[i] || *ends[i] > key_time;
+            if (!started[stream])
+                continue;
+        }
+        auto time = time_of(*entry.packet);
+        entry.before_landing = ends[i] ? *ends[i] <= landing : time && *time < landing;
+        kept.push_back(std::move(entry));
+    }
+    m_read_ahead = std::move(kept);
+}
+
+HRESULT MediaFile::seek_demuxer(LONGLONG position)
+{
+    int stream = m_reference_stream;
+    int64_t timestamp = av_rescale_q(saturating_add(position, m_start_time), hundred_nanoseconds, m_format->streams[stream]->time_base);
+    if (av_seek_frame(m_format, stream, timestamp, AVSEEK_FLAG_BACKWARD) >= 0)
+        return S_OK;
+    if (m_file_error)
+        return read_error();
+    // Nothing lies at or before a time ahead of the first frame: take what lies nearest.
+    if (avformat_seek_file(m_format, stream, INT64_MIN, timestamp, INT64_MAX, 0) >= 0)
+        return S_OK;
+    return read_error();
+}
+
+HRESULT MediaFile::read_error() const
+{
+    return m_file_error ? HRESULT_FROM_WIN32(m_file_error) : E_FAIL;
+}
+
+std::optional<LONGLONG> MediaFile::time_of(const AVPacket& packet) const
+{
+    int64_t timestamp = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+    if (timestamp == AV_NOPTS_VALUE)
+        return std::nullopt;
+    return time_of_timestamp(packet, timestamp);
+}
+
+LONGLONG MediaFile::duration_of(const AVPacket& packet) const
+{
+    return packet.duration > 0 ? av_rescale_q(packet.duration, m_format->streams[packet.stream_index]->time_base, hundred_nanoseconds) : 0;
+}
+
+LONGLONG MediaFile::time_of_timestamp(const AVPacket& packet, int64_t timestamp) const
+{
+    return saturating_subtract(av_rescale_q(timestamp, m_format->streams[packet.stream_index]->time_base, hundred_nanoseconds), m_start_time);
 }
 
 int MediaFile::failed_with(DWORD error)

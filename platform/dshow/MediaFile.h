@@ -3,7 +3,9 @@
 #include "com/ComTypes.h"
 #include "kernel/Types.h"
 
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,11 +48,34 @@ public:
     const std::u16string& device_path() const { return m_device_path; }
     // The whole file's length in 100-ns units (0 when unknown).
     LONGLONG duration() const { return m_duration; }
+    // When the file's first packet starts, in 100-ns units of its streams' clocks: every time the
+    // layer gives out is counted from here.
+    LONGLONG start_time() const { return m_start_time; }
     const std::vector<MediaStream>& streams() const { return m_streams; }
+    // The stream whose frames a seek lands on: the first decodable video stream that is no attached
+    // picture, else the first audio stream (-1 in a file of neither).
+    int reference_stream() const { return m_reference_stream; }
 
-    // Reads the next packet: 0, AVERROR_EOF at the end, or another AVERROR when reading failed
-    // (then last_file_error() says why).
-    int read_packet(AVPacket&);
+    // Reads the next packet in file order: 0, AVERROR_EOF at the end, or another AVERROR when
+    // reading failed (then last_file_error() says why). `before_landing` tells a packet that a
+    // seek delivers only so that a decoder can build the landing's picture: its frames are not shown.
+    int read_packet(AVPacket&, bool* before_landing = nullptr);
+
+    // Moves to `target` (100-ns units from the start; before 0 is 0). With `to_key_frame` the
+    // landing is the reference stream's key frame at or before the target (for sound, the frame
+    // that holds it); without, the landing is the target itself, and the packets from the key frame
+    // before it up to it come first, marked as before the landing. A target at or beyond the
+    // duration lands at the end: the next read is the end of the file. After a seek each stream's
+    // packets follow on from its first one to the end, none lost and none twice; a picture attached
+    // to the file is not given again. Answers S_OK and the landing, or the file's error as
+    // HRESULT_FROM_WIN32 (E_FAIL when the demuxer failed on its own).
+    HRESULT seek(LONGLONG target, bool to_key_frame, LONGLONG& landing);
+    // A packet's time (its pts, else its dts) in 100-ns units from the file's start; none when it
+    // has neither.
+    std::optional<LONGLONG> time_of(const AVPacket&) const;
+    // A packet's duration in 100-ns units (0 when the file does not say).
+    LONGLONG duration_of(const AVPacket&) const;
+
     // The Win32 error the last failed file call met (0 when none failed).
     DWORD last_file_error() const { return m_file_error; }
 
@@ -59,6 +84,19 @@ public:
 private:
     MediaFile(std::u16string_view device_path, HANDLE file, Device&);
     HRESULT read_stream_info();
+    struct PacketFree {
+        void operator()(AVPacket*) const;
+    };
+    using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+    struct ReadAhead {
+        PacketPtr packet;
+        bool before_landing = false;
+    };
+    HRESULT read_error() const;
+    HRESULT seek_demuxer(LONGLONG position);
+    HRESULT read_to_landing(LONGLONG target, size_t& key);
+    void keep_from_landing(size_t key, LONGLONG key_time, LONGLONG landing);
+    LONGLONG time_of_timestamp(const AVPacket&, int64_t timestamp) const;
 
     static int read_callback(void* opaque, uint8_t* buffer, int size);
     static int64_t seek_callback(void* opaque, int64_t offset, int whence);
@@ -71,7 +109,13 @@ private:
     AVFormatContext* m_format = nullptr;
     DWORD m_file_error = 0;
     LONGLONG m_duration = 0;
+    LONGLONG m_start_time = 0;
     std::vector<MediaStream> m_streams;
+    int m_reference_stream = -1;
+    // Packets a seek read to find its landing, given out first, in file order.
+    std::deque<ReadAhead> m_read_ahead;
+    // A seek landed at the end: reads give the end of the file until the next seek.
+    bool m_at_end = false;
 };
 
 } // namespace kivo

@@ -167,11 +167,15 @@ void ZezVideoRenderer::present(const MediaSample& sample)
     auto picture = VideoPicture::from_i420(sample.data, format.width, format.height, { format.sample_aspect_num, format.sample_aspect_den });
     if (!picture)
         return; // a sample shorter than its format says: nothing to show
-    deliver_preview(*picture);
-    std::lock_guard guard(m_picture_lock);
-    m_frame = std::move(*picture);
-    m_overlay = VideoPicture();
-    show_locked();
+    {
+        std::lock_guard guard(m_picture_lock);
+        m_frame = std::move(*picture);
+        m_overlay = VideoPicture();
+        show_locked();
+    }
+    // The preview gets the frame now shown, so a capture from its callback answers the same one.
+    // Only this thread changes the frame, so it reads it without the lock.
+    deliver_preview(m_frame);
 }
 
 void ZezVideoRenderer::on_renderer_stopped()

@@ -5,6 +5,7 @@
 #include "Device.h"
 #include "FilterCatalog.h"
 #include "KernelApi.h"
+#include "MediaClasses.h"
 #include "SoundDevice.h"
 
 #include <gtest/gtest.h>
@@ -358,7 +359,7 @@ TEST(AudioRenderer, TakesSixteenBitPcmThatTheWaveOutPlays)
 TEST(AudioRenderer, IsADeviceClassWithVolumeAndTheDeviceClock)
 {
     auto device = make_test_device();
-    install_audio_renderer(*device);
+    install_media_classes(*device);
     run_program(*device, 100, [] {
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
         {

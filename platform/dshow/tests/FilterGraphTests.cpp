@@ -279,7 +279,7 @@ struct Catalog {
 std::unique_ptr<Device> make_media_device(Catalog catalog = {})
 {
     auto device = make_test_device();
-    install_media_classes(*device);
+    install_filter_graph(*device);
     auto& classes = device->component<ComClassTable>();
     classes.add(CLSID_StubSource, [] { return new StubSource(); });
     classes.add(CLSID_StubTransform, [] { return new StubTransform(); });

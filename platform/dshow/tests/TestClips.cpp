@@ -21,7 +21,7 @@ namespace kivo::test {
 
 namespace {
 
-constexpr int clip_seconds = 1;
+constexpr int clip_seconds = 3;
 constexpr int video_fps = 25;
 constexpr int sample_rate = 44100;
 

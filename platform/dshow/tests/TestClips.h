@@ -4,7 +4,8 @@
 
 namespace kivo::test {
 
-// Short media clips made with FFmpeg's encoders at test time (about 1 s, small frames).
+// Short media clips made with FFmpeg's encoders at test time (about 3 s, small frames, a key frame every
+// 12 pictures).
 enum class Clip {
     Mp4MpegAac,  // MP4: MPEG-4 part 2 video and AAC audio
     WmvWma,      // ASF: Windows Media Video 8 and Windows Media Audio 2

@@ -146,12 +146,12 @@ int player(std::u16string_view)
                 events->FreeEventParams(code, first, second);
             }
         } else if (message.message == WM_PLAYER_COMMAND) {
-            scenario.answers.push_back(scenario.command(*graph));
+            scenario.answers.push_back(scenario.command(*graph.get()));
         } else {
             DispatchMessage(&message);
         }
     }
-    if (AudioRenderer* audio = audio_renderer_of(*graph))
+    if (AudioRenderer* audio = audio_renderer_of(*graph.get()))
         scenario.blocks = audio->blocks();
     control->Stop();
     events->SetNotifyWindow(0, 0, 0);
@@ -355,8 +355,8 @@ TEST_F(PlaybackTest, ARadioBackgroundDrawnThroughDrawYuvShowsUntilTheNextFrame)
     radio.run = false;
     radio.path = u"\\SDMMC\\none.mp4";
     start(radio);
+    ComRef<IBaseFilter> renderer;
     std::string answer = ask(radio, [&](IGraphBuilder&) {
-        ComRef<IBaseFilter> renderer;
         CoCreateInstance(CLSID_ZezVideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(renderer.put()));
         HRESULT result = query<IVideoRenderOverlay>(renderer.get(), IID_IVideoRenderOverlay)->DrawYuv420(picture.data(), 480, 272);
         return std::to_string(result);
@@ -364,6 +364,10 @@ TEST_F(PlaybackTest, ARadioBackgroundDrawnThroughDrawYuvShowsUntilTheNextFrame)
     EXPECT_EQ(answer, "0");
     DecodedPng shot = screenshot("radio_background");
     EXPECT_GT(film_pixels(shot, { 0, 0, 480, 190 }), 480 * 150);
+    ask(radio, [&](IGraphBuilder&) {
+        renderer = {};
+        return std::string();
+    });
     finish(radio);
 }
 
