@@ -6,6 +6,8 @@
 #include <png.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 namespace kivo::test {
@@ -40,6 +42,15 @@ inline DecodedPng decode_png(const std::vector<uint8_t>& png)
     result.width = image.width;
     result.height = image.height;
     return result;
+}
+
+// What the screen shows, also written as "screenshots/<name>.png" in the test's working folder
+// (the build tree) for a person to look at.
+inline DecodedPng review_screenshot(Device& device, const std::string& name)
+{
+    std::filesystem::create_directories("screenshots");
+    write_screenshot_png(device, std::filesystem::path("screenshots") / (name + ".png"));
+    return decode_png(screenshot_png(device));
 }
 
 } // namespace kivo::test

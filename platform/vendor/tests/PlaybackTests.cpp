@@ -209,14 +209,7 @@ protected:
         device->run_until_idle();
     }
 
-    // What the screen shows, written for review beside the test's build folder.
-    DecodedPng screenshot(const std::string& name)
-    {
-        std::vector<uint8_t> png = screenshot_png(*device);
-        std::filesystem::create_directories("screenshots");
-        std::ofstream(std::filesystem::path("screenshots") / (name + ".png"), std::ios::binary).write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
-        return decode_png(png);
-    }
+    DecodedPng screenshot(const std::string& name) { return review_screenshot(*device, name); }
 
     std::unique_ptr<Device> device = make_test_device();
     std::shared_ptr<Process> process;

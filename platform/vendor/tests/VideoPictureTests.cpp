@@ -368,9 +368,7 @@ TEST_F(VideoPictureTest, AFilmInAKeyWindowShowsInTheScreenshot)
     VideoPlane& plane = device->component<VideoPlane>();
     ASSERT_TRUE(plane.present(plane.new_owner(), drawn, target));
 
-    const std::filesystem::path file = "film_in_key_window.png";
-    ASSERT_TRUE(write_screenshot_png(*device, file));
-    DecodedPng shot = decode_png(screenshot_png(*device));
+    DecodedPng shot = review_screenshot(*device, "film_in_key_window");
     ASSERT_EQ(shot.width, 480u);
     // Each bar in the middle of its eighth of the film, the ramp's ends, the black boxes beside
     // the film, the page around the key and the button.
