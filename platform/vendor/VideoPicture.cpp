@@ -2,6 +2,7 @@
 
 #include "FrameBuffer.h"
 #include "Gdi.h"
+#include "MediaType.h"
 
 #include <algorithm>
 #include <cstring>
@@ -51,10 +52,7 @@ SwsContext* scaling_context(SwsContext* context, int from_width, int from_height
 
 size_t VideoPicture::i420_size(int width, int height)
 {
-    if (!is_picture_size(width, height))
-        return 0;
-    size_t chroma = size_t((width + 1) / 2) * size_t((height + 1) / 2);
-    return size_t(width) * size_t(height) + 2 * chroma;
+    return is_picture_size(width, height) ? kivo::i420_size(width, height) : 0;
 }
 
 VideoPicture::VideoPicture(int width, int height, SampleAspect sample_aspect)
