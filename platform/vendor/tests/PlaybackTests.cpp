@@ -302,6 +302,30 @@ TEST_F(PlaybackTest, AFilmPlaysUnderTheKeyWithAButtonOverItAndEndsOnce)
     finish(scenario);
 }
 
+TEST_F(PlaybackTest, ASongWithItsCoverPlaysToItsEndWithoutAPicture)
+{
+    ASSERT_FALSE(make(u"\\SDMMC\\Music\\song.mp3", Clip::Mp3WithCover).empty());
+    Scenario scenario;
+    scenario.path = u"\\SDMMC\\Music\\song.mp3";
+    uint64_t started = device->clock().now_ms();
+    start(scenario);
+    ASSERT_EQ(scenario.render_result, S_OK);
+    EXPECT_FALSE(scenario.video_renderer_found) << "the cover is no stream";
+    device->advance(4'000);
+    ASSERT_EQ(scenario.events.size(), 2u) << testing::PrintToString(scenario.events);
+    EXPECT_EQ(std::stol(scenario.events[1]), EC_COMPLETE);
+    uint64_t at = std::stoull(scenario.events[1].substr(scenario.events[1].find('@') + 1));
+    EXPECT_NEAR(double(at), double(started + uint64_t(scenario.duration / 10'000)), 30.0);
+    EXPECT_FALSE(device->component<VideoPlane>().picture());
+    finish(scenario);
+    ASSERT_FALSE(scenario.blocks.empty());
+    // The blocks cover the song without a gap: their frames add up to its length.
+    uint64_t frames = 0;
+    for (const auto& block : scenario.blocks)
+        frames += block.frames;
+    EXPECT_NEAR(double(frames) / scenario.blocks.front().rate * 1e7, double(scenario.duration), 0.03 * 1e7);
+}
+
 TEST_F(PlaybackTest, TheFilmShowsInAKeyRectangleSmallerThanTheScreenAndModeZeroShowsNothing)
 {
     ASSERT_FALSE(make(u"\\SDMMC\\Video\\clip.mp4", Clip::Mp4MpegAac).empty());
