@@ -215,7 +215,6 @@ protected:
     std::shared_ptr<Process> process;
 };
 
-uint16_t rgb565(COLORREF colour) { return FrameBuffer::rgb565(GetRValue(colour), GetGValue(colour), GetBValue(colour)); }
 
 // How many pixels of the screenshot inside `area` are neither black nor white: the film's.
 int film_pixels(const DecodedPng& shot, const RECT& area)
