@@ -60,6 +60,20 @@ public:
     }
 };
 
+// A graph that cannot be controlled: it answers no interface beyond IGraphBuilder.
+class GraphWithoutControl final : public ComObject<IGraphBuilder> {
+public:
+    HRESULT STDMETHODCALLTYPE AddFilter(IBaseFilter*, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveFilter(IBaseFilter*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFilters(IEnumFilters**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FindFilterByName(LPCWSTR, IBaseFilter**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Disconnect(IPin*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Connect(IPin*, IPin*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Render(IPin*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RenderFile(LPCWSTR, LPCWSTR) override { return E_NOTIMPL; }
+};
+
 // What a program has to drive a player: its window, where the player's events are posted.
 struct Owner {
     HWND window = nullptr;
@@ -189,15 +203,37 @@ TEST_F(PlayerTest, WithoutAGraphNothingRunsAndAFailedGraphHoldsNothing)
 {
     make(film, Clip::Mp4MpegAac);
     make(song, Clip::Mp3WithCover);
-    device->component<ComClassTable>().fail(CLSID_FilterGraph, E_OUTOFMEMORY);
-    run([&](Owner&) {
-        {
+    auto& classes = device->component<ComClassTable>();
+    struct Case {
+        const char* name;
+        std::function<void()> break_graph;
+        HRESULT failure;
+    };
+    const Case cases[] = {
+        { "no graph", [&] { classes.fail(CLSID_FilterGraph, E_OUTOFMEMORY); }, E_OUTOFMEMORY },
+        { "no control",
+            [&] {
+                classes.clear_failure(CLSID_FilterGraph);
+                classes.add(CLSID_FilterGraph, [] { return new GraphWithoutControl; });
+            },
+            E_NOINTERFACE },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.break_graph();
+        run([&](Owner&) {
             TestPlayer player;
             _tag_AUDIO_INFO info {};
             EXPECT_EQ(player.LoadFile(film), -1);
             EXPECT_EQ(player.LoadFile(film, RECT { 0, 0, 480, 272 }), -1);
-            EXPECT_EQ(player.mp3LoadFile(song, &info), E_OUTOFMEMORY);
+            EXPECT_EQ(player.mp3LoadFile(song, &info), c.failure);
             EXPECT_EQ(player.graph(), nullptr);
+            EXPECT_EQ(classes.live_objects(CLSID_FilterGraph), 0) << "what was made is let go";
+        });
+    }
+    run([&](Owner&) {
+        {
+            TestPlayer player;
 
             int seconds = 7;
             LONGLONG position = 7;
