@@ -158,7 +158,7 @@ HRESULT MediaFile::seek(LONGLONG target, bool to_key_frame, LONGLONG& landing)
     m_file_error = 0;
     m_io->error = 0;
     target = std::max<LONGLONG>(target, 0);
-    if (m_duration > 0 && target >= m_duration) {
+    if (!to_key_frame && m_duration > 0 && target >= m_duration) {
         landing = m_duration;
         m_at_end = true;
         return S_OK;

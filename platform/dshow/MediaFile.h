@@ -64,8 +64,9 @@ public:
     // Moves to `target` (100-ns units from the start; before 0 is 0). With `to_key_frame` the
     // landing is the reference stream's key frame at or before the target (for sound, the frame
     // that holds it); without, the landing is the target itself, and the packets from the key frame
-    // before it up to it come first, marked as before the landing. A target at or beyond the
-    // duration lands at the end: the next read is the end of the file. After a seek each stream's
+    // before it up to it come first, marked as before the landing. An exact seek to a target at or
+    // beyond the duration lands at the end (the next read is the end of the file); a key-frame seek
+    // there lands on the last key frame, as it would anywhere in the file. After a seek each stream's
     // packets follow on from its first one to the end, none lost and none twice; a picture attached
     // to the file is not given again. Answers S_OK and the landing, or the file's error as
     // HRESULT_FROM_WIN32 (E_FAIL when the demuxer failed on its own).

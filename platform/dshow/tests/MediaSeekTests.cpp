@@ -124,12 +124,8 @@ TEST_P(KeyFrameSeek, LandsOnTheKeyFrameAtOrBeforeTheTarget)
         LONGLONG landing = -1;
         ASSERT_EQ(file->seek(target, true, landing), S_OK);
         auto after = read_rest(*file);
-        if (target >= duration) {
-            EXPECT_EQ(landing, duration);
-            EXPECT_TRUE(after.empty()) << "a seek to the end still gives packets";
-            continue;
-        }
-        // The last key frame at or before the target; the first one when the stream starts later.
+        // The last key frame at or before the target (at or past the end too: the file's last one);
+        // the first one when the stream starts later.
         // Sound that primes the decoder before the file's start is heard from 0.
         auto key = std::upper_bound(key_times.begin(), key_times.end(), std::max<LONGLONG>(target, 0));
         LONGLONG expected = key == key_times.begin() ? key_times.front() : *std::prev(key);
@@ -211,6 +207,13 @@ TEST_F(MediaTest, AnExactSeekLandsOnTheTargetAndMarksWhatComesBefore)
     ASSERT_FALSE(sound.empty());
     EXPECT_TRUE(sound.front().before_landing);
     EXPECT_FALSE(sound.back().before_landing);
+
+    // At or past the end, an exact seek lands there and nothing is left to read.
+    for (LONGLONG end : { file->duration(), file->duration() + 20'000'000 }) {
+        ASSERT_EQ(file->seek(end, false, landing), S_OK);
+        EXPECT_EQ(landing, file->duration());
+        EXPECT_NE(file->read_packet(*packet), 0) << "a seek to the end still gives packets";
+    }
 }
 
 TEST_F(MediaTest, ACardRemovedBeforeASeekFailsItWithTheFilesError)

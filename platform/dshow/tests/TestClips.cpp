@@ -21,9 +21,19 @@ namespace kivo::test {
 
 namespace {
 
-constexpr int clip_seconds = 3;
-constexpr int video_fps = 25;
 constexpr int sample_rate = 44100;
+
+// How long a clip lasts and how its pictures come.
+struct Timing {
+    int seconds = 3;
+    int fps = 25;
+    int key_frame_interval = 12; // pictures
+    int width = 64;
+    int height = 48;
+    // The last picture's duration is written too, so that the file lasts all its pictures (without
+    // it an MP4 ends where its last picture starts).
+    bool last_picture_timed = false;
+};
 
 struct ClipRecipe {
     const char* muxer;
@@ -31,6 +41,7 @@ struct ClipRecipe {
     AVCodecID audio;
     bool cover;
     bool video_without_encoder = false; // the video packets are made-up bytes, not encoded
+    Timing timing = {};
 };
 
 ClipRecipe recipe_of(Clip clip)
@@ -44,6 +55,8 @@ ClipRecipe recipe_of(Clip clip)
         return { "mp3", AV_CODEC_ID_NONE, AV_CODEC_ID_MP3, true };
     case Clip::MkvUndecodableVideo:
         return { "matroska", AV_CODEC_ID_AVS2, AV_CODEC_ID_AAC, false, true };
+    case Clip::Mp4SparseKeyFrames:
+        return { "mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_NONE, false, false, { 10, 10, 40, 32, 24, true } };
     }
     return {};
 }
@@ -70,6 +83,7 @@ struct EncodedStream {
 class ClipWriter {
 public:
     explicit ClipWriter(const ClipRecipe& recipe, const std::filesystem::path& path)
+        : m_timing(recipe.timing)
     {
         avformat_alloc_output_context2(&m_output, nullptr, recipe.muxer, path.c_str());
         if (!m_output)
@@ -134,14 +148,16 @@ private:
 
     EncodedStream add_video(AVCodecID id)
     {
-        return open_encoder(id, [](AVCodecContext& encoder, const AVCodec&) {
-            encoder.width = 64;
-            encoder.height = 48;
-            encoder.time_base = { 1, video_fps };
-            encoder.framerate = { video_fps, 1 };
+        return open_encoder(id, [this](AVCodecContext& encoder, const AVCodec&) {
+            encoder.width = m_timing.width;
+            encoder.height = m_timing.height;
+            encoder.time_base = { 1, m_timing.fps };
+            encoder.framerate = { m_timing.fps, 1 };
             encoder.pix_fmt = AV_PIX_FMT_YUV420P;
-            encoder.gop_size = 12;
+            encoder.gop_size = m_timing.key_frame_interval;
             encoder.bit_rate = 200'000;
+            // Key frames only where the interval puts them, never at a change of scene.
+            av_opt_set_int(encoder.priv_data, "sc_threshold", 1'000'000'000, 0);
         });
     }
 
@@ -151,15 +167,15 @@ private:
         AVStream* stream = avformat_new_stream(m_output, nullptr);
         stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
         stream->codecpar->codec_id = id;
-        stream->codecpar->width = 64;
-        stream->codecpar->height = 48;
-        stream->time_base = { 1, video_fps };
+        stream->codecpar->width = m_timing.width;
+        stream->codecpar->height = m_timing.height;
+        stream->time_base = { 1, m_timing.fps };
         return stream;
     }
 
     bool write_raw_video()
     {
-        for (int index = 0; index < clip_seconds * video_fps; ++index) {
+        for (int index = 0; index < m_timing.seconds * m_timing.fps; ++index) {
             PacketPtr packet(av_packet_alloc());
             if (av_new_packet(packet.get(), 200) < 0)
                 return false;
@@ -169,7 +185,7 @@ private:
             packet->duration = 1;
             packet->flags = AV_PKT_FLAG_KEY;
             packet->stream_index = m_raw_video->index;
-            av_packet_rescale_ts(packet.get(), { 1, video_fps }, m_raw_video->time_base);
+            av_packet_rescale_ts(packet.get(), { 1, m_timing.fps }, m_raw_video->time_base);
             if (av_interleaved_write_frame(m_output, packet.get()) < 0)
                 return false;
         }
@@ -219,7 +235,7 @@ private:
     bool write_video()
     {
         AVCodecContext& encoder = *m_video.encoder;
-        for (int index = 0; index < clip_seconds * video_fps; ++index) {
+        for (int index = 0; index < m_timing.seconds * m_timing.fps; ++index) {
             FramePtr frame(av_frame_alloc());
             frame->format = encoder.pix_fmt;
             frame->width = encoder.width;
@@ -245,7 +261,7 @@ private:
         AVCodecContext& encoder = *m_audio.encoder;
         int frame_size = encoder.frame_size > 0 ? encoder.frame_size : 1024;
         int64_t written = 0;
-        while (written < int64_t(clip_seconds) * sample_rate) {
+        while (written < int64_t(m_timing.seconds) * sample_rate) {
             FramePtr frame(av_frame_alloc());
             frame->format = encoder.sample_fmt;
             frame->nb_samples = frame_size;
@@ -299,6 +315,8 @@ private:
                 return true;
             if (received < 0)
                 return false;
+            if (m_timing.last_picture_timed && !packet->duration && encoded.encoder->codec_type == AVMEDIA_TYPE_VIDEO)
+                packet->duration = 1;
             av_packet_rescale_ts(packet.get(), encoded.encoder->time_base, encoded.stream->time_base);
             packet->stream_index = encoded.stream->index;
             if (av_interleaved_write_frame(m_output, packet.get()) < 0)
@@ -306,6 +324,7 @@ private:
         }
     }
 
+    const Timing m_timing;
     AVFormatContext* m_output = nullptr;
     EncodedStream m_video;
     EncodedStream m_audio;

@@ -4,13 +4,14 @@
 
 namespace kivo::test {
 
-// Short media clips made with FFmpeg's encoders at test time (about 3 s, small frames, a key frame every
-// 12 pictures).
+// Short media clips made with FFmpeg's encoders at test time (about 3 s, small frames at 25 a second,
+// a key frame every 12 pictures, unless said otherwise).
 enum class Clip {
-    Mp4MpegAac,  // MP4: MPEG-4 part 2 video and AAC audio
-    WmvWma,      // ASF: Windows Media Video 8 and Windows Media Audio 2
-    Mp3WithCover, // MP3 with a PNG cover picture in its ID3 tag
-    MkvUndecodableVideo // Matroska: AVS2 video, for which FFmpeg has no decoder (raw bytes), and AAC audio
+    Mp4MpegAac,          // MP4: MPEG-4 part 2 video and AAC audio
+    WmvWma,              // ASF: Windows Media Video 8 and Windows Media Audio 2
+    Mp3WithCover,        // MP3 with a PNG cover picture in its ID3 tag
+    MkvUndecodableVideo, // Matroska: AVS2 video, for which FFmpeg has no decoder (raw bytes), and AAC audio
+    Mp4SparseKeyFrames   // MP4: 10 s of MPEG-4 part 2 video alone, 10 tiny pictures a second, a key frame every 4 s
 };
 
 // Writes the clip to the host path (its folder is made) and answers the path; fails the test
