@@ -21,15 +21,20 @@ endif()
 # One GoogleTest executable whose cases are registered with ctest under the given label. Tests make
 # and inspect devices, so they reach the layer's insides (kivo_layer) as well as what they test.
 function(kivo_add_tests target)
-    cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "LABEL;FIXTURES" "SOURCES;LIBS" ${ARGN})
     if(NOT KIVO_TESTS)
         return()
     endif()
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} kivo_layer GTest::gtest GTest::gmock GTest::gtest_main)
+    # FIXTURES names the ctest fixtures (FIXTURES_SETUP tests) every test of the target needs.
+    set(fixtures "")
+    if(ARG_FIXTURES)
+        set(fixtures FIXTURES_REQUIRED ${ARG_FIXTURES})
+    endif()
     gtest_discover_tests(${target}
         DISCOVERY_MODE PRE_TEST
-        PROPERTIES LABELS ${ARG_LABEL})
+        PROPERTIES LABELS ${ARG_LABEL} ${fixtures})
 endfunction()
 
 # kivo_add_fuzzer(<target> SOURCES <files...> LIBS <libraries...> CORPUS <folder>)
