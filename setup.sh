@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libfreetype-dev libpng-dev libsdl2-dev
     libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
+    imagemagick libjpeg-turbo-progs libimage-exiftool-perl
     fonts-liberation fonts-wqy-microhei
 )
 missing=()

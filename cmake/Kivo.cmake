@@ -17,19 +17,24 @@ if(KIVO_FUZZ)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
-# kivo_add_tests(<target> LABEL <top folder> SOURCES <files...> LIBS <libraries...>)
-# One GoogleTest executable whose cases are registered with ctest under the given label. Tests make
-# and inspect devices, so they reach the layer's insides (kivo_layer) as well as what they test.
+# kivo_add_tests(<target> LABEL <top folder> SOURCES <files...> LIBS <libraries...> [FIXTURE <name>])
+# One GoogleTest executable whose cases are registered with ctest under the given label, each
+# requiring the named ctest fixture when one is given. Tests make and inspect devices, so they
+# reach the layer's insides (kivo_layer) as well as what they test.
 function(kivo_add_tests target)
-    cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "LABEL;FIXTURE" "SOURCES;LIBS" ${ARGN})
     if(NOT KIVO_TESTS)
         return()
     endif()
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} kivo_layer GTest::gtest GTest::gmock GTest::gtest_main)
+    set(properties LABELS ${ARG_LABEL})
+    if(ARG_FIXTURE)
+        list(APPEND properties FIXTURES_REQUIRED ${ARG_FIXTURE})
+    endif()
     gtest_discover_tests(${target}
         DISCOVERY_MODE PRE_TEST
-        PROPERTIES LABELS ${ARG_LABEL})
+        PROPERTIES ${properties})
 endfunction()
 
 # kivo_add_fuzzer(<target> SOURCES <files...> LIBS <libraries...> CORPUS <folder>)
