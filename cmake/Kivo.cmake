@@ -17,11 +17,12 @@ if(KIVO_FUZZ)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
-# kivo_add_tests(<target> LABEL <top folder> SOURCES <files...> LIBS <libraries...>)
-# One GoogleTest executable whose cases are registered with ctest under the given label. Tests make
-# and inspect devices, so they reach the layer's insides (kivo_layer) as well as what they test.
+# kivo_add_tests(<target> LABEL <top folder> SOURCES <files...> LIBS <libraries...> [FIXTURES <names...>])
+# One GoogleTest executable whose cases are registered with ctest under the given label, each
+# requiring the named ctest fixtures when given. Tests make and inspect devices, so they
+# reach the layer's insides (kivo_layer) as well as what they test.
 function(kivo_add_tests target)
-    cmake_parse_arguments(ARG "" "LABEL;FIXTURES" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS;FIXTURES" ${ARGN})
     if(NOT KIVO_TESTS)
         return()
     endif()

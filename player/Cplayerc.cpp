@@ -1,5 +1,7 @@
 #include "Cplayerc.h"
 
+#include "MediaInformation.h"
+
 #include <algorithm>
 #include <iterator>
 #include <vector>
@@ -402,4 +404,40 @@ int Cplayerc::SetVolume(int level)
 {
     waveOutSetVolume(nullptr, volume_table[std::clamp(level, 0, loudest_level)]);
     return 0;
+}
+
+// The media-information calls: the player lends them its title flag and its loaded duration.
+
+int Cplayerc::GetAudioInfo(_tag_AUDIO_INFO* info)
+{
+    return media_information::GetAudioInfo(info, m_bNameAsTitle);
+}
+
+int Cplayerc::GetAudioInfo1(_tag_AUDIO_INFO* info)
+{
+    return media_information::GetAudioInfo1(info, m_bNameAsTitle);
+}
+
+int Cplayerc::GetVideoInfo_2(_tag_VIDEO_INFO* info)
+{
+    int seconds = 0;
+    std::optional<int> loaded;
+    if (GetTolTime(&seconds) == 0)
+        loaded = seconds;
+    return media_information::GetVideoInfo_2(info, loaded);
+}
+
+int Cplayerc::GetVideoInfo_1(_tag_VIDEO_INFO* info)
+{
+    return media_information::GetVideoInfo_1(info);
+}
+
+int Cplayerc::GetPhotoInfo(_tag_PHOTO_INFO* info, LPCWSTR path)
+{
+    return media_information::GetPhotoInfo(info, path);
+}
+
+int Cplayerc::GetFileNameNoEx(LPWSTR text)
+{
+    return media_information::GetFileNameNoEx(text);
 }

@@ -2,9 +2,10 @@
 
 // The player library's playback class: one filter graph for one media file at a time, driven
 // synchronously by its owner (the audio and the video players' main dialogs), with the graph's
-// events posted to the owner's window. Also the records of the media-information calls that the
+// events posted to the owner's window, and the media-information calls over the records the
 // programs allocate themselves.
 
+#include "MediaRecords.h"
 #include "platform.h"
 
 #include <cstddef>
@@ -25,45 +26,6 @@ enum PlayerEvent : long {
 
 // The event code the vendor's filters raise (EC_USER + 1001).
 inline constexpr long EC_VENDOR_PLAYER = EC_USER + 1001;
-
-// An audio file's title and artist. Texts end with a zero.
-struct _tag_AUDIO_INFO {
-    WCHAR path[256];   // set by the caller
-    WCHAR title[128];  // from the tags, or the file name without folder and extension
-    WCHAR artist[128]; // from the tags
-    int32_t title_valid;
-    int32_t artist_valid; // nonzero only for an artist from the tags
-};
-static_assert(sizeof(_tag_AUDIO_INFO) == 1032);
-
-// A video file's length, size, date and picture. The caller sets the name and the folder (with its
-// closing backslash); the path is the folder followed by the name.
-struct _tag_VIDEO_INFO {
-    WCHAR file_name[128];
-    WCHAR folder[128];
-    int32_t duration;   // seconds
-    uint32_t file_size; // bytes; 0 for a file of 4 GiB or more
-    uint16_t year;      // the last write, local time
-    uint16_t month;     // 1 to 12
-    uint16_t day;
-    uint16_t hour;
-    uint16_t minute;
-    uint16_t second;
-    int32_t video_bit_rate; // bits a second
-    double frame_rate;      // frames a second
-    int32_t width;
-    int32_t height;
-};
-static_assert(sizeof(_tag_VIDEO_INFO) == 552 && offsetof(_tag_VIDEO_INFO, frame_rate) == 536);
-
-// A picture's type ("JPG", "GIF", "BMP", "PNG" or "NON"), size and depth.
-struct _tag_PHOTO_INFO {
-    WCHAR type[128];
-    int32_t width;
-    int32_t height; // a top-down BMP's is negative, as its header says
-    int32_t bit_depth;
-};
-static_assert(sizeof(_tag_PHOTO_INFO) == 268);
 
 // Methods give 0 on success and -1 on failure unless their comment says otherwise. The owner
 // serialises the calls; the player takes no lock and starts no thread.
@@ -121,9 +83,7 @@ public:
     int SetVolume(int level);
 
     // Media information, without a graph.
-    // FIXME: weak until the information calls' source joins the library; mp3LoadFile reaches it
-    // only after GetAudioInfo has run, so it is never called unresolved.
-    __attribute__((weak)) int GetAudioInfo(_tag_AUDIO_INFO* info);
+    int GetAudioInfo(_tag_AUDIO_INFO* info);
     int GetAudioInfo1(_tag_AUDIO_INFO* info);
     int GetVideoInfo_2(_tag_VIDEO_INFO* info);
     int GetVideoInfo_1(_tag_VIDEO_INFO* info);
