@@ -34,6 +34,7 @@ constexpr LONGLONG second = 10'000'000;
 class TestPlayer : public Cplayerc {
 public:
     IGraphBuilder* graph() const { return m_pGraph; }
+    int name_as_title() const { return m_bNameAsTitle; }
     void set_duration(LONGLONG duration) { m_llDuration = duration; }
     LONGLONG position() const
     {
@@ -323,6 +324,51 @@ TEST_F(PlayerTest, Mp3LoadFileAnswersWhatRenderingSaid)
         EXPECT_EQ(player.mp3Release(), 0);
         EXPECT_EQ(player.graph(), nullptr);
         EXPECT_EQ(player.Play(), -1);
+    });
+    expect_nothing_lives();
+}
+
+// Four frames of MPEG-1 layer III at 128 kbit/s and 44.1 kHz (417 bytes each, silent), after an
+// ID3v2.3 tag with the title `title` when one is given.
+std::string byte_built_song(const std::string& title)
+{
+    std::string bytes;
+    if (!title.empty()) {
+        std::string frame = "TIT2";
+        uint32_t size = uint32_t(title.size() + 1);
+        frame += { char(size >> 24), char(size >> 16), char(size >> 8), char(size), 0, 0, 0 };
+        frame += title;
+        bytes = std::string("ID3\x03\x00\x00", 6);
+        uint32_t tag = uint32_t(frame.size());
+        bytes += { char((tag >> 21) & 0x7F), char((tag >> 14) & 0x7F), char((tag >> 7) & 0x7F), char(tag & 0x7F) };
+        bytes += frame;
+    }
+    for (int i = 0; i < 4; ++i)
+        bytes += std::string("\xFF\xFB\x90\x00", 4) + std::string(413, '\0');
+    return bytes;
+}
+
+TEST_F(PlayerTest, Mp3LoadFileReadsTheTagsAgainAfterTheNameStoodInForTheTitle)
+{
+    make(song, Clip::Mp3WithCover);
+    const auto plain = host_path(u"\\SDMMC\\Music\\plain.mp3");
+    std::ofstream(plain, std::ios::binary) << byte_built_song("");
+    run([&](Owner&) {
+        TestPlayer player;
+        _tag_AUDIO_INFO info {};
+        std::u16string path = u"\\SDMMC\\Music\\plain.mp3";
+        std::copy(path.begin(), path.end(), info.path);
+        EXPECT_EQ(player.GetAudioInfo(&info), 0);
+        EXPECT_EQ(std::u16string(info.title), u"plain");
+        EXPECT_EQ(player.name_as_title(), 1);
+
+        // The file gets its tag; loading another file re-reads the record's own path.
+        std::ofstream(plain, std::ios::binary | std::ios::trunc) << byte_built_song("Tagged");
+        EXPECT_EQ(player.mp3LoadFile(song, &info), S_OK);
+        EXPECT_EQ(std::u16string(info.title), u"Tagged");
+        EXPECT_NE(info.title_valid, 0);
+        EXPECT_EQ(player.name_as_title(), 0);
+        EXPECT_EQ(player.mp3Release(), 0);
     });
     expect_nothing_lives();
 }
