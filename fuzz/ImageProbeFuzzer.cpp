@@ -14,17 +14,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz_device();
-    HANDLE file = CreateFile(u"\\NAND\\fuzz.picture", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        std::abort();
-    DWORD written = 0;
-    if (!WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) || written != size)
-        std::abort();
-    CloseHandle(file);
+    write_fuzz_file(u"\\NAND\\fuzz.picture", data, size);
 
-    file = CreateFile(u"\\NAND\\fuzz.picture", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        std::abort();
+    HANDLE file = open_fuzz_file(u"\\NAND\\fuzz.picture");
     _tag_MEDIA_INFO info = new_media_info();
     int claimed = ProbeImage(info, file);
     CloseHandle(file);

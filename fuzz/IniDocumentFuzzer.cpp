@@ -39,12 +39,7 @@ std::optional<std::string> content_of(const char16_t* path)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     auto& volumes = fuzz_device().component<kivo::Volumes>();
-    HANDLE file = CreateFile(u"\\NAND\\fuzz.ini", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        std::abort();
-    DWORD written = 0;
-    WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
-    CloseHandle(file);
+    write_fuzz_file(u"\\NAND\\fuzz.ini", data, size);
 
     IniDocument::Records records;
     if (!IniDocument::Load(loaded_file, records) || !IniDocument::Save(saved_file, records))

@@ -12,13 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz_device();
-    HANDLE file = CreateFile(u"\\NAND\\fuzz.media", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        std::abort();
-    DWORD written = 0;
-    if (!WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) || written != size)
-        std::abort();
-    CloseHandle(file);
+    write_fuzz_file(u"\\NAND\\fuzz.media", data, size);
 
     CMediaParser parser;
     if (parser.Open(u"\\NAND\\fuzz.media") != S_OK)
