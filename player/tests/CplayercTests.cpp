@@ -107,9 +107,7 @@ protected:
 
     std::filesystem::path host_path(std::u16string_view device_path) const
     {
-        std::string path = to_utf8(device_path.substr(1));
-        std::replace(path.begin(), path.end(), '\\', '/');
-        return device->root() / path;
+        return host_path_in(device->root(), device_path);
     }
 
     // Runs `body` as a program that has made a window (COM is the player's to initialise), until

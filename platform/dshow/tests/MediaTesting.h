@@ -31,10 +31,7 @@ protected:
 
     std::filesystem::path host_path(std::u16string_view device_path) const
     {
-        // "\SDMMC\Music\a.mp3" lives in the root's folder SDMMC.
-        std::string path = to_utf8(device_path.substr(1));
-        std::replace(path.begin(), path.end(), '\\', '/');
-        return device->root() / path;
+        return host_path_in(device->root(), device_path);
     }
 
     std::filesystem::path make(std::u16string_view device_path, Clip clip) const { return make_clip(host_path(device_path), clip); }

@@ -356,4 +356,12 @@ void write_truncated_copy(const std::filesystem::path& from, const std::filesyst
     std::ofstream(to, std::ios::binary).write(content.data(), static_cast<std::streamsize>(bytes));
 }
 
+std::filesystem::path host_path_in(const std::filesystem::path& device_root, std::u16string_view device_path)
+{
+    std::string path;
+    for (char16_t c : device_path.substr(device_path.starts_with(u'\\') ? 1 : 0))
+        path += c == u'\\' ? '/' : static_cast<char>(c); // the tests' paths are plain ASCII
+    return device_root / path;
+}
+
 } // namespace kivo::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 
 namespace kivo::test {
 
@@ -16,6 +17,10 @@ enum class Clip {
 
 // Writes the clip to the host path (its folder is made) and answers the path; fails the test
 // (and answers an empty path) when FFmpeg cannot make it.
+// Where a device path lives in the root folder on the host: "\\SDMMC\\Music\\a.mp3" is
+// <root>/SDMMC/Music/a.mp3.
+std::filesystem::path host_path_in(const std::filesystem::path& device_root, std::u16string_view device_path);
+
 std::filesystem::path make_clip(const std::filesystem::path& host_path, Clip);
 
 // A copy of a file cut to its first `bytes`: a damaged file.

@@ -176,9 +176,7 @@ protected:
 
     std::filesystem::path host_path(std::u16string_view device_path) const
     {
-        std::string path = to_utf8(device_path.substr(1));
-        std::replace(path.begin(), path.end(), '\\', '/');
-        return device->root() / path;
+        return host_path_in(device->root(), device_path);
     }
     std::filesystem::path make(std::u16string_view device_path, Clip clip) const { return make_clip(host_path(device_path), clip); }
 
