@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libfreetype-dev libpng-dev libsdl2-dev
     libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
-    lame id3v2 mediainfo libimage-exiftool-perl imagemagick libjpeg-turbo-progs
+    lame id3v2 mediainfo libimage-exiftool-perl imagemagick libjpeg-turbo-progs libtag1-dev
     fonts-liberation fonts-wqy-microhei
 )
 missing=()

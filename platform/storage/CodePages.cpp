@@ -2,6 +2,9 @@
 
 #include <cerrno>
 #include <iconv.h>
+#include <map>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace kivo {
@@ -62,6 +65,18 @@ private:
     iconv_t m_handle;
 };
 
+// Opening a conversion loads its tables, which costs far more than converting a title; each thread
+// keeps the ones it opened (a conversion's state is not to be shared between threads), and every run
+// ends in the initial state.
+Converter* converter_for(const std::string& to, const std::string& from)
+{
+    thread_local std::map<std::pair<std::string, std::string>, std::unique_ptr<Converter>> opened;
+    auto& converter = opened[{ to, from }];
+    if (!converter)
+        converter = std::make_unique<Converter>(to, from);
+    return converter->valid() ? converter.get() : nullptr;
+}
+
 bool is_high_surrogate(char16_t c)
 {
     return c >= 0xD800 && c <= 0xDBFF;
@@ -99,11 +114,11 @@ std::optional<CodePages::Wide> CodePages::to_wide(UINT code_page, std::string_vi
     auto name = iconv_name(actual(code_page));
     if (!name)
         return std::nullopt;
-    Converter converter("UTF-16LE", *name);
-    if (!converter.valid())
+    Converter* converter = converter_for("UTF-16LE", *name);
+    if (!converter)
         return std::nullopt;
     Wide result;
-    std::string bytes = converter.run(input, [&](std::string_view, std::string& output) {
+    std::string bytes = converter->run(input, [&](std::string_view, std::string& output) {
         output += '?';
         output += '\0';
         result.replaced = true;
@@ -120,8 +135,8 @@ std::optional<CodePages::Narrow> CodePages::to_narrow(UINT code_page, std::u16st
     auto name = iconv_name(actual(code_page));
     if (!name)
         return std::nullopt;
-    Converter converter(*name, "UTF-16LE");
-    if (!converter.valid())
+    Converter* converter = converter_for(*name, "UTF-16LE");
+    if (!converter)
         return std::nullopt;
     std::string bytes;
     for (char16_t c : input) {
@@ -129,7 +144,7 @@ std::optional<CodePages::Narrow> CodePages::to_narrow(UINT code_page, std::u16st
         bytes += static_cast<char>(c >> 8);
     }
     Narrow result;
-    result.text = converter.run(bytes, [&](std::string_view rest, std::string& output) {
+    result.text = converter->run(bytes, [&](std::string_view rest, std::string& output) {
         output += default_character;
         result.replaced = true;
         // A whole surrogate pair is one character.

@@ -240,7 +240,7 @@ std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObjec
             return nullptr;
         }
     }
-    uint64_t old_size = resolved->exists ? size_of_host(resolved->host) : 0;
+    uint64_t old_size = truncate && resolved->exists ? size_of_host(resolved->host) : 0;
     int flags = O_CLOEXEC | (access.write ? O_RDWR : O_RDONLY);
     if (!resolved->exists)
         flags |= O_CREAT | O_EXCL | O_RDWR;

@@ -73,18 +73,38 @@ std::filesystem::path Volumes::host_folder(VolumeId id) const
     return m_device.root() / layouts[index_of(id)].host_folder;
 }
 
-std::optional<std::filesystem::path> Volumes::find_entry(const std::filesystem::path& folder, std::u16string_view name)
+namespace {
+
+// Only a link needs a second look to tell a folder.
+Volumes::FoundEntry found_entry(std::filesystem::path host, bool is_link, bool is_directory)
+{
+    struct stat target { };
+    if (is_link)
+        is_directory = ::stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    return { std::move(host), is_directory };
+}
+
+} // namespace
+
+std::optional<Volumes::FoundEntry> Volumes::find_exact(const std::filesystem::path& host)
+{
+    struct stat status { };
+    if (::lstat(host.c_str(), &status) != 0)
+        return std::nullopt;
+    return found_entry(host, S_ISLNK(status.st_mode), S_ISDIR(status.st_mode));
+}
+
+std::optional<Volumes::FoundEntry> Volumes::find_entry(const std::filesystem::path& folder, std::u16string_view name)
 {
     std::string exact = to_utf8(name);
     if (AttributeStore::is_own_file(exact))
         return std::nullopt;
-    struct stat status { };
-    if (::lstat((folder / exact).c_str(), &status) == 0)
-        return folder / exact;
+    if (auto entry = find_exact(folder / exact))
+        return entry;
     DIR* listing = ::opendir(folder.c_str());
     if (!listing)
         return std::nullopt;
-    std::optional<std::filesystem::path> found;
+    std::optional<FoundEntry> found;
     // The device folds only ASCII and Latin-1 letters, whose two cases are as long in UTF-8: a
     // name of another length is passed over without being decoded, which keeps a look-up in a
     // large folder cheap.
@@ -92,7 +112,8 @@ std::optional<std::filesystem::path> Volumes::find_entry(const std::filesystem::
         std::string_view stored(entry->d_name);
         if (stored.size() == exact.size() && may_equal(stored, exact) && equals_ignoring_case(to_utf16(stored), name)
             && !AttributeStore::is_own_file(entry->d_name)) {
-            found = folder / entry->d_name;
+            bool unknown = entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK;
+            found = found_entry(folder / entry->d_name, unknown, entry->d_type == DT_DIR);
             break;
         }
     }
@@ -135,19 +156,32 @@ std::optional<ResolvedPath> Volumes::resolve(const DevicePath& path, DWORD& erro
         error = ERROR_PATH_NOT_FOUND;
         return std::nullopt;
     }
+    // Most paths are spelled as stored: one look at the whole path finds them, and only a miss
+    // walks the folders name by name.
+    auto exact = result.host;
+    bool passes_own_file = false;
+    for (size_t i = first; i < names.size(); ++i) {
+        exact /= to_utf8(names[i]);
+        passes_own_file = passes_own_file || AttributeStore::is_own_file(exact);
+    }
+    if (auto entry = passes_own_file ? std::nullopt : find_exact(exact)) {
+        result.host = entry->host;
+        result.exists = true;
+        result.is_directory = entry->is_directory;
+        return result;
+    }
     for (size_t i = first; i < names.size(); ++i) {
         auto entry = find_entry(result.host, names[i]);
         bool last = i + 1 == names.size();
-        std::error_code status_error;
         if (last) {
             result.exists = entry.has_value();
-            result.host = entry ? *entry : result.host / to_utf8(names[i]);
-            result.is_directory = entry && std::filesystem::is_directory(*entry, status_error);
-        } else if (!entry || !std::filesystem::is_directory(*entry, status_error)) {
+            result.host = entry ? entry->host : result.host / to_utf8(names[i]);
+            result.is_directory = entry && entry->is_directory;
+        } else if (!entry || !entry->is_directory) {
             error = ERROR_PATH_NOT_FOUND;
             return std::nullopt;
         } else {
-            result.host = *entry;
+            result.host = entry->host;
         }
     }
     return result;

@@ -53,8 +53,15 @@ public:
     // parse error of a malformed path.
     std::optional<ResolvedPath> resolve(std::u16string_view device_path, DWORD& error, bool wildcards_in_last = false) const;
     std::optional<ResolvedPath> resolve(const DevicePath&, DWORD& error) const;
-    // The exact spelling of a name in a host folder, compared without regard to case.
-    static std::optional<std::filesystem::path> find_entry(const std::filesystem::path& folder, std::u16string_view name);
+    // A name found in a host folder: its exact spelling, compared without regard to case, and
+    // whether it is a folder (a link is followed), known without asking the host again.
+    struct FoundEntry {
+        std::filesystem::path host;
+        bool is_directory = false;
+    };
+    static std::optional<FoundEntry> find_entry(const std::filesystem::path& folder, std::u16string_view name);
+    // The host path when it exists exactly as spelled.
+    static std::optional<FoundEntry> find_exact(const std::filesystem::path& host);
 
     // Whether the volume can be seen now (the card is present and mounted).
     bool is_available(VolumeId) const;

@@ -2,6 +2,7 @@
 
 #include "platform.h"
 #include "Id3Tags.h"
+#include "ProbeFile.h"
 
 #include <algorithm>
 #include <climits>
@@ -17,18 +18,18 @@ constexpr DWORD frame_header_read = 256;
 constexpr DWORD adts_read_size = 64 * 1024;
 constexpr int adts_frames_averaged = 500;
 
-// Reads up to `count` bytes at a 64-bit offset; answers how many arrived (0 when the read failed).
-DWORD read_at(HANDLE file, uint64_t offset, void* buffer, DWORD count)
-{
-    LONG high = LONG(offset >> 32);
-    SetLastError(NO_ERROR);
-    if (SetFilePointer(file, LONG(uint32_t(offset)), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
-        return 0;
-    DWORD read = 0;
-    if (!ReadFile(file, buffer, count, &read, nullptr))
-        return 0;
-    return read;
-}
+// The file's first block is read once; later reads that fall inside it are copied from there.
+struct FirstBlock {
+    uint8_t bytes[first_block_size];
+
+    DWORD read_at(HANDLE file, uint64_t offset, void* buffer, DWORD count) const
+    {
+        if (offset + count > sizeof bytes)
+            return probe_read_at(file, offset, buffer, count);
+        std::memcpy(buffer, bytes + offset, count);
+        return count;
+    }
+};
 
 int32_t clamp_to_int(uint64_t value)
 {
@@ -81,7 +82,7 @@ HRESULT read_adts(_tag_MEDIA_INFO& info, HANDLE file, uint64_t audio_start, uint
     uint64_t position = audio_start;
     bool walking = true;
     while (walking) {
-        DWORD read = read_at(file, position, buffer.get(), adts_read_size);
+        DWORD read = probe_read_at(file, position, buffer.get(), adts_read_size);
         if (read < 10)
             break;
         DWORD at = 0;
@@ -162,7 +163,7 @@ HRESULT read_mpeg_audio(_tag_MEDIA_INFO& info, uint64_t audio_bytes, const uint8
 // Reads the tags, then the first frame. Failures in the frame header are kept as the record's
 // status, so a caller sees the file was recognised but not understood.
 // `audio_start` is the size of the ID3v2 tag with its header, 0 when there is none.
-HRESULT parse(_tag_MEDIA_INFO& info, HANDLE file, uint64_t file_size, DWORD audio_start)
+HRESULT parse(_tag_MEDIA_INFO& info, HANDLE file, const FirstBlock& first, uint64_t file_size, DWORD audio_start)
 {
     if (file_size < audio_start)
         return E_FAIL;
@@ -170,19 +171,19 @@ HRESULT parse(_tag_MEDIA_INFO& info, HANDLE file, uint64_t file_size, DWORD audi
         std::unique_ptr<uint8_t[]> tag(new (std::nothrow) uint8_t[audio_start]);
         if (!tag)
             return E_OUTOFMEMORY;
-        if (read_at(file, 0, tag.get(), audio_start) != audio_start)
+        if (first.read_at(file, 0, tag.get(), audio_start) != audio_start)
             return E_FAIL;
         ReadId3v2Tag(info, std::span(tag.get(), audio_start));
     }
 
     uint8_t last_bytes[128];
-    if (read_at(file, file_size - sizeof last_bytes, last_bytes, sizeof last_bytes) == sizeof last_bytes)
+    if (probe_read_at(file, file_size - sizeof last_bytes, last_bytes, sizeof last_bytes) == sizeof last_bytes)
         ReadId3v1Tag(info, last_bytes);
 
     const uint64_t audio_bytes = file_size > audio_start ? file_size - audio_start : file_size;
 
     uint8_t frame[frame_header_read];
-    DWORD frame_bytes = read_at(file, audio_start, frame, sizeof frame);
+    DWORD frame_bytes = first.read_at(file, audio_start, frame, sizeof frame);
     HRESULT result = E_FAIL;
     if (frame_bytes >= 4 && frame[0] == 0xFF) {
         if (is_adts_header(frame))
@@ -199,31 +200,30 @@ HRESULT parse(_tag_MEDIA_INFO& info, HANDLE file, uint64_t file_size, DWORD audi
 
 int ProbeMpegAudio(_tag_MEDIA_INFO& info, HANDLE file)
 {
-    DWORD size_high = 0;
-    SetLastError(NO_ERROR);
-    DWORD size_low = GetFileSize(file, &size_high);
-    if (size_high == 0xFFFFFFFF || (size_low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR))
+    const auto size = probe_file_size(file);
+    if (!size)
         return 0;
-    const uint64_t file_size = uint64_t(size_high) << 32 | size_low;
+    const uint64_t file_size = *size;
     if (file_size < first_block_size)
         return 0;
-    uint8_t first[first_block_size];
-    if (read_at(file, 0, first, sizeof first) != sizeof first)
+    FirstBlock first;
+    if (probe_read_at(file, 0, first.bytes, sizeof first.bytes) != sizeof first.bytes)
         return 0;
 
-    const bool has_tag = std::memcmp(first, "ID3", 3) == 0;
+    const uint8_t* head = first.bytes;
+    const bool has_tag = std::memcmp(head, "ID3", 3) == 0;
     uint32_t tag_size = 0;
     if (has_tag)
-        tag_size = uint32_t(first[6] & 0x7F) << 21 | uint32_t(first[7] & 0x7F) << 14 | uint32_t(first[8] & 0x7F) << 7 | (first[9] & 0x7F);
+        tag_size = uint32_t(head[6] & 0x7F) << 21 | uint32_t(head[7] & 0x7F) << 14 | uint32_t(head[8] & 0x7F) << 7 | (head[9] & 0x7F);
     if (file_size < uint64_t(tag_size) + first_block_size)
         return 0;
     // The audio must start right after the tag: junk in between leaves the file to other probes.
     const DWORD audio_start = has_tag ? tag_size + 10 : 0;
     uint8_t sync[2];
-    if (read_at(file, audio_start, sync, sizeof sync) != sizeof sync || sync[0] != 0xFF || sync[1] < 0xE0)
+    if (first.read_at(file, audio_start, sync, sizeof sync) != sizeof sync || sync[0] != 0xFF || sync[1] < 0xE0)
         return 0;
 
-    info.file_size = size_low;
-    parse(info, file, file_size, audio_start);
+    info.file_size = uint32_t(file_size);
+    parse(info, file, first, file_size, audio_start);
     return 1;
 }

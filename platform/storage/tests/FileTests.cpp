@@ -1,5 +1,7 @@
 #include "StorageTest.h"
 
+#include "AttributeStore.h"
+
 #include "WideText.h"
 
 #include <filesystem>
@@ -34,7 +36,14 @@ TEST_F(FileTest, MalformedPathsAreRefusedWithThePlatformsErrors)
         std::u16string path;
         DWORD error;
     };
+    // A file on the way is no folder, and the layer's own record of attributes beside the files is
+    // none of the device's files, even spelled exactly as stored.
+    ASSERT_EQ(write_file(u"\\NAND\\stored.txt", "s"), 0u);
+    ASSERT_TRUE(SetFileAttributes(u"\\NAND\\stored.txt", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(std::filesystem::exists(device->root() / "NAND" / AttributeStore::sidecar_name));
     const Case cases[] = {
+        { u"\\NAND\\stored.txt\\inside", ERROR_PATH_NOT_FOUND },
+        { u"\\NAND\\" + to_utf16(AttributeStore::sidecar_name), ERROR_FILE_NOT_FOUND },
         { u"", ERROR_PATH_NOT_FOUND },
         { u"\\NAND\\..\\secret", ERROR_INVALID_NAME },
         { u"\\NAND\\a*b.txt", ERROR_INVALID_NAME },
