@@ -73,44 +73,45 @@ SongShelf& shelf()
     return shelf;
 }
 
-// What every reader gives back, so no reading is optimised away and all can be compared.
-struct SongFacts {
-    std::u16string title, artist;
-    int duration = 0;
-    int bit_rate = 0;
-};
-
-void count_songs(benchmark::State& state, size_t songs)
-{
-    state.counters["per_song"] = benchmark::Counter(double(state.iterations() * songs),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
-
-SongFacts read_with_player(const Song& song)
-{
-    _tag_AUDIO_INFO audio {};
-    std::copy(song.device_path.begin(), song.device_path.end(), audio.path);
-    int name_as_title = 0;
-    media_information::GetAudioInfo(&audio, name_as_title);
-    CMediaParser parser;
-    parser.Open(song.device_path.c_str());
-    return { audio.title, audio.artist, parser.info().duration, parser.info().audio_bit_rate };
-}
-
-} // namespace
-
-static void PlayerProbe(benchmark::State& state)
+// Reads every song once an iteration with `read_one`, which answers false when it read a song
+// wrongly (the run then ends with that error); "per_song" is the wall time of one song.
+template <typename ReadOne>
+void read_every_song(benchmark::State& state, ReadOne read_one)
 {
     auto& songs = shelf().songs;
     for (auto _ : state) {
         for (const auto& song : songs) {
-            auto facts = read_with_player(song);
-            if (facts.duration != 30 || facts.title.empty())
-                state.SkipWithError("the probe read a song wrongly");
-            benchmark::DoNotOptimize(facts);
+            if (!read_one(song)) {
+                state.SkipWithError("a song was read wrongly");
+                return;
+            }
         }
     }
-    count_songs(state, songs.size());
+    state.counters["per_song"] = benchmark::Counter(double(state.iterations() * songs.size()),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+HANDLE open_song(const Song& song)
+{
+    return CreateFile(song.device_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+} // namespace
+
+// Title and artist from the information call, duration and bit rate from the probe chain, as the
+// audio player asks for them.
+static void PlayerProbe(benchmark::State& state)
+{
+    read_every_song(state, [](const Song& song) {
+        _tag_AUDIO_INFO audio {};
+        std::copy(song.device_path.begin(), song.device_path.end(), audio.path);
+        int name_as_title = 0;
+        media_information::GetAudioInfo(&audio, name_as_title);
+        CMediaParser parser;
+        parser.Open(song.device_path.c_str());
+        benchmark::DoNotOptimize(audio);
+        return parser.info().duration == 30 && parser.info().audio_bit_rate > 0 && audio.title_valid && audio.artist_valid;
+    });
 }
 BENCHMARK(PlayerProbe)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -120,118 +121,95 @@ BENCHMARK(PlayerProbe)->Unit(benchmark::kMillisecond)->UseRealTime();
 // first frame's header where the first kilobyte does not hold them.
 static void PlayerProbeFileCalls(benchmark::State& state)
 {
-    auto& songs = shelf().songs;
     std::vector<char> buffer(256 * 1024);
     auto read_at = [&](HANDLE file, uint64_t offset, DWORD count) {
         LONG high = LONG(offset >> 32);
         SetFilePointer(file, LONG(uint32_t(offset)), &high, FILE_BEGIN);
         DWORD read = 0;
-        ReadFile(file, buffer.data(), count, &read, nullptr);
+        return ReadFile(file, buffer.data(), count, &read, nullptr) && read == count;
     };
-    for (auto _ : state) {
-        for (const auto& song : songs) {
-            for (int probe = 0; probe < 2; ++probe) {
-                HANDLE file = CreateFile(song.device_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-                DWORD high = 0;
-                GetFileSize(file, &high);
-                read_at(file, 0, 64);
-                GetFileSize(file, &high);
-                read_at(file, 0, 1024);
-                if (song.audio_start > 1024)
-                    read_at(file, 0, song.audio_start);
-                read_at(file, song.size - 128, 128);
-                if (song.audio_start + 256 > 1024)
-                    read_at(file, song.audio_start, 256);
-                CloseHandle(file);
-            }
+    read_every_song(state, [&](const Song& song) {
+        bool read = true;
+        for (int probe = 0; probe < 2; ++probe) {
+            HANDLE file = open_song(song);
+            DWORD high = 0;
+            GetFileSize(file, &high);
+            read = read_at(file, 0, 64) && read;
+            GetFileSize(file, &high);
+            read = read_at(file, 0, 1024) && read;
+            if (song.audio_start > 1024)
+                read = read_at(file, 0, song.audio_start) && read;
+            read = read_at(file, song.size - 128, 128) && read;
+            if (song.audio_start + 256 > 1024)
+                read = read_at(file, song.audio_start, 256) && read;
+            CloseHandle(file);
         }
-    }
-    count_songs(state, songs.size());
+        return read;
+    });
 }
 BENCHMARK(PlayerProbeFileCalls)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Every song opened and read whole through the layer's file calls: the bound of what the probe's
-// reading can cost when it reads every byte (it reads far fewer).
+// Every song opened and read whole through the layer's file calls: the bound of what the probes'
+// reading can cost when it reads every byte (they read far fewer).
 static void LayerReadWhole(benchmark::State& state)
 {
-    auto& songs = shelf().songs;
     std::vector<char> buffer(64 * 1024);
-    for (auto _ : state) {
-        for (const auto& song : songs) {
-            HANDLE file = CreateFile(song.device_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-            DWORD read = 0;
-            while (ReadFile(file, buffer.data(), DWORD(buffer.size()), &read, nullptr) && read > 0)
-                benchmark::DoNotOptimize(buffer.data());
-            CloseHandle(file);
-        }
-    }
-    count_songs(state, songs.size());
+    read_every_song(state, [&](const Song& song) {
+        HANDLE file = open_song(song);
+        uint64_t total = 0;
+        DWORD read = 0;
+        while (ReadFile(file, buffer.data(), DWORD(buffer.size()), &read, nullptr) && read > 0)
+            total += read;
+        CloseHandle(file);
+        return total == song.size;
+    });
 }
 BENCHMARK(LayerReadWhole)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The layer's open, size and close alone: what each of the two probes pays before it reads.
 static void LayerOpenClose(benchmark::State& state)
 {
-    auto& songs = shelf().songs;
-    for (auto _ : state) {
-        for (const auto& song : songs) {
-            HANDLE file = CreateFile(song.device_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-            DWORD high = 0;
-            benchmark::DoNotOptimize(GetFileSize(file, &high));
-            CloseHandle(file);
-        }
-    }
-    count_songs(state, songs.size());
+    read_every_song(state, [](const Song& song) {
+        HANDLE file = open_song(song);
+        DWORD high = 0;
+        bool sized = GetFileSize(file, &high) == song.size;
+        CloseHandle(file);
+        return sized;
+    });
 }
 BENCHMARK(LayerOpenClose)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 static void TagLibFileRef(benchmark::State& state)
 {
-    auto& songs = shelf().songs;
-    for (auto _ : state) {
-        for (const auto& song : songs) {
-            TagLib::FileRef file(song.host_path.c_str());
-            if (file.isNull() || !file.tag() || !file.audioProperties()) {
-                state.SkipWithError("TagLib could not read a song");
-                break;
-            }
-            auto title = file.tag()->title().toWString();
-            auto artist = file.tag()->artist().toWString();
-            int duration = file.audioProperties()->lengthInSeconds();
-            int bit_rate = file.audioProperties()->bitrate();
-            if (duration != 30 || title.empty())
-                state.SkipWithError("TagLib read a song wrongly");
-            benchmark::DoNotOptimize(title);
-            benchmark::DoNotOptimize(artist);
-            benchmark::DoNotOptimize(duration);
-            benchmark::DoNotOptimize(bit_rate);
-        }
-    }
-    count_songs(state, songs.size());
+    read_every_song(state, [](const Song& song) {
+        TagLib::FileRef file(song.host_path.c_str());
+        if (file.isNull() || !file.tag() || !file.audioProperties())
+            return false;
+        auto title = file.tag()->title().toWString();
+        auto artist = file.tag()->artist().toWString();
+        benchmark::DoNotOptimize(title);
+        benchmark::DoNotOptimize(artist);
+        return file.audioProperties()->lengthInSeconds() == 30 && file.audioProperties()->bitrate() > 0 && !title.empty()
+            && !artist.empty();
+    });
 }
 BENCHMARK(TagLibFileRef)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ffprobe as a program would run it for each song, its output read back.
 static void FfprobeProcess(benchmark::State& state)
 {
-    auto& songs = shelf().songs;
-    for (auto _ : state) {
-        for (const auto& song : songs) {
-            std::string command = "ffprobe -v error -show_entries format=duration,bit_rate:format_tags=title,artist "
-                                  "-of default=nw=1 '"
-                + song.host_path.string() + "'";
-            FILE* output = popen(command.c_str(), "r");
-            std::string text;
-            char chunk[512];
-            while (size_t got = std::fread(chunk, 1, sizeof chunk, output))
-                text.append(chunk, got);
-            if (pclose(output) != 0 || text.find("TAG:title=") == std::string::npos) {
-                state.SkipWithError("ffprobe could not read a song");
-                break;
-            }
-            benchmark::DoNotOptimize(text);
-        }
-    }
-    count_songs(state, songs.size());
+    read_every_song(state, [](const Song& song) {
+        std::string command = "ffprobe -v error -show_entries format=duration,bit_rate:format_tags=title,artist "
+                              "-of default=nw=1 '"
+            + song.host_path.string() + "'";
+        FILE* output = popen(command.c_str(), "r");
+        if (!output)
+            return false;
+        std::string text;
+        char chunk[512];
+        while (size_t got = std::fread(chunk, 1, sizeof chunk, output))
+            text.append(chunk, got);
+        return pclose(output) == 0 && text.find("TAG:title=") != std::string::npos && text.find("duration=30") != std::string::npos;
+    });
 }
 BENCHMARK(FfprobeProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
