@@ -350,3 +350,33 @@ TEST_F(ListViews, AWindowRegionHoldsPaintingAndTouchesToItself)
     above.DestroyWindow();
     below.DestroyWindow();
 }
+
+TEST_F(ListViews, ThePlatformsHighlightCoversTheWholeRowOrTheLabelAndLeavesThePicture)
+{
+    CImageList icons;
+    make_icons(icons);
+    constexpr COLORREF highlight = RGB(0, 84, 166);
+    struct Case {
+        DWORD ex_style;
+        COLORREF label;
+        COLORREF second_column;
+    };
+    const Case cases[] = { { LVS_EX_FULLROWSELECT, highlight, highlight }, { 0, highlight, row_colour } };
+    for (auto& c : cases) {
+        CListCtrl list;
+        ASSERT_TRUE(list.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOCOLUMNHEADER, CRect(0, 0, 400, 100), &parent, 1));
+        list.SetExtendedStyle(c.ex_style);
+        list.SetImageList(&icons, LVSIL_SMALL);
+        list.SetTextBkColor(row_colour);
+        list.InsertColumn(0, u"", 0, 200);
+        list.InsertColumn(1, u"", 0, 200);
+        list.InsertItem(0, u"", 0);
+        list.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+        settle();
+        EXPECT_EQ(pixel(8, 12), c565(folder_colour)) << c.ex_style;
+        EXPECT_EQ(pixel(30, 12), c565(c.ex_style ? highlight : row_colour)) << "the picture's masked part: " << c.ex_style;
+        EXPECT_EQ(pixel(100, 12), c565(c.label)) << c.ex_style;
+        EXPECT_EQ(pixel(300, 12), c565(c.second_column)) << c.ex_style;
+        list.DestroyWindow();
+    }
+}
