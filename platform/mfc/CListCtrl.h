@@ -7,6 +7,8 @@
 // The list view in report view.
 class CListCtrl : public CWnd {
 public:
+    // The header's name object never owns the header, so it lets go of it without asking.
+    ~CListCtrl() override { m_header_name.m_hWnd = nullptr; }
     // The header's own object when the program subclassed it, else an object of the list's that
     // names the header window without owning it.
     CHeaderCtrl* GetHeaderCtrl()
