@@ -2,7 +2,6 @@
 // run-time random number, so that another process can open one by its name.
 
 #include "Kitbase.h"
-#include "RuntimeRandom.h"
 #include "program_services.h"
 
 #include <algorithm>
@@ -41,7 +40,7 @@ std::u16string draw_name()
     SYSTEMTIME now {};
     GetLocalTime(&now);
     return kivo::format_wide(u"ZOL_%04d%02d%02d%02d%02d%02d_%d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-        now.wSecond, RuntimeRandom::next());
+        now.wSecond, rand());
 }
 
 struct Block {

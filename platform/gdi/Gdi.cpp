@@ -41,6 +41,8 @@ constexpr DrawingCalls drawing_calls {
     SetBkMode,
     DrawText,
     GetTextExtentPoint32,
+    ImageList_Draw,
+    ImageList_GetIconSize,
 };
 
 } // namespace

@@ -488,6 +488,37 @@ int CombineRgn(HRGN destination, HRGN first, HRGN second, int mode)
     return region_kind(target->region());
 }
 
+int SetWindowRgn(HWND hwnd, HRGN handle, BOOL redraw)
+{
+    std::optional<Region> region;
+    if (handle) {
+        GdiCall call;
+        auto object = call.object<RegionObject>(handle);
+        if (!object)
+            return 0;
+        region = object->region();
+    }
+    if (!PaintTargets::of(Device::current()).set_window_region(hwnd, std::move(region), redraw)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    // The window system owns the region now.
+    if (handle)
+        DeleteObject(handle);
+    return 1;
+}
+
+int GetWindowRgn(HWND hwnd, HRGN handle)
+{
+    auto region = PaintTargets::of(Device::current()).window_region(hwnd);
+    GdiCall call;
+    auto target = call.object<RegionObject>(handle);
+    if (!region || !target)
+        return RGN_ERROR;
+    target->region() = *region;
+    return region_kind(*region);
+}
+
 int SelectClipRgn(HDC handle, HRGN region)
 {
     if (region)

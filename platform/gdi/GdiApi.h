@@ -247,3 +247,33 @@ inline constexpr UINT LR_LOADFROMFILE = 0x0010;
 inline constexpr UINT LR_CREATEDIBSECTION = 0x2000;
 HANDLE LoadImage(HINSTANCE, LPCWSTR name, UINT type, int width, int height, UINT load);
 HBITMAP SHLoadDIBitmap(LPCWSTR file_name);
+
+// Image lists: pictures of one size side by side in one screen-compatible bitmap, drawn by
+// index (the list view's item images, MFC's CImageList). A list made with ILC_MASK leaves out each
+// picture's mask colour (the one given to ImageList_AddMasked) when it draws it transparently:
+// always with ILD_TRANSPARENT, and with ILD_NORMAL while the list's background colour is CLR_NONE
+// (else those pixels take the background colour). A list is used by one thread at a time.
+KIVO_DECLARE_HANDLE(HIMAGELIST);
+inline constexpr UINT ILC_MASK = 0x0001;
+inline constexpr UINT ILC_COLOR = 0x0000;
+inline constexpr UINT ILC_COLOR4 = 0x0004;
+inline constexpr UINT ILC_COLOR8 = 0x0008;
+inline constexpr UINT ILC_COLOR16 = 0x0010;
+inline constexpr UINT ILC_COLOR24 = 0x0018;
+inline constexpr UINT ILC_COLOR32 = 0x0020;
+inline constexpr UINT ILD_NORMAL = 0x0000;
+inline constexpr UINT ILD_TRANSPARENT = 0x0001;
+inline constexpr COLORREF CLR_NONE = 0xFFFFFFFF;
+// Room for `initial` pictures of cx by cy, growing by `grow` pictures at a time.
+HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int initial, int grow);
+BOOL ImageList_Destroy(HIMAGELIST);
+// Adds the bitmap cut into pictures of the list's width (at least one); answers the index of the
+// first, or -1.
+int ImageList_AddMasked(HIMAGELIST, HBITMAP, COLORREF mask);
+BOOL ImageList_Draw(HIMAGELIST, int image, HDC, int x, int y, UINT style);
+int ImageList_GetImageCount(HIMAGELIST);
+BOOL ImageList_GetIconSize(HIMAGELIST, int* cx, int* cy);
+// Removes one picture (the later ones move down by one), or all of them with -1.
+BOOL ImageList_Remove(HIMAGELIST, int image);
+COLORREF ImageList_SetBkColor(HIMAGELIST, COLORREF);
+COLORREF ImageList_GetBkColor(HIMAGELIST);

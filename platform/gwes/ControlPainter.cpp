@@ -85,6 +85,42 @@ bool ControlPainter::bitmap(HANDLE bitmap, int x, int y)
     return true;
 }
 
+HGDIOBJ ControlPainter::select_font(HGDIOBJ font)
+{
+    return m_dc && font ? m_calls->select_object(m_dc, font) : nullptr;
+}
+
+void ControlPainter::image(HIMAGELIST list, int index, int x, int y)
+{
+    if (m_dc && list)
+        m_calls->image_list_draw(list, index, m_dc, x, y, ILD_TRANSPARENT);
+}
+
+std::optional<int> ControlPainter::text_height(HWND hwnd, HGDIOBJ font)
+{
+    auto* calls = drawing_calls();
+    HDC dc = calls ? calls->get_dc(hwnd) : nullptr;
+    if (!dc)
+        return std::nullopt;
+    HGDIOBJ previous = font ? calls->select_object(dc, font) : nullptr;
+    SIZE size {};
+    bool measured = calls->get_text_extent(dc, u"X", 1, &size);
+    if (previous)
+        calls->select_object(dc, previous);
+    calls->release_dc(hwnd, dc);
+    return measured ? std::optional<int>(size.cy) : std::nullopt;
+}
+
+std::optional<SIZE> ControlPainter::image_size(HIMAGELIST list)
+{
+    auto* calls = drawing_calls();
+    int cx = 0;
+    int cy = 0;
+    if (!calls || !list || !calls->image_list_get_icon_size(list, &cx, &cy))
+        return std::nullopt;
+    return SIZE { cx, cy };
+}
+
 std::optional<SIZE> ControlPainter::bitmap_size(HANDLE bitmap)
 {
     auto* calls = drawing_calls();

@@ -28,9 +28,18 @@ public:
     void text(RECT, std::u16string_view, UINT format);
     // A bitmap at its own size with its top-left corner at (x, y); false when it is none.
     bool bitmap(HANDLE, int x, int y);
+    // Selects a font (none: nothing) and answers the one it replaced, to be selected back.
+    HGDIOBJ select_font(HGDIOBJ);
+    // A picture of an image list with its top-left corner at (x, y).
+    void image(HIMAGELIST, int index, int x, int y);
 
     // The size of a bitmap, for a window that fits itself to one.
     static std::optional<SIZE> bitmap_size(HANDLE);
+    // The height of one line of text in a font (the system font's without one), measured with the
+    // window's context; none without the drawing layer.
+    static std::optional<int> text_height(HWND, HGDIOBJ font);
+    // The size of an image list's pictures.
+    static std::optional<SIZE> image_size(HIMAGELIST);
 
 private:
     HWND m_hwnd;

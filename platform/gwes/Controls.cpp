@@ -2,6 +2,7 @@
 
 #include "ButtonControl.h"
 #include "EditControl.h"
+#include "HeaderControl.h"
 #include "ListBoxControl.h"
 #include "ListViewControl.h"
 #include "ProgressControl.h"
@@ -41,6 +42,7 @@ void register_standard_controls(WindowManager& windows)
         { WC_LISTBOX, CS_DBLCLKS, ListBoxControl::proc },
         { PROGRESS_CLASS, 0, ProgressControl::proc },
         { WC_LISTVIEW, CS_DBLCLKS, ListViewControl::proc },
+        { WC_HEADER, 0, HeaderControl::proc },
         { WC_DIALOG, 0, dialog_proc },
         { u"KivoWnd", 0, DefWindowProc },
     };

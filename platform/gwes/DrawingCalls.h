@@ -24,6 +24,8 @@ struct DrawingCalls {
     decltype(&::SetBkMode) set_bk_mode;
     decltype(&::DrawText) draw_text;
     decltype(&::GetTextExtentPoint32) get_text_extent;
+    decltype(&::ImageList_Draw) image_list_draw;
+    decltype(&::ImageList_GetIconSize) image_list_get_icon_size;
 };
 
 } // namespace kivo

@@ -465,20 +465,35 @@ inline constexpr UINT LVM_GETNEXTITEM = LVM_FIRST + 12;
 inline constexpr UINT LVM_GETITEMRECT = LVM_FIRST + 14;
 inline constexpr UINT LVM_ENSUREVISIBLE = LVM_FIRST + 19;
 inline constexpr UINT LVM_SCROLL = LVM_FIRST + 20;
+inline constexpr UINT LVM_GETBKCOLOR = LVM_FIRST + 0;
+inline constexpr UINT LVM_SETBKCOLOR = LVM_FIRST + 1;
+inline constexpr UINT LVM_GETIMAGELIST = LVM_FIRST + 2;
+inline constexpr UINT LVM_SETIMAGELIST = LVM_FIRST + 3;
 inline constexpr UINT LVM_GETCOLUMNWIDTH = LVM_FIRST + 29;
 inline constexpr UINT LVM_SETCOLUMNWIDTH = LVM_FIRST + 30;
+inline constexpr UINT LVM_GETTEXTCOLOR = LVM_FIRST + 35;
+inline constexpr UINT LVM_SETTEXTCOLOR = LVM_FIRST + 36;
+inline constexpr UINT LVM_GETTEXTBKCOLOR = LVM_FIRST + 37;
+inline constexpr UINT LVM_SETTEXTBKCOLOR = LVM_FIRST + 38;
 inline constexpr UINT LVM_GETTOPINDEX = LVM_FIRST + 39;
 inline constexpr UINT LVM_GETCOUNTPERPAGE = LVM_FIRST + 40;
 inline constexpr UINT LVM_SETITEMSTATE = LVM_FIRST + 43;
 inline constexpr UINT LVM_GETITEMSTATE = LVM_FIRST + 44;
+inline constexpr UINT LVM_SORTITEMS = LVM_FIRST + 48;
+inline constexpr UINT LVM_GETHEADER = LVM_FIRST + 31;
+inline constexpr UINT LVM_SETEXTENDEDLISTVIEWSTYLE = LVM_FIRST + 54;
+inline constexpr UINT LVM_GETEXTENDEDLISTVIEWSTYLE = LVM_FIRST + 55;
 inline constexpr UINT LVM_GETSELECTIONMARK = LVM_FIRST + 66;
 inline constexpr UINT LVM_SETSELECTIONMARK = LVM_FIRST + 67;
+inline constexpr UINT LVM_GETITEM = LVM_FIRST + 75;
+inline constexpr UINT LVM_SETITEM = LVM_FIRST + 76;
 inline constexpr UINT LVM_INSERTITEM = LVM_FIRST + 77;
 inline constexpr UINT LVM_INSERTCOLUMN = LVM_FIRST + 97;
 inline constexpr UINT LVM_GETITEMTEXT = LVM_FIRST + 115;
 inline constexpr UINT LVM_SETITEMTEXT = LVM_FIRST + 116;
 inline constexpr int LVIR_BOUNDS = 0;
 inline constexpr UINT LVIF_TEXT = 0x0001;
+inline constexpr UINT LVIF_IMAGE = 0x0002;
 inline constexpr UINT LVIF_PARAM = 0x0004;
 inline constexpr UINT LVIF_STATE = 0x0008;
 inline constexpr UINT LVIS_FOCUSED = 0x0001;
@@ -487,6 +502,14 @@ inline constexpr UINT LVNI_ALL = 0x0000;
 inline constexpr UINT LVNI_SELECTED = 0x0002;
 inline constexpr UINT LVCF_WIDTH = 0x0002;
 inline constexpr UINT LVCF_TEXT = 0x0004;
+// The extended styles: with full-row selection a tap anywhere in a row selects it and the whole
+// row shows the highlight; without it only the first column's cell does.
+inline constexpr DWORD LVS_EX_FULLROWSELECT = 0x00000020;
+// The image lists a list view shows; it shows the small one beside each item in report view and
+// never destroys it (its owner does).
+inline constexpr int LVSIL_NORMAL = 0;
+inline constexpr int LVSIL_SMALL = 1;
+using PFNLVCOMPARE = int (*)(LPARAM first, LPARAM second, LPARAM sort_parameter);
 struct LVITEM {
     UINT mask;
     int iItem;
@@ -516,6 +539,100 @@ struct NMHDR {
 };
 using LPNMHDR = NMHDR*;
 inline constexpr UINT NM_CLICK = static_cast<UINT>(-2);
+inline constexpr UINT NM_DBLCLK = static_cast<UINT>(-3);
+inline constexpr UINT NM_CUSTOMDRAW = static_cast<UINT>(-12);
+inline constexpr UINT LVN_COLUMNCLICK = static_cast<UINT>(-100 - 8);
+inline constexpr UINT HDN_ITEMCLICK = static_cast<UINT>(-300 - 22);
+
+// A list view's notices: NM_CLICK and NM_DBLCLK carry the row tapped (iItem -1 for none) and the
+// column; LVN_COLUMNCLICK carries the column in iSubItem.
+struct NMLISTVIEW {
+    NMHDR hdr;
+    int iItem;
+    int iSubItem;
+    UINT uNewState;
+    UINT uOldState;
+    UINT uChanged;
+    POINT ptAction;
+    LPARAM lParam;
+};
+using LPNMLISTVIEW = NMLISTVIEW*;
+struct NMITEMACTIVATE {
+    NMHDR hdr;
+    int iItem;
+    int iSubItem;
+    UINT uNewState;
+    UINT uOldState;
+    UINT uChanged;
+    POINT ptAction;
+    LPARAM lParam;
+    UINT uKeyFlags;
+};
+using LPNMITEMACTIVATE = NMITEMACTIVATE*;
+
+// Custom draw: the list view asks its parent at the paint's start (CDDS_PREPAINT) and, when that
+// asked for them, before and after each row (CDDS_ITEMPREPAINT, CDDS_ITEMPOSTPAINT) and after the
+// paint (CDDS_POSTPAINT).
+inline constexpr DWORD CDDS_PREPAINT = 0x00000001;
+inline constexpr DWORD CDDS_POSTPAINT = 0x00000002;
+inline constexpr DWORD CDDS_ITEM = 0x00010000;
+inline constexpr DWORD CDDS_ITEMPREPAINT = CDDS_ITEM | CDDS_PREPAINT;
+inline constexpr DWORD CDDS_ITEMPOSTPAINT = CDDS_ITEM | CDDS_POSTPAINT;
+inline constexpr LRESULT CDRF_DODEFAULT = 0x00000000;
+inline constexpr LRESULT CDRF_NEWFONT = 0x00000002;
+inline constexpr LRESULT CDRF_SKIPDEFAULT = 0x00000004;
+inline constexpr LRESULT CDRF_NOTIFYPOSTPAINT = 0x00000010;
+inline constexpr LRESULT CDRF_NOTIFYITEMDRAW = 0x00000020;
+inline constexpr UINT CDIS_SELECTED = 0x0001;
+inline constexpr UINT CDIS_FOCUS = 0x0010;
+struct NMCUSTOMDRAW {
+    NMHDR hdr;
+    DWORD dwDrawStage;
+    HDC hdc;
+    RECT rc;
+    DWORD_PTR dwItemSpec;
+    UINT uItemState;
+    LPARAM lItemlParam;
+};
+using LPNMCUSTOMDRAW = NMCUSTOMDRAW*;
+struct NMLVCUSTOMDRAW {
+    NMCUSTOMDRAW nmcd;
+    COLORREF clrText;
+    COLORREF clrTextBk;
+    int iSubItem;
+};
+using LPNMLVCUSTOMDRAW = NMLVCUSTOMDRAW*;
+
+// The header control: a list view's column titles as a child window of its own (LVM_GETHEADER),
+// which a program may subclass and paint. Its height follows its font (the text's height and 4
+// pixels); a tap on an item tells its parent with HDN_ITEMCLICK.
+inline constexpr UINT HDM_FIRST = 0x1200;
+inline constexpr UINT HDM_GETITEMCOUNT = HDM_FIRST + 0;
+inline constexpr UINT HDM_DELETEITEM = HDM_FIRST + 2;
+inline constexpr UINT HDM_GETITEMRECT = HDM_FIRST + 7;
+inline constexpr UINT HDM_GETITEM = HDM_FIRST + 11;
+inline constexpr UINT HDM_SETITEM = HDM_FIRST + 12;
+inline constexpr UINT HDM_INSERTITEM = HDM_FIRST + 10;
+inline constexpr UINT HDI_WIDTH = 0x0001;
+inline constexpr UINT HDI_TEXT = 0x0002;
+inline constexpr UINT HDI_LPARAM = 0x0008;
+struct HDITEM {
+    UINT mask;
+    int cxy;
+    LPWSTR pszText;
+    HBITMAP hbm;
+    int cchTextMax;
+    int fmt;
+    LPARAM lParam;
+};
+using LPHDITEM = HDITEM*;
+struct NMHEADER {
+    NMHDR hdr;
+    int iItem;
+    int iButton;
+    HDITEM* pitem;
+};
+using LPNMHEADER = NMHEADER*;
 
 // The system's window classes.
 #define WC_BUTTON u"BUTTON"
@@ -524,6 +641,7 @@ inline constexpr UINT NM_CLICK = static_cast<UINT>(-2);
 #define WC_LISTBOX u"LISTBOX"
 #define PROGRESS_CLASS u"msctls_progress32"
 #define WC_LISTVIEW u"SysListView32"
+#define WC_HEADER u"SysHeader32"
 #define WC_DIALOG u"Dialog"
 
 // Classes
@@ -608,6 +726,13 @@ BOOL ValidateRect(HWND, const RECT*);
 BOOL UpdateWindow(HWND);
 BOOL RedrawWindow(HWND, const RECT*, HRGN, UINT flags);
 BOOL GetUpdateRect(HWND, LPRECT, BOOL erase);
+// A window's region (window coordinates): the window shows, and takes touches, only inside it,
+// and what lies under the rest of its rectangle shows through. The window system owns the region
+// from then on (its handle is deleted); null gives the window its whole rectangle again.
+int SetWindowRgn(HWND, HRGN, BOOL redraw);
+// Copies the window's region into an existing one: the region's kind, or RGN_ERROR when the
+// window has none.
+int GetWindowRgn(HWND, HRGN);
 
 // Scroll bars
 int SetScrollInfo(HWND, int bar, LPCSCROLLINFO, BOOL redraw);

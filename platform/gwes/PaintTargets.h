@@ -48,6 +48,10 @@ public:
     // valid afterwards).
     virtual std::optional<Target> begin_paint(HWND) = 0;
     virtual void set_painter(Painter) = 0;
+    // A window's region in window coordinates (none: its whole rectangle); false for a refused
+    // window. Invalidates what the change shows of it (with `redraw`) and of the windows below.
+    virtual bool set_window_region(HWND, std::optional<Region>, bool redraw) = 0;
+    virtual std::optional<Region> window_region(HWND) = 0;
 
 protected:
     ~PaintTargets() = default;

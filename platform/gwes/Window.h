@@ -4,6 +4,7 @@
 #include "Region.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ struct Window {
     HINSTANCE instance = nullptr;
     DWORD thread_id = 0;
     DWORD process_id = 0;
+
+    // SetWindowRgn's region in window coordinates: the window shows and is hit only inside it.
+    std::optional<Region> shape;
 
     // What needs painting, in client coordinates.
     Region update;

@@ -312,14 +312,14 @@ HWND WindowManager::window_from_point_locked(POINT screen)
         for (HWND child : window.children) {
             auto* child_window = window_locked(child);
             if (child_window && child_window->is_visible_flag() && !child_window->destroying && !is_transparent_locked(*child_window)
-                && contains(screen_rect_locked(*child_window), screen))
+                && covers_locked(*child_window, screen))
                 return deepest(*child_window);
         }
         return window.hwnd;
     };
     for (HWND hwnd : m_top_levels) {
         auto* window = window_locked(hwnd);
-        if (window && window->is_visible_flag() && !window->destroying && contains(window->rect, screen))
+        if (window && window->is_visible_flag() && !window->destroying && covers_locked(*window, screen))
             return deepest(*window);
     }
     return nullptr;

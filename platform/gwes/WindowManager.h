@@ -44,6 +44,8 @@ public:
     Painter painter();
     std::optional<Target> paint_target(HWND) override;
     std::optional<Target> begin_paint(HWND) override;
+    bool set_window_region(HWND, std::optional<Region>, bool redraw) override;
+    std::optional<Region> window_region(HWND) override;
     Device& device() const { return m_device; }
     MessageRouter& router() { return m_router; }
 
@@ -145,6 +147,9 @@ private:
     static SimThread& calling_thread();
     std::shared_ptr<WindowClass> find_class_locked(std::u16string_view name, DWORD process_id);
     Region visible_region_locked(const Window&);
+    // The part of the screen a window covers: its rectangle, within its region when it has one.
+    Region covered_locked(const Window&);
+    bool covers_locked(const Window&, POINT screen);
     bool is_transparent_locked(const Window&) const;
     Snapshot snapshot_locked();
     // Invalidates, in every visible window, what became visible since the snapshot.

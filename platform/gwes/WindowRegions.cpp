@@ -49,24 +49,67 @@ std::optional<PaintTargets::Target> WindowManager::begin_paint(HWND hwnd)
     return target;
 }
 
+Region WindowManager::covered_locked(const Window& window)
+{
+    RECT rect = screen_rect_locked(window);
+    Region region(rect);
+    if (window.shape) {
+        Region shape = *window.shape;
+        shape.offset(rect.left, rect.top);
+        region.intersect(shape);
+    }
+    return region;
+}
+
+bool WindowManager::covers_locked(const Window& window, POINT screen)
+{
+    RECT rect = screen_rect_locked(window);
+    if (screen.x < rect.left || screen.x >= rect.right || screen.y < rect.top || screen.y >= rect.bottom)
+        return false;
+    return !window.shape || window.shape->contains(screen.x - rect.left, screen.y - rect.top);
+}
+
+bool WindowManager::set_window_region(HWND hwnd, std::optional<Region> region, bool redraw)
+{
+    auto guard = m_device.scheduler().lock();
+    auto* window = window_locked(hwnd);
+    if (!window)
+        return false;
+    Snapshot before = snapshot_locked();
+    window->shape = std::move(region);
+    expose_locked(before);
+    if (redraw)
+        invalidate_locked(*window, { 0, 0, window->width(), window->height() }, true, true);
+    return true;
+}
+
+std::optional<Region> WindowManager::window_region(HWND hwnd)
+{
+    auto guard = m_device.scheduler().lock();
+    auto* window = window_locked(hwnd);
+    if (!window)
+        return std::nullopt;
+    return window->shape;
+}
+
 Region WindowManager::visible_region_locked(const Window& window)
 {
     if (!is_visible_locked(window))
         return {};
-    Region region(screen_rect_locked(window));
+    Region region = covered_locked(window);
     // Clipped to each ancestor, and minus the siblings above at every level.
     const Window* current = &window;
     while (current->is_child()) {
         auto* parent = window_locked(current->parent);
         if (!parent)
             return {};
-        region.intersect(screen_rect_locked(*parent));
+        region.intersect(covered_locked(*parent));
         for (HWND sibling : parent->children) {
             if (sibling == current->hwnd)
                 break;
             auto* above = window_locked(sibling);
             if (above && above->is_visible_flag() && !above->destroying)
-                region.subtract(screen_rect_locked(*above));
+                region.subtract(covered_locked(*above));
         }
         current = parent;
     }
@@ -75,14 +118,14 @@ Region WindowManager::visible_region_locked(const Window& window)
             break;
         auto* above = window_locked(top);
         if (above && above->is_visible_flag() && !above->destroying)
-            region.subtract(above->rect);
+            region.subtract(covered_locked(*above));
     }
     region.intersect({ 0, 0, screen_width, screen_height });
     if (window.style & WS_CLIPCHILDREN) {
         for (HWND child : window.children) {
             auto* child_window = window_locked(child);
             if (child_window && child_window->is_visible_flag() && !child_window->destroying)
-                region.subtract(screen_rect_locked(*child_window));
+                region.subtract(covered_locked(*child_window));
         }
     }
     return region;

@@ -3,6 +3,7 @@
 // Everything the system's code reaches of the platform, by the platform's own names.
 
 #include "gdi/GdiApi.h"
+#include "kernel/CrtRandom.h"
 #include "kernel/Errors.h"
 #include "kernel/KernelApi.h"
 #include "kernel/Types.h"
@@ -30,3 +31,8 @@
 // signature, so it cannot be an overload: the system's calls are mapped to it here, after the
 // standard headers have declared the host's own.
 #define fopen kivo_fopen
+
+// rand and srand likewise: the host's are declared (kernel/CrtRandom.h), and the system's calls
+// reach the device's generator of the calling process.
+#define rand kivo_rand
+#define srand kivo_srand

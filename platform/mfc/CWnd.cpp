@@ -1,6 +1,7 @@
 #include "CWnd.h"
 
 #include "CDC.h"
+#include "CFont.h"
 #include "HandleMaps.h"
 #include "gwes/CreationHook.h"
 #include "kernel/KernelApi.h"
@@ -414,6 +415,17 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT)
         return FALSE;
     ::SetWindowLong(m_hWnd, GWL_STYLE, static_cast<LONG>(changed));
     return TRUE;
+}
+
+void CWnd::SetFont(CFont* font, BOOL redraw)
+{
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font ? font->m_hObject : nullptr), redraw);
+}
+
+CFont* CWnd::GetFont() const
+{
+    auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+    return font ? CFont::FromHandle(font) : nullptr;
 }
 
 BOOL CWnd::GetScrollInfo(int bar, LPSCROLLINFO info, UINT mask) const

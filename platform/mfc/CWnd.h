@@ -7,6 +7,7 @@
 #include "gwes/GwesApi.h"
 
 class CDC;
+class CFont;
 
 // A window as a C++ object. Every message reaches WindowProc first (a program overrides it to see
 // messages before the default handling); WindowProc hands each known message to its virtual
@@ -142,6 +143,12 @@ public:
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLong(m_hWnd, GWL_STYLE)); }
     DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLong(m_hWnd, GWL_EXSTYLE)); }
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
+    // The font the window draws its text with (WM_SETFONT); the caller keeps the font alive.
+    void SetFont(CFont* font, BOOL redraw = TRUE);
+    CFont* GetFont() const;
+    // The window shows, and takes touches, only inside the region (window coordinates), which the
+    // window system owns from then on; null gives it back its whole rectangle.
+    int SetWindowRgn(HRGN region, BOOL redraw) { return ::SetWindowRgn(m_hWnd, region, redraw); }
     LRESULT SendMessage(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const { return ::SendMessage(m_hWnd, message, wparam, lparam); }
     BOOL PostMessage(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const { return ::PostMessage(m_hWnd, message, wparam, lparam); }
     BOOL GetScrollInfo(int bar, LPSCROLLINFO, UINT mask = SIF_ALL) const;

@@ -18,6 +18,7 @@
 #include "mfc/CFont.h"
 #include "mfc/CFrameWnd.h"
 #include "mfc/CGdiObject.h"
+#include "mfc/CHeaderCtrl.h"
 #include "mfc/CImageList.h"
 #include "mfc/CList.h"
 #include "mfc/CListBox.h"

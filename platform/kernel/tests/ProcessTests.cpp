@@ -1,5 +1,6 @@
 #include "TestDevice.h"
 
+#include "CrtRandom.h"
 #include "KernelApi.h"
 #include "Process.h"
 #include "ThreadTermination.h"
@@ -317,6 +318,35 @@ struct SlowState {
 };
 
 } // namespace
+
+TEST(Process, EachProcessDrawsRandomNumbersFromItsOwnGeneratorSeededOne)
+{
+    auto device = make_test_device();
+    // The run-time's sequence from seed 1, and from seed 7.
+    const std::vector<int> from_one { 41, 18467, 6334 };
+    const std::vector<int> from_seven { 61, 17422, 15215 };
+    std::vector<std::vector<int>> drawn;
+    device->programs().add(u"\\NAND\\App\\Draw.exe", [&](std::u16string_view command_line) {
+        if (command_line == u"seed")
+            kivo_srand(7);
+        std::vector<int> values;
+        for (int i = 0; i < 3; ++i) {
+            values.push_back(kivo_rand());
+            Sleep(1);
+        }
+        drawn.push_back(values);
+        return 0;
+    });
+    PROCESS_INFORMATION a;
+    PROCESS_INFORMATION b;
+    start(*device, u"\\NAND\\App\\Draw.exe", a, u"seed");
+    start(*device, u"\\NAND\\App\\Draw.exe", b);
+    device->advance(100);
+    // Both drew in turns; the second keeps seed 1 whatever the first seeded.
+    EXPECT_EQ(drawn, (std::vector<std::vector<int>> { from_seven, from_one }));
+    kivo_srand(1);
+    EXPECT_EQ(kivo_rand(), from_one[0]) << "seeding 1 again starts the sequence again";
+}
 
 TEST(Process, StateMadeByTwoThreadsAtOnceIsKeptOnce)
 {

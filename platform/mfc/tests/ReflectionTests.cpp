@@ -48,7 +48,9 @@ public:
     {
         if (CWnd::OnNotify(wparam, lparam, result))
             return TRUE;
-        notified.push_back(static_cast<int>(wparam));
+        // The lists' paints ask about custom drawing too; the clicks are what is looked at.
+        if (reinterpret_cast<LPNMHDR>(lparam)->code == NM_CLICK)
+            notified.push_back(static_cast<int>(wparam));
         return TRUE;
     }
     HBRUSH OnCtlColor(CDC* dc, CWnd* control, UINT kind) override
