@@ -52,7 +52,7 @@ inline constexpr int eq_preset_count = 5;
 // The screen's colours: the dialog's, the title panel's behind the scrolling texts, and the text.
 inline constexpr COLORREF dialog_colour = RGB(37, 75, 93);
 inline constexpr COLORREF panel_colour = RGB(48, 97, 110);
-inline constexpr COLORREF text_colour = RGB(255, 255, 255);
+inline constexpr COLORREF melodo_text_colour = RGB(255, 255, 255);
 
 // Puts the pictures and the dialog into the running program's resources.
 void add_melodo_resources();
