@@ -658,6 +658,8 @@ void CMelodoDlg::PlayCurrent()
     int left = list_size();
     bool retried = false;
     while (FAILED(result)) {
+        // What the failed load built stays out of play: the player counts as stopped again.
+        m_Player.mp3Release();
         KillTimer(play_timer);
         if (left < 2)
             return;

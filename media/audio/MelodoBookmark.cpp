@@ -126,6 +126,9 @@ void CMelodoDlg::apply_bookmark(const AudioBookmark& bookmark)
 
     LoadCurrentInfo();
     long result = m_Player.mp3LoadFile(m_AudioInfo.path, &m_AudioInfo);
+    // A song that does not load leaves the player stopped, so that play tries it again and tells why.
+    if (FAILED(result))
+        m_Player.mp3Release();
     m_Slider.SetPos(seek);
     m_Player.mp3SetPos(seek);
     m_nSeekPos = seek;

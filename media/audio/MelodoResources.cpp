@@ -11,6 +11,9 @@ using kivo::BitmapCanvas;
 using Palette = BitmapCanvas::Palette;
 using Direction = BitmapCanvas::Direction;
 constexpr COLORREF key = BitmapCanvas::transparent_key;
+// The pictures that stand on the info panel are drawn on its colour rather than on the key, so the
+// smoothed edges of their shapes and words blend into the panel and not into the key's pink.
+constexpr COLORREF on_panel = panel_colour;
 
 // The panel behind the song's facts; the texts drawn over it clear to the same colour.
 constexpr RECT info_panel { 16, 52, 408, 196 };
@@ -151,25 +154,25 @@ void add_labels(kivo::ResourceTable& resources)
 {
     for (int digit = 0; digit <= 9; ++digit) {
         resources.add_bitmap(IDB_DIGIT_FIRST + static_cast<UINT>(digit), digit_width, digit_height, [digit](BitmapCanvas& c) {
-            c.fill(key);
+            c.fill(on_panel);
             char16_t text[2] = { static_cast<char16_t>(u'0' + digit), 0 };
             c.label({ 0, 0, digit_width, digit_height }, text, Palette::white, 25, true);
         });
     }
     resources.add_bitmap(IDB_COLON, digit_width, digit_height, [](BitmapCanvas& c) {
-        c.fill(key);
+        c.fill(on_panel);
         c.fill_rect({ 7, 7, 11, 11 }, Palette::white);
         c.fill_rect({ 7, 16, 11, 20 }, Palette::white);
     });
     for (int mode = 0; mode < play_mode_count; ++mode) {
         resources.add_bitmap(IDB_MODE_LABEL_FIRST + static_cast<UINT>(mode), 60, 28, [mode](BitmapCanvas& c) {
-            c.fill(key);
+            c.fill(on_panel);
             draw_mode_symbol(c, mode, { 0, 0, 60, 28 }, Palette::highlight);
         });
     }
     for (bool muted : { false, true }) {
         resources.add_bitmap(muted ? IDB_SPEAKER_MUTED : IDB_SPEAKER, 25, 25, [muted](BitmapCanvas& c) {
-            c.fill(key);
+            c.fill(on_panel);
             draw_speaker(c, 1, 2, 21, Palette::white);
             if (muted) {
                 c.line(0, 0, 24, 24, Palette::warning);
@@ -183,7 +186,7 @@ void add_labels(kivo::ResourceTable& resources)
     for (int preset = 0; preset < eq_preset_count; ++preset) {
         const char16_t* name = presets[static_cast<size_t>(preset)];
         resources.add_bitmap(IDB_EQ_LABEL_FIRST + static_cast<UINT>(preset), 76, 25, [name](BitmapCanvas& c) {
-            c.fill(key);
+            c.fill(on_panel);
             c.frame_rect({ 0, 0, 76, 25 }, Palette::highlight);
             c.label({ 0, 0, 76, 25 }, name, Palette::highlight, 15, true);
         });
@@ -195,12 +198,12 @@ void add_labels(kivo::ResourceTable& resources)
     });
     // The artist's icon is a person, the title's a note.
     resources.add_bitmap(IDB_ARTIST_ICON, 20, 22, [](BitmapCanvas& c) {
-        c.fill(key);
+        c.fill(on_panel);
         c.fill_ellipse({ 6, 1, 14, 9 }, Palette::white);
         c.fill_round_rect({ 3, 10, 17, 21 }, 4, Palette::white);
     });
     resources.add_bitmap(IDB_TITLE_ICON, 20, 22, [](BitmapCanvas& c) {
-        c.fill(key);
+        c.fill(on_panel);
         c.fill_ellipse({ 2, 13, 10, 20 }, Palette::white);
         c.fill_rect({ 8, 2, 10, 17 }, Palette::white);
         c.fill_rect({ 8, 2, 17, 5 }, Palette::white);
