@@ -84,7 +84,16 @@ inline std::u16string song_path(const std::string& name)
 
 class MelodoTest : public ::testing::Test {
 protected:
-    MelodoTest()
+    MelodoTest() { set_up_device(); }
+
+    // A new device for each case of a table, set up as the test's first one.
+    void start_over()
+    {
+        device.reset();
+        device = make_test_device();
+        set_up_device();
+    }
+    void set_up_device()
     {
         g_home = {};
         install_stream_drivers(*device);
@@ -179,6 +188,19 @@ protected:
         notify(code);
         pass(1000);
         EXPECT_EQ(device->find_process(melodo_image_path), nullptr);
+    }
+
+    // Lets the current song play to its end, and half a second further: the next one has begun by
+    // then, or the player has stopped.
+    void play_to_end()
+    {
+        auto& sound = device->component<SoundDevice>();
+        size_t runs = sound.stream_plays().size();
+        device->run_until([&] {
+            auto plays = sound.stream_plays();
+            return plays.size() > runs || (!plays.empty() && plays.back().stop_ms);
+        }, 10000);
+        pass(500);
     }
 
     std::vector<DrawLog::Entry> drawn() const { return device->component<Gdi>().draw_log().entries(); }
