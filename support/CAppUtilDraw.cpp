@@ -1,10 +1,13 @@
 #include "CAppUtil.h"
 
+#include "BitmapSource.h"
 #include "DAPI.h"
 
 #include <algorithm>
 
 namespace {
+
+using namespace support_painting;
 
 constexpr int normal_weight = 400;
 // The text font's fixed parameters: output quality 1, the Swiss family at its default pitch.
@@ -12,18 +15,6 @@ constexpr BYTE text_quality = 1;
 constexpr BYTE text_pitch_and_family = DEFAULT_PITCH | FF_SWISS;
 // A text fits a scrolling title only with this much room to spare.
 constexpr int title_margin = 30;
-
-bool has_picture(const CBitmap* bitmap)
-{
-    return bitmap && bitmap->m_hObject;
-}
-
-SIZE size_of(const CBitmap& bitmap)
-{
-    BITMAP info {};
-    bitmap.GetBitmap(&info);
-    return { info.bmWidth, info.bmHeight };
-}
 
 // The window's context for one painting call, released when it goes.
 class WindowDC {
@@ -47,29 +38,6 @@ public:
 private:
     CWnd* m_window;
     CDC* m_dc;
-};
-
-// A memory context compatible with the window's, holding one bitmap while it lives.
-class BitmapSource {
-public:
-    BitmapSource(CDC* target, CBitmap* bitmap)
-    {
-        m_memory.CreateCompatibleDC(target);
-        m_old = m_memory.SelectObject(bitmap);
-    }
-    ~BitmapSource()
-    {
-        if (m_old)
-            m_memory.SelectObject(m_old);
-    }
-    BitmapSource(const BitmapSource&) = delete;
-    BitmapSource& operator=(const BitmapSource&) = delete;
-
-    CDC* get() { return &m_memory; }
-
-private:
-    CDC m_memory;
-    CBitmap* m_old = nullptr;
 };
 
 // The text font, selected into a context while it lives.

@@ -1,5 +1,6 @@
 #include "HubscreenResources.h"
 
+#include "BatteryPictures.h"
 #include "program_services.h"
 
 #include <array>
@@ -197,25 +198,7 @@ void add_bar_pictures(kivo::ResourceTable& resources)
     }
     resources.add_bitmap(IDB_CLOCK_BACKGROUND, 200, 35, [](BitmapCanvas& canvas) { draw_top_bar_part(canvas, 130, 8); });
     resources.add_bitmap(IDB_LINK_BACKGROUND, 25, 35, [](BitmapCanvas& canvas) { draw_top_bar_part(canvas, 370, 8); });
-    // The battery: 0 empty, 1 to 3 rising charge, 4 on the mains adapter, 5 crossed out.
-    for (int picture = 0; picture < 6; ++picture) {
-        resources.add_bitmap(IDB_BATTERY_FIRST + static_cast<UINT>(picture), battery_picture_width, battery_picture_height, [picture](BitmapCanvas& canvas) {
-            canvas.fill(BitmapCanvas::transparent_key);
-            canvas.frame_rect({ 0, 2, 32, 18 }, Palette::white, 2);
-            canvas.fill_rect({ 32, 7, 36, 13 }, Palette::white);
-            int bars = picture >= 1 && picture <= 3 ? picture : 0;
-            for (int bar = 0; bar < bars; ++bar)
-                canvas.fill_rect({ 4 + bar * 9, 6, 11 + bar * 9, 14 }, Palette::ok);
-            if (picture == 0)
-                canvas.fill_rect({ 4, 6, 8, 14 }, Palette::warning);
-            if (picture == 4)
-                canvas.arrow({ 10, 4, 22, 16 }, BitmapCanvas::Direction::Down, Palette::highlight);
-            if (picture == 5) {
-                canvas.line(0, 0, 35, 19, Palette::warning);
-                canvas.line(35, 0, 0, 19, Palette::warning);
-            }
-        });
-    }
+    add_battery_pictures(resources, IDB_BATTERY_FIRST);
 }
 
 // An exclamation mark in a circle: something wants the user's attention.

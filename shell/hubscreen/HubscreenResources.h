@@ -50,9 +50,6 @@ inline constexpr UINT icon_selected_bitmaps[icon_count] = { 185, 183, 181, 179, 
 inline constexpr int icon_width = 80;
 inline constexpr int icon_height = 102;
 
-inline constexpr int battery_picture_width = 36;
-inline constexpr int battery_picture_height = 20;
-
 // The colour the home page's background has throughout: a partial repaint fills with it, so the
 // places it fills cannot be told from a full repaint's.
 inline constexpr COLORREF page_background = RGB(0, 17, 56);
