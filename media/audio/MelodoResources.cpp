@@ -1,5 +1,6 @@
 #include "MelodoResources.h"
 
+#include "BatteryPictures.h"
 #include "program_services.h"
 
 #include <array>
@@ -210,29 +211,6 @@ void add_labels(kivo::ResourceTable& resources)
     });
 }
 
-// The battery's six pictures: empty, three rising charges, mains adapter, crossed out.
-void add_battery(kivo::ResourceTable& resources)
-{
-    for (int picture = 0; picture < 6; ++picture) {
-        resources.add_bitmap(IDB_BATTERY_FIRST + static_cast<UINT>(picture), 36, 20, [picture](BitmapCanvas& c) {
-            c.fill(key);
-            c.frame_rect({ 0, 2, 32, 18 }, Palette::white, 2);
-            c.fill_rect({ 32, 7, 36, 13 }, Palette::white);
-            int bars = picture >= 1 && picture <= 3 ? picture : 0;
-            for (int bar = 0; bar < bars; ++bar)
-                c.fill_rect({ 4 + bar * 9, 6, 11 + bar * 9, 14 }, Palette::ok);
-            if (picture == 0)
-                c.fill_rect({ 4, 6, 8, 14 }, Palette::warning);
-            if (picture == 4)
-                c.arrow({ 10, 4, 22, 16 }, Direction::Down, Palette::highlight);
-            if (picture == 5) {
-                c.line(0, 0, 35, 19, Palette::warning);
-                c.line(35, 0, 0, 19, Palette::warning);
-            }
-        });
-    }
-}
-
 } // namespace
 
 void add_melodo_resources()
@@ -244,7 +222,7 @@ void add_melodo_resources()
     add_buttons(resources);
     add_seek_bar(resources);
     add_labels(resources);
-    add_battery(resources);
+    add_battery_pictures(resources, IDB_BATTERY_FIRST);
     resources.add_icon(IDI_MELODO, 32, 32, [](BitmapCanvas& c) {
         c.fill_round_rect({ 0, 0, 32, 32 }, 6, Palette::panel_light);
         c.fill_ellipse({ 6, 20, 16, 28 }, Palette::white);
