@@ -16,8 +16,6 @@ constexpr UINT WODM_SURROUND_ON = 1045;
 constexpr UINT WODM_SURROUND_OFF = 1046;
 const auto wave_device_0 = static_cast<HWAVEOUT>(nullptr);
 
-// What mp3LoadFile answers for a file whose format is damaged.
-constexpr long load_result_damaged = static_cast<long>(0x8004022F);
 
 struct ButtonPlace {
     RECT rect; // x, y, width, height
@@ -355,7 +353,7 @@ void CMelodoDlg::load_failed_text(long result)
 {
     clear_message_area();
     draw_text(message_area.left, message_area.top, message_area.right, message_area.bottom,
-        result == load_result_damaged ? u"檔案毀損" : u"受保護檔案", DT_LEFT | DT_TOP, 20);
+        static_cast<HRESULT>(result) == VFW_E_INVALID_FILE_FORMAT ? u"檔案毀損" : u"受保護檔案", DT_LEFT | DT_TOP, 20);
 }
 
 void CMelodoDlg::set_play_picture(bool pause)
