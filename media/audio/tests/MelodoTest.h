@@ -83,7 +83,7 @@ inline std::u16string song_path(const std::string& name)
 }
 
 class MelodoTest : public ::testing::Test {
-protected:
+public:
     MelodoTest() { set_up_device(); }
 
     // A new device for each case of a table, set up as the test's first one.
