@@ -180,7 +180,13 @@ TEST_F(Bookmark, DamagedOrOutOfRangeFilesGiveTheDefaults)
             7, false },
         { "volume 99", field(16, 99), 12, true },
         { "mode, preset, exit state and surround out of range", [valid](Bookmark& test) {
-             valid(test, { .play_mode = 9, .eq_preset = 5, .volume = 7, .exit_state = 3, .surround = 2 });
+             AudioBookmark bookmark;
+             bookmark.play_mode = 9;
+             bookmark.eq_preset = 5;
+             bookmark.volume = 7;
+             bookmark.exit_state = 3;
+             bookmark.surround = 2;
+             valid(test, bookmark);
          },
             7, true },
     };
