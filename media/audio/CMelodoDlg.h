@@ -162,6 +162,6 @@ private:
     CRITICAL_SECTION m_lock {};
     // The digits last drawn at the six places of the time; -1 forces a redraw.
     int m_nDigits[6] = { -1, -1, -1, -1, -1, -1 };
+    // The button a press went down on, button_count for none.
     int m_nHeld = button_count;
-    bool m_bClosing = false;
 };

@@ -33,5 +33,37 @@ TEST_F(Launch, CardTroubleAndUsbCloseThePlayer)
     }
 }
 
+TEST_F(Launch, AnExitWhileTheWorkerChangesSongsEnds)
+{
+    write_list({ "one", "two" });
+    CMelodoDlg* dialog = start();
+    ASSERT_NE(dialog, nullptr);
+    // The next song and the close are queued together: the exit waits for a worker that is
+    // loading and starting the song, and must not wait for ever.
+    const CImgBtn& next = dialog->m_Buttons[CMelodoDlg::btn_next];
+    device->component<TouchInput>().tap((next.m_nLeft + next.m_nRight) / 2, (next.m_nTop + next.m_nBottom) / 2);
+    PostMessage(FindWindow(nullptr, u"audio"), WM_KIVO_NOTIFY, APP_CLOSE, 0);
+    device->run_until([&] { return device->find_process(melodo_image_path) == nullptr; }, 5000);
+    EXPECT_EQ(device->find_process(melodo_image_path), nullptr);
+}
+
+TEST_F(Launch, TheBatteryFollowsTheDriverCodes)
+{
+    ASSERT_NE(start(), nullptr);
+    auto battery_picture = [&] {
+        auto entry = device->component<Gdi>().draw_log().entries();
+        int picture = -1;
+        for (auto& e : entry) {
+            if (e.bitmap_id >= IDB_BATTERY_FIRST && e.bitmap_id < IDB_BATTERY_FIRST + 6 && e.rect.left == 420 && e.rect.top == 15)
+                picture = static_cast<int>(e.bitmap_id - IDB_BATTERY_FIRST);
+        }
+        return picture;
+    };
+    notify(DRV_BATT_LEVEL, 3);
+    EXPECT_EQ(battery_picture(), 1);
+    notify(DRV_BATT_AC_CHANGE, 1);
+    EXPECT_EQ(battery_picture(), 4) << "on the mains adapter";
+}
+
 } // namespace
 } // namespace kivo::test
