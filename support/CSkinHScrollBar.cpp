@@ -4,7 +4,10 @@ using namespace skin_scroll;
 
 namespace {
 
-enum Picture { right_arrow, right_arrow_pressed, left_arrow, left_arrow_pressed };
+enum Picture { right_arrow,
+    right_arrow_pressed,
+    left_arrow,
+    left_arrow_pressed };
 
 } // namespace
 

@@ -4,7 +4,10 @@ using namespace skin_scroll;
 
 namespace {
 
-enum Picture { up_arrow, up_arrow_pressed, down_arrow, down_arrow_pressed };
+enum Picture { up_arrow,
+    up_arrow_pressed,
+    down_arrow,
+    down_arrow_pressed };
 
 } // namespace
 

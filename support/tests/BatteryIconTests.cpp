@@ -1,9 +1,11 @@
 #include "PaintTest.h"
 
+#include "BatteryPictures.h"
 #include "CBatteryIcon.h"
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
 
 using namespace kivo;
@@ -278,6 +280,26 @@ TEST_F(BatteryIcon, EachProgramHasItsOwnTableAndBlinkCounter)
     for (const char16_t* title : { u"left", u"right" })
         PostMessage(FindWindow(nullptr, title), WM_APP, 0, 0);
     device->run_until_idle();
+}
+
+TEST_F(BatteryIcon, TheSharedPicturesServeAnyProgramsIds)
+{
+    // As the television program numbers them: 189 to 194.
+    add_battery_pictures(resources(), 189);
+    const POINT from = TestPictures::battery_background;
+    CBatteryIcon icon(&window, 1, 189, 190, 191, 192, 193, 194, TestPictures::background, from.x, from.y, at.x, at.y);
+    std::set<std::vector<uint16_t>> looks;
+    for (int state : { 0, 3, 4, 5, 7, 6 }) {
+        icon.SetState(state, 1);
+        std::vector<uint16_t> look;
+        for (int y = 0; y < battery_picture_height; ++y) {
+            for (int x = 0; x < battery_picture_width; ++x)
+                look.push_back(pixel(at.x + x, at.y + y));
+        }
+        looks.insert(look);
+        EXPECT_EQ(pixel(at.x + 2, at.y), c565(TestPictures::battery_area_colour)) << "the key lets the background through";
+    }
+    EXPECT_EQ(looks.size(), 6u) << "each picture looks different";
 }
 
 } // namespace

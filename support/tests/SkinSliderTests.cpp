@@ -46,7 +46,9 @@ protected:
 
 TEST_F(SkinSlider, StylusPostsTrackingCodesAndThePositionOnRelease)
 {
-    enum Kind { press, move, release };
+    enum Kind { press,
+        move,
+        release };
     struct Step {
         Kind kind;
         int x; // in the slider's client coordinates
