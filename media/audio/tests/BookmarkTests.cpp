@@ -9,7 +9,7 @@
 namespace kivo::test {
 namespace {
 
-using Bookmark = MelodoTest;
+using MelodoBookmark = MelodoTest;
 
 std::string le32(uint32_t v)
 {
@@ -45,7 +45,7 @@ std::string file_bytes(std::u16string_view path)
     return read_device_file(path).value_or("(missing)");
 }
 
-TEST_F(Bookmark, ExitWritesTheStateAndListAsTheFilesLayThemOutAndTheNextStartResumes)
+TEST_F(MelodoBookmark, ExitWritesTheStateAndListAsTheFilesLayThemOutAndTheNextStartResumes)
 {
     write_list({ "one", "two", "three" }, 2);
     CMelodoDlg* dialog = start();
@@ -77,7 +77,7 @@ TEST_F(Bookmark, ExitWritesTheStateAndListAsTheFilesLayThemOutAndTheNextStartRes
     EXPECT_GE(dialog->m_Slider.GetPos(), 600) << "from 2 s of 5 on";
 }
 
-TEST_F(Bookmark, AnExitWhilePausedLoadsTheSongAtItsPlaceWithoutPlaying)
+TEST_F(MelodoBookmark, AnExitWhilePausedLoadsTheSongAtItsPlaceWithoutPlaying)
 {
     write_list({ "one", "three" });
     CMelodoDlg* dialog = start();
@@ -100,7 +100,7 @@ TEST_F(Bookmark, AnExitWhilePausedLoadsTheSongAtItsPlaceWithoutPlaying)
     EXPECT_GE(dialog->m_Slider.GetPos(), 600);
 }
 
-TEST_F(Bookmark, ASavedSongThatVanishedGivesTheFirstFromItsStart)
+TEST_F(MelodoBookmark, ASavedSongThatVanishedGivesTheFirstFromItsStart)
 {
     AudioBookmark saved;
     saved.seek_pos = 500;
@@ -113,21 +113,21 @@ TEST_F(Bookmark, ASavedSongThatVanishedGivesTheFirstFromItsStart)
     EXPECT_EQ(last_position(), u"1/2");
 }
 
-TEST_F(Bookmark, DamagedOrOutOfRangeFilesGiveTheDefaults)
+TEST_F(MelodoBookmark, DamagedOrOutOfRangeFilesGiveTheDefaults)
 {
     struct Case {
         const char* name;
-        std::function<void(Bookmark&)> damage;
+        std::function<void(MelodoTest&)> damage;
         int volume;
         bool list;
     };
-    auto valid = [](Bookmark& test, AudioBookmark bookmark) {
+    auto valid = [](MelodoTest& test, AudioBookmark bookmark) {
         bookmark.current_path = song_path("one");
         test.write_state({ "one", "two", "three" }, bookmark);
     };
     // Rewrites the bookmark with a field changed (a proper file around a bad value).
     auto field = [valid](size_t offset, uint32_t value) {
-        return [=](Bookmark& test) {
+        return [=](MelodoTest& test) {
             AudioBookmark bookmark;
             bookmark.volume = 7;
             valid(test, bookmark);
@@ -137,19 +137,19 @@ TEST_F(Bookmark, DamagedOrOutOfRangeFilesGiveTheDefaults)
         };
     };
     const Case cases[] = {
-        { "no files", [](Bookmark&) {}, 12, false },
-        { "wrong checksum", [valid](Bookmark& test) {
+        { "no files", [](MelodoTest&) {}, 12, false },
+        { "wrong checksum", [valid](MelodoTest& test) {
              valid(test, {});
              auto bytes = read_device_file(bookmark_path).value();
              bytes[40] ^= 0x20;
              ASSERT_EQ(write_device_file(bookmark_path, bytes), 0u);
          },
             12, false },
-        { "bookmark of another size", [](Bookmark&) {
+        { "bookmark of another size", [](MelodoTest&) {
              ASSERT_EQ(write_device_file(bookmark_path, parm_file(std::string(543, '\0'))), 0u);
          },
             12, false },
-        { "1000 songs, one more than the order holds", [](Bookmark& test) {
+        { "1000 songs, one more than the order holds", [](MelodoTest& test) {
              // Real files, so that every entry would pass the check that the song still exists.
              auto folder = host_path_in(test.device->root(), u"\\SDMMC\\Many");
              std::filesystem::create_directories(folder);
@@ -171,7 +171,7 @@ TEST_F(Bookmark, DamagedOrOutOfRangeFilesGiveTheDefaults)
          },
             7, false },
         { "list bytes not count x 512", field(24, 1000), 7, false },
-        { "list file missing", [valid](Bookmark& test) {
+        { "list file missing", [valid](MelodoTest& test) {
              AudioBookmark bookmark;
              bookmark.volume = 7;
              valid(test, bookmark);
@@ -179,7 +179,7 @@ TEST_F(Bookmark, DamagedOrOutOfRangeFilesGiveTheDefaults)
          },
             7, false },
         { "volume 99", field(16, 99), 12, true },
-        { "mode, preset, exit state and surround out of range", [valid](Bookmark& test) {
+        { "mode, preset, exit state and surround out of range", [valid](MelodoTest& test) {
              AudioBookmark bookmark;
              bookmark.play_mode = 9;
              bookmark.eq_preset = 5;
@@ -206,7 +206,7 @@ TEST_F(Bookmark, DamagedOrOutOfRangeFilesGiveTheDefaults)
     }
 }
 
-TEST_F(Bookmark, PathsAreBoundedByTheirSlotAndField)
+TEST_F(MelodoBookmark, PathsAreBoundedByTheirSlotAndField)
 {
     std::string full_slot;
     for (int i = 0; i < 256; ++i)
@@ -226,7 +226,7 @@ TEST_F(Bookmark, PathsAreBoundedByTheirSlotAndField)
     EXPECT_EQ(decode_bookmark(record).current_path.size(), 255u);
 }
 
-TEST_F(Bookmark, NothingIsWrittenWhenTheCardIsOutProtectedOrFull)
+TEST_F(MelodoBookmark, NothingIsWrittenWhenTheCardIsOutProtectedOrFull)
 {
     struct Case {
         const char* name;

@@ -6,9 +6,9 @@
 namespace kivo::test {
 namespace {
 
-using Launch = MelodoTest;
+using MelodoLaunch = MelodoTest;
 
-TEST_F(Launch, TellsTheHomeScreenOnceReadyAndOnceClosedAndASecondStartEndsSilently)
+TEST_F(MelodoLaunch, TellsTheHomeScreenOnceReadyAndOnceClosedAndASecondStartEndsSilently)
 {
     start_home();
     CMelodoDlg* dialog = start();
@@ -24,7 +24,7 @@ TEST_F(Launch, TellsTheHomeScreenOnceReadyAndOnceClosedAndASecondStartEndsSilent
     EXPECT_EQ(g_home.notifies, (std::vector<std::pair<WPARAM, LPARAM>> { { APP_CLOSED, APPID_AUDIO } }));
 }
 
-TEST_F(Launch, CardTroubleAndUsbCloseThePlayer)
+TEST_F(MelodoLaunch, CardTroubleAndUsbCloseThePlayer)
 {
     for (WPARAM code : { DRV_SD_RMV2, APP_USB_CONNECTED, APP_CLOSE }) {
         SCOPED_TRACE(code);
@@ -33,7 +33,7 @@ TEST_F(Launch, CardTroubleAndUsbCloseThePlayer)
     }
 }
 
-TEST_F(Launch, AnExitWhileTheWorkerChangesSongsEnds)
+TEST_F(MelodoLaunch, AnExitWhileTheWorkerChangesSongsEnds)
 {
     write_list({ "one", "two" });
     CMelodoDlg* dialog = start();
@@ -47,7 +47,7 @@ TEST_F(Launch, AnExitWhileTheWorkerChangesSongsEnds)
     EXPECT_EQ(device->find_process(melodo_image_path), nullptr);
 }
 
-TEST_F(Launch, TheBatteryFollowsTheDriverCodes)
+TEST_F(MelodoLaunch, TheBatteryFollowsTheDriverCodes)
 {
     ASSERT_NE(start(), nullptr);
     auto battery_picture = [&] {

@@ -8,7 +8,7 @@
 namespace kivo::test {
 namespace {
 
-using Pictures = MelodoTest;
+using MelodoPictures = MelodoTest;
 
 bool bitmap_at(const std::vector<DrawLog::Entry>& entries, UINT id, LONG x, LONG y)
 {
@@ -16,7 +16,7 @@ bool bitmap_at(const std::vector<DrawLog::Entry>& entries, UINT id, LONG x, LONG
         [&](auto& e) { return e.bitmap_id == id && e.rect.left == x && e.rect.top == y && e.painted; });
 }
 
-TEST_F(Pictures, AnEmptyListSaysSoAndOffersNoTransport)
+TEST_F(MelodoPictures, AnEmptyListSaysSoAndOffersNoTransport)
 {
     CMelodoDlg* dialog = start();
     ASSERT_NE(dialog, nullptr);
@@ -32,7 +32,7 @@ TEST_F(Pictures, AnEmptyListSaysSoAndOffersNoTransport)
     EXPECT_EQ(state(*dialog), State_Stopped);
 }
 
-TEST_F(Pictures, PlayingShowsTheSongsFactsAndWhereItIs)
+TEST_F(MelodoPictures, PlayingShowsTheSongsFactsAndWhereItIs)
 {
     write_list({ "one", "two", "three" });
     CMelodoDlg* dialog = start();
@@ -58,7 +58,7 @@ TEST_F(Pictures, PlayingShowsTheSongsFactsAndWhereItIs)
     EXPECT_NEAR(white_at, 20 + 386 * 2 / 5, 10) << "the thumb's white rim";
 }
 
-TEST_F(Pictures, VolumeNoneCrossesTheSpeakerOutAndHidesTheNumber)
+TEST_F(MelodoPictures, VolumeNoneCrossesTheSpeakerOutAndHidesTheNumber)
 {
     write_list({ "one", "two" });
     CMelodoDlg* dialog = start();

@@ -9,9 +9,9 @@
 namespace kivo::test {
 namespace {
 
-using Playback = MelodoTest;
+using MelodoPlayback = MelodoTest;
 
-TEST_F(Playback, EachModeGoesOnAfterASongAsItSays)
+TEST_F(MelodoPlayback, EachModeGoesOnAfterASongAsItSays)
 {
     struct Case {
         int mode;
@@ -42,7 +42,7 @@ TEST_F(Playback, EachModeGoesOnAfterASongAsItSays)
     }
 }
 
-TEST_F(Playback, ShuffleKeepsTheCurrentSongOnEntryAndShufflesAgainAtTheWrap)
+TEST_F(MelodoPlayback, ShuffleKeepsTheCurrentSongOnEntryAndShufflesAgainAtTheWrap)
 {
     write_list({ "one", "two", "three" }, 2);
     CMelodoDlg* dialog = start();
@@ -71,7 +71,7 @@ TEST_F(Playback, ShuffleKeepsTheCurrentSongOnEntryAndShufflesAgainAtTheWrap)
     EXPECT_EQ(state(*dialog), State_Running);
 }
 
-TEST_F(Playback, PreviousAtTheFirstSongWrapsToTheLast)
+TEST_F(MelodoPlayback, PreviousAtTheFirstSongWrapsToTheLast)
 {
     write_list({ "one", "two", "three" });
     CMelodoDlg* dialog = start();
@@ -85,7 +85,7 @@ TEST_F(Playback, PreviousAtTheFirstSongWrapsToTheLast)
     EXPECT_EQ(last_position(), u"1/3");
 }
 
-TEST_F(Playback, SongsThatDoNotLoadAreSkippedWithTheirReason)
+TEST_F(MelodoPlayback, SongsThatDoNotLoadAreSkippedWithTheirReason)
 {
     struct Case {
         const char* name;
@@ -140,7 +140,7 @@ int digit_at(const std::vector<DrawLog::Entry>& entries, LONG x)
     return digit;
 }
 
-TEST_F(Playback, SeekingWhileStoppedStartsThereAndWhilePausedOrRunningSeeks)
+TEST_F(MelodoPlayback, SeekingWhileStoppedStartsThereAndWhilePausedOrRunningSeeks)
 {
     write_list({ "three" });
     CMelodoDlg* dialog = start();
@@ -169,7 +169,7 @@ TEST_F(Playback, SeekingWhileStoppedStartsThereAndWhilePausedOrRunningSeeks)
     EXPECT_EQ(digit_at(drawn(), 366), 5);
 }
 
-TEST_F(Playback, TheTimerNeverMovesTheBarBack)
+TEST_F(MelodoPlayback, TheTimerNeverMovesTheBarBack)
 {
     write_list({ "three" });
     CMelodoDlg* dialog = start();
@@ -189,7 +189,7 @@ TEST_F(Playback, TheTimerNeverMovesTheBarBack)
     EXPECT_EQ(dialog->m_Slider.GetPos(), bar_before) << "the ticks, behind 900, left the bar alone";
 }
 
-TEST_F(Playback, VolumeStopsAtNoneAndFull)
+TEST_F(MelodoPlayback, VolumeStopsAtNoneAndFull)
 {
     write_list({ "one" });
     CMelodoDlg* dialog = start();
@@ -209,7 +209,7 @@ TEST_F(Playback, VolumeStopsAtNoneAndFull)
     EXPECT_TRUE(wrote(u"25"));
 }
 
-TEST_F(Playback, OnlyTheTimeDigitsThatChangeAreRedrawn)
+TEST_F(MelodoPlayback, OnlyTheTimeDigitsThatChangeAreRedrawn)
 {
     write_list({ "three" });
     CMelodoDlg* dialog = start();
@@ -229,7 +229,7 @@ TEST_F(Playback, OnlyTheTimeDigitsThatChangeAreRedrawn)
     EXPECT_EQ(colons, 2);
 }
 
-TEST_F(Playback, ALongTitleScrollsByACharacterASecond)
+TEST_F(MelodoPlayback, ALongTitleScrollsByACharacterASecond)
 {
     write_list({ "long" });
     CMelodoDlg* dialog = start();
@@ -256,7 +256,7 @@ TEST_F(Playback, ALongTitleScrollsByACharacterASecond)
     EXPECT_LT(shown[0].size(), title.size() - first);
 }
 
-TEST_F(Playback, BacklightIsHeldWhilePlayingAndLetGoWhenPausedOrStopped)
+TEST_F(MelodoPlayback, BacklightIsHeldWhilePlayingAndLetGoWhenPausedOrStopped)
 {
     write_list({ "three" });
     CMelodoDlg* dialog = start();
@@ -275,7 +275,7 @@ TEST_F(Playback, BacklightIsHeldWhilePlayingAndLetGoWhenPausedOrStopped)
     EXPECT_TRUE(backlight().backlight_off_allowed);
 }
 
-TEST_F(Playback, RunAndPauseCodesActOnlyOnceTheScreenWasHandedToNavigation)
+TEST_F(MelodoPlayback, RunAndPauseCodesActOnlyOnceTheScreenWasHandedToNavigation)
 {
     start_home();
     write_list({ "three" });
@@ -293,7 +293,7 @@ TEST_F(Playback, RunAndPauseCodesActOnlyOnceTheScreenWasHandedToNavigation)
     ASSERT_EQ(state(*dialog), State_Running);
 }
 
-TEST_F(Playback, NavigationModeHandsTheScreenOverAndFollowsTheHomeScreensCodes)
+TEST_F(MelodoPlayback, NavigationModeHandsTheScreenOverAndFollowsTheHomeScreensCodes)
 {
     start_home();
     start_program(fake_navi_image);
