@@ -3,6 +3,7 @@
 #include "BatteryDriver.h"
 #include "Board.h"
 #include "CHubscreenApp.h"
+#include "CMelodoApp.h"
 #include "Explorer.h"
 #include "MediaClasses.h"
 #include "VendorFilters.h"
@@ -79,6 +80,7 @@ void Simulator::install_programs(Device& device)
     register_hubscreen(device);
     register_explorer(device);
     register_navigation(device);
+    register_melodo(device);
     // The device boots into its home screen.
     device.boot_launcher().set_table({ { std::u16string(hubscreen_image_path), 50, {} } });
 }
