@@ -14,6 +14,7 @@
 #include "WideText.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -117,9 +118,9 @@ bool Simulator::put_card_media(Device& device, std::string* error)
         }
         path += u"\\" + to_utf16(host.filename().string());
         std::ifstream in(host, std::ios::binary);
+        if (!in)
+            return fail("cannot read " + host.string(), static_cast<DWORD>(errno));
         std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        if (!in && !in.eof())
-            return fail("cannot read " + host.string(), 0);
         // Written beside its place and moved there whole, so a failure leaves no half a file.
         std::u16string part = path + u".part";
         DWORD code = 0;
