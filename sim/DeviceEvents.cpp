@@ -43,6 +43,7 @@ const std::vector<DeviceEvents::Description>& DeviceEvents::all()
         { "mains-on", "the mains adapter connected (code 27 with 1)" },
         { "mains-off", "the mains adapter removed (code 27 with 0, then code 28 with the battery state)" },
         { "battery N", "the battery at state N, 0 to 7 (code 28 with N)" },
+        { "card-free BYTES", "the memory card's free space set to BYTES (no message)" },
         { "tuner-out", "the TV tuner taken out (the board's tuner bit; no message)" },
         { "tuner-in", "the TV tuner fitted again (the board's tuner bit; no message)" },
         { "hard-key", "the hardware key (code 25)" },
@@ -51,13 +52,34 @@ const std::vector<DeviceEvents::Description>& DeviceEvents::all()
     return events;
 }
 
+std::string DeviceEvents::usage(const std::string& name)
+{
+    if (name == "battery")
+        return "usage: event battery N (N from 0 to 7)";
+    if (name == "card-free")
+        return "usage: event card-free BYTES (the card's free space, a number of bytes from 0)";
+    return "event " + name + " takes no value";
+}
+
 std::optional<std::string> DeviceEvents::raise(const std::string& name, std::optional<long long> value)
 {
-    if (name != "battery" && value)
-        return "event " + name + " takes no value";
-    if (name == "battery" && (!value || *value < 0 || *value > 7))
-        return std::string("usage: event battery N (N from 0 to 7)");
+    bool takes_value = name == "battery" || name == "card-free";
+    if (takes_value != value.has_value() || (name == "battery" && (*value < 0 || *value > 7)) || (name == "card-free" && *value < 0))
+        return usage(name);
     auto& hardware = m_simulator.hardware();
+    if (name == "card-free") {
+        // The card's size follows from what it holds now, so the device is prepared when none
+        // runs; the size outlives a boot, so the free space changes only with the files.
+        if (!m_simulator.booted() || !m_simulator.device().running()) {
+            std::string error;
+            if (!m_simulator.prepare(&error))
+                return error;
+        }
+        auto& volumes = m_simulator.device().component<Volumes>();
+        volumes.set_free_bytes(VolumeId::Card, static_cast<uint64_t>(*value));
+        hardware.card_capacity = volumes.capacity(VolumeId::Card);
+        return std::nullopt;
+    }
     bool changes_hardware = true;
     if (name == "card-in" || name == "card-out")
         hardware.card_present = name == "card-in";

@@ -2,6 +2,7 @@
 
 #include "BacklightDriver.h"
 #include "DeviceEvents.h"
+#include "FilterGraphs.h"
 #include "FrameBuffer.h"
 #include "KernelApi.h"
 #include "KivoNotify.h"
@@ -113,6 +114,50 @@ std::string window_title(HWND window)
     WCHAR title[256] = {};
     GetWindowText(window, title, 256);
     return "\"" + to_utf8(title) + "\"";
+}
+
+std::u16string folded(std::u16string_view text)
+{
+    std::u16string result;
+    for (char16_t c : text)
+        result += fold_case(c);
+    return result;
+}
+
+const char* state_name(FILTER_STATE state)
+{
+    switch (state) {
+    case State_Stopped:
+        return "stopped";
+    case State_Paused:
+        return "paused";
+    case State_Running:
+        return "running";
+    }
+    return "?";
+}
+
+// The device's graphs as a failed 'expect playback' tells them: "a graph running \SDMMC\a.mp3".
+std::string describe_graphs(const std::vector<FilterGraphs::Graph>& graphs)
+{
+    if (graphs.empty())
+        return "no filter graph";
+    std::string text;
+    for (auto& graph : graphs) {
+        text += (text.empty() ? "a graph " : "; a graph ") + std::string(state_name(graph.state));
+        for (auto& file : graph.files)
+            text += " " + to_utf8(file);
+        if (graph.files.empty())
+            text += " with no file";
+    }
+    return text;
+}
+
+std::string describe_wave_message(const SoundDevice::Message& message)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%u (%u, %u)", message.message, static_cast<UINT>(message.first), static_cast<UINT>(message.second));
+    return text;
 }
 
 // The rest of a line after its first `count` words.
@@ -243,6 +288,7 @@ void ScriptRunner::add_commands()
         m_debug_cursor = 0;
         m_sent_cursors.clear();
         m_broadcast_cursor = 0;
+        m_wave_message_cursor = 0;
         m_simulator.device().run_until_idle();
         return std::nullopt;
     };
@@ -385,7 +431,7 @@ void ScriptRunner::add_commands()
         if (words.size() == 3) {
             value = script_number(words[2]);
             if (!value)
-                return "not a number: " + words[2];
+                return DeviceEvents::usage(words[1]) + " (not a number: " + words[2] + ")";
         }
         if (auto error = DeviceEvents(m_simulator).raise(words[1], value))
             return error;
@@ -594,6 +640,53 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
             return broadcast ? "expected a broadcast of " + wanted + " since the last 'expect broadcast', found none"
                              : "expected \"" + arguments[0] + "\" to have received " + wanted + " since its last 'expect sent', found none";
         cursor = *found + 1;
+        return std::nullopt;
+    }
+    if (what == "playback") {
+        // expect playback running|paused|stopped [NAME]: NAME is part of the path of a file the
+        // graph's sources read, in any case.
+        static const std::map<std::string, FILTER_STATE> states {
+            { "running", State_Running }, { "paused", State_Paused }, { "stopped", State_Stopped }
+        };
+        auto state = words.size() == 3 || words.size() == 4 ? states.find(words[2]) : states.end();
+        if (state == states.end())
+            return std::string("usage: expect playback running|paused|stopped [NAME]");
+        std::u16string name = words.size() == 4 ? folded(to_utf16(words[3])) : std::u16string();
+        auto graphs = device.component<FilterGraphs>().graphs();
+        auto plays_name = [&](const FilterGraphs::Graph& graph) {
+            return name.empty() || std::any_of(graph.files.begin(), graph.files.end(), [&](const std::u16string& file) {
+                return folded(file).find(name) != std::u16string::npos;
+            });
+        };
+        // Stopped: nothing plays that file, whether its graph stopped or went.
+        bool met = state->second == State_Stopped
+            ? std::none_of(graphs.begin(), graphs.end(), [&](auto& graph) { return graph.state != State_Stopped && plays_name(graph); })
+            : std::any_of(graphs.begin(), graphs.end(), [&](auto& graph) { return graph.state == state->second && plays_name(graph); });
+        if (!met)
+            return "expected playback " + words[2] + (name.empty() ? "" : " of a file whose path holds \"" + words[3] + "\"")
+                + ", found " + describe_graphs(graphs);
+        return std::nullopt;
+    }
+    if (what == "wave-message") {
+        // expect wave-message N P1 P2: received by the wave driver since the last such expectation.
+        auto message = words.size() == 5 ? value_of(words[2]) : std::nullopt;
+        auto first = words.size() == 5 ? value_of(words[3]) : std::nullopt;
+        auto second = words.size() == 5 ? value_of(words[4]) : std::nullopt;
+        if (!message || !first || !second)
+            return std::string("usage: expect wave-message N P1 P2 (32-bit numbers)");
+        auto received = device.component<SoundDevice>().messages_since(m_wave_message_cursor);
+        auto found = std::find_if(received.begin(), received.end(), [&](const auto& entry) {
+            const SoundDevice::Message& m = entry.second;
+            return m.message == *message && static_cast<UINT>(m.first) == *first && static_cast<UINT>(m.second) == *second;
+        });
+        if (found == received.end()) {
+            std::string seen;
+            for (auto& [sequence, m] : received)
+                seen += (seen.empty() ? "" : ", ") + describe_wave_message(m);
+            return "expected the wave driver to have received " + words[2] + " (" + words[3] + ", " + words[4]
+                + ") since the last 'expect wave-message', found " + (seen.empty() ? "none" : seen);
+        }
+        m_wave_message_cursor = found->first + 1;
         return std::nullopt;
     }
     if (what == "backlight" || what == "auto-off" || what == "wave-volume") {

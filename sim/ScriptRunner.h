@@ -50,6 +50,7 @@ private:
     // Per window: messages to different windows may arrive in either order on the real clock.
     std::map<std::u16string, uint64_t> m_sent_cursors;
     uint64_t m_broadcast_cursor = 0;
+    uint64_t m_wave_message_cursor = 0;
     // Message names the script declared with 'register'.
     std::set<std::string> m_registered;
     // Buttons for the next message boxes, in order ('answer').

@@ -5,14 +5,21 @@
 #include "CHubscreenApp.h"
 #include "CMelodoApp.h"
 #include "Explorer.h"
+#include "FileSystem.h"
 #include "MediaClasses.h"
 #include "VendorFilters.h"
 #include "NavigationStandIn.h"
 #include "ProgramImages.h"
 #include "StreamDrivers.h"
 #include "Volumes.h"
+#include "WideText.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <system_error>
+#include <vector>
 
 namespace kivo {
 
@@ -28,6 +35,8 @@ bool Simulator::prepare(std::string* error)
     if (m_device && !m_switched_on)
         return true;
     std::error_code failure;
+    // A root that holds nothing yet is made with the device's defaults.
+    bool fresh = !std::filesystem::exists(m_options.root, failure) || std::filesystem::is_empty(m_options.root, failure);
     std::filesystem::create_directories(m_options.root, failure);
     if (failure || !std::filesystem::is_directory(m_options.root)) {
         if (error)
@@ -50,6 +59,10 @@ bool Simulator::prepare(std::string* error)
     install_stream_drivers(*m_device);
     install_media_classes(*m_device);
     install_vendor_filters(*m_device);
+    // The card holds its media whether it is in the slot or not, so they go on before the
+    // hardware is applied.
+    if (fresh && !put_card_media(*m_device, error))
+        return false;
     apply_hardware();
     install_programs(*m_device);
     m_device->component<ProgramImages>().install();
@@ -73,6 +86,63 @@ void Simulator::apply_hardware()
     volumes.set_card_partition_type(m_hardware.card_partition_type);
     m_device->component<Board>().set_tuner_fitted(m_hardware.tuner_fitted);
     m_device->component<BatteryDriver>().set_state(m_hardware.mains_connected ? 7 : m_hardware.battery_state);
+    if (m_hardware.card_capacity)
+        volumes.set_capacity(VolumeId::Card, *m_hardware.card_capacity);
+}
+
+bool Simulator::put_card_media(Device& device, std::string* error)
+{
+    std::error_code failure;
+    if (m_options.card_media.empty() || !std::filesystem::is_directory(m_options.card_media, failure))
+        return true;
+    std::vector<std::filesystem::path> files;
+    for (auto it = std::filesystem::recursive_directory_iterator(m_options.card_media, failure);
+         !failure && it != std::filesystem::recursive_directory_iterator(); it.increment(failure)) {
+        if (it->is_regular_file(failure))
+            files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    auto& file_system = device.component<FileSystem>();
+    auto fail = [&](const std::string& what, DWORD code) {
+        if (error)
+            *error = what + " (error " + std::to_string(code) + ")";
+        return false;
+    };
+    if (failure)
+        return fail("cannot read the card media in " + m_options.card_media.string(), static_cast<DWORD>(failure.value()));
+    for (auto& host : files) {
+        // The folders on the way first (those there already answer an error that does not matter).
+        std::u16string path = u"\\SDMMC";
+        for (auto& name : std::filesystem::relative(host, m_options.card_media).parent_path()) {
+            path += u"\\" + to_utf16(name.string());
+            file_system.create_directory(path);
+        }
+        path += u"\\" + to_utf16(host.filename().string());
+        std::ifstream in(host, std::ios::binary);
+        if (!in)
+            return fail("cannot read " + host.string(), static_cast<DWORD>(errno));
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        // Written beside its place and moved there whole, so a failure leaves no half a file.
+        std::u16string part = path + u".part";
+        DWORD code = 0;
+        bool existed = false;
+        {
+            auto file = file_system.open(part, { false, true, false }, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, code, existed);
+            if (!file)
+                return fail("cannot put " + to_utf8(part) + " on the card", code);
+            DWORD done = 0;
+            code = file_system.write(*file, bytes.data(), static_cast<DWORD>(bytes.size()), done);
+            if (code == ERROR_SUCCESS && done != bytes.size())
+                code = ERROR_DISK_FULL;
+        }
+        if (code == ERROR_SUCCESS)
+            code = file_system.move(part, path);
+        if (code != ERROR_SUCCESS) {
+            file_system.remove_file(part);
+            return fail("cannot put " + to_utf8(path) + " on the card", code);
+        }
+    }
+    return true;
 }
 
 void Simulator::install_programs(Device& device)

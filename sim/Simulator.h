@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kivo {
@@ -27,6 +28,9 @@ public:
         std::filesystem::path shots = ".";
         // How many entries each of the device's traces keeps (0: all, as tests want them).
         size_t trace_limit = 0;
+        // A folder of this machine that stands for the memory card's root of a fresh device: what
+        // it holds is put on the card when the root is made (none when empty or missing).
+        std::filesystem::path card_media {};
     };
 
     // What is plugged in and how the battery stands: it outlives a boot, as the hardware does.
@@ -38,6 +42,8 @@ public:
         DWORD battery_state = 5; // full
         bool usb_connected = false;
         bool mains_connected = false;
+        // The card's size when a script set its free space; the volume's own until then.
+        std::optional<uint64_t> card_capacity;
     };
 
     explicit Simulator(Options);
@@ -65,6 +71,8 @@ public:
 
 private:
     void install_programs(Device&);
+    // Puts the card media on the card of a device whose root was just made.
+    bool put_card_media(Device&, std::string* error);
 
     Options m_options;
     Hardware m_hardware;

@@ -22,7 +22,8 @@ const char* const help_text = R"(usage: kivo-sim [--root DIR] [--headless] [--re
 
 Boots a simulated kivo device from a device root folder and runs it.
   --root DIR     the device root on this machine (default: kivo-device in the user's data folder);
-                 made with the device's defaults on first run
+                 made with the device's defaults on first run, its memory card holding what the
+                 folder card/ beside kivo-sim holds (the songs in \Music made by the build)
   --headless     no window; runs on the virtual clock, driven by a script
   --real-time    run a script on the real clock instead of the virtual one
   --script FILE  the script to run ('-' for standard input; implies --headless)
@@ -89,6 +90,11 @@ CODE may also be a notify code's name such as APP_CLOSE):
   expect backlight PERCENT      the backlight's brightness
   expect auto-off SECONDS       the automatic power-off time (0: never)
   expect wave-volume HEX        the wave-out volume of device 0 (both channels, as 404D404D)
+  expect wave-message N P1 P2   the wave driver received its message N with P1 and P2 (waveOutMessage)
+                                since the last 'expect wave-message'
+  expect playback running|paused|stopped [NAME]
+                                a filter graph is running or paused playing a file whose path holds
+                                NAME (any case); stopped: no graph runs or pauses such a file
   expect file PATH exists|absent
   expect reg KEY VALUE DATA     a registry value (KEY as HKLM\..., HKCU\...; DATA text or number)
   expect pixel X Y RRGGBB       the screen's colour at a point, compared in RGB565
@@ -111,6 +117,14 @@ std::filesystem::path default_root()
     if (const char* home = std::getenv("HOME"); home && *home)
         return std::filesystem::path(home) / ".local" / "share" / "kivo-device";
     return std::filesystem::current_path() / "kivo-device";
+}
+
+// The build puts what a fresh device's memory card holds into card/ beside the executable.
+std::filesystem::path card_media()
+{
+    std::error_code failure;
+    auto executable = std::filesystem::read_symlink("/proc/self/exe", failure);
+    return failure ? std::filesystem::path() : executable.parent_path() / "card";
 }
 
 // Makes a folder the simulator writes into; a reason when it cannot be one.
@@ -142,6 +156,7 @@ int main(int argc, char** argv)
     kivo::Simulator::Options options;
     options.root = default_root();
     options.trace_limit = kivo::Simulator::session_trace_limit;
+    options.card_media = card_media();
     kivo::Simulator::Hardware hardware;
     bool headless = false;
     bool real_time = false;

@@ -8,6 +8,7 @@
 #include "Volumes.h"
 #include "WaveStream.h"
 
+#include <algorithm>
 #include <deque>
 #include <fstream>
 #include <iterator>
@@ -169,6 +170,15 @@ std::vector<SoundDevice::Message> SoundDevice::messages() const
 {
     std::lock_guard guard(m_lock);
     return m_messages.all();
+}
+
+std::vector<std::pair<uint64_t, SoundDevice::Message>> SoundDevice::messages_since(uint64_t sequence) const
+{
+    std::lock_guard guard(m_lock);
+    std::vector<std::pair<uint64_t, Message>> kept;
+    for (uint64_t n = std::max(sequence, m_messages.first_sequence()); n < m_messages.end_sequence(); ++n)
+        kept.emplace_back(n, m_messages.at(n));
+    return kept;
 }
 
 std::vector<SoundDevice::StreamPlay> SoundDevice::stream_plays() const

@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kivo {
@@ -97,6 +98,9 @@ public:
     std::vector<std::pair<uint64_t, DWORD>> volume_changes() const;
     std::vector<Sound> sounds() const;
     std::vector<Message> messages() const;
+    // The driver's messages kept from a sequence number on, each with its own, so that a reader
+    // can go on where it stopped even after older ones were dropped.
+    std::vector<std::pair<uint64_t, Message>> messages_since(uint64_t sequence) const;
     std::vector<StreamPlay> stream_plays() const;
     // The wave-out streams open now, of every process.
     size_t open_stream_count() const;

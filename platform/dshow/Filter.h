@@ -141,6 +141,8 @@ class FileSourceFilter {
 public:
     virtual ~FileSourceFilter() = default;
     virtual HRESULT load(std::u16string_view device_path) = 0;
+    // The device path it loaded (empty before a load).
+    virtual std::u16string loaded_path() const = 0;
 };
 
 // A simulated thread of the calling thread's process that carries a filter's samples.

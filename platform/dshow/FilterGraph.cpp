@@ -38,6 +38,8 @@ GUID major_type_of(Pin& pin)
 
 FilterGraph::FilterGraph(Device& device)
     : m_device(device)
+    , m_published(device.component<FilterGraphs>())
+    , m_published_key(m_published.add())
     , m_video_calls(device.trace_limit())
 {
 }
@@ -54,6 +56,7 @@ FilterGraph::~FilterGraph()
     stop_filters();
     for (const Member& member : members())
         remove_member(*member.layer);
+    m_published.remove(m_published_key);
 }
 
 void* FilterGraph::find_interface(REFIID iid)
@@ -127,6 +130,7 @@ HRESULT FilterGraph::add_member(ComRef<IBaseFilter> filter, LPCWSTR name)
         volume = m_volume;
     }
     layer->JoinFilterGraph(static_cast<IGraphBuilder*>(this), given.c_str());
+    publish_files();
     if (hand_clock)
         layer->SetSyncSource(clock.get());
     if (volume) {
@@ -165,7 +169,18 @@ void FilterGraph::remove_member(Filter& filter)
             m_clock_picked = false;
         }
     }
+    publish_files();
     // `gone` releases the graph's reference here, without the lock.
+}
+
+void FilterGraph::publish_files()
+{
+    std::vector<std::u16string> files;
+    for (const Member& member : members()) {
+        if (auto* source = dynamic_cast<FileSourceFilter*>(member.layer); source && !source->loaded_path().empty())
+            files.push_back(source->loaded_path());
+    }
+    m_published.set_files(m_published_key, std::move(files));
 }
 
 Filter* FilterGraph::make_member(const CLSID& class_id)
@@ -534,6 +549,7 @@ HRESULT FilterGraph::pause_filters()
         std::lock_guard guard(m_lock);
         m_paused_stream_time = from == State_Running ? paused_at - m_start : 0;
         m_state = State_Paused;
+        m_published.set_state(m_published_key, m_state);
     }
     HRESULT result = S_OK;
     for (auto& filter : downstream_first()) {
@@ -559,6 +575,7 @@ HRESULT FilterGraph::run_filters(std::optional<REFERENCE_TIME> start, bool& star
         std::lock_guard guard(m_lock);
         m_start = start ? *start : time_now - m_paused_stream_time;
         m_state = State_Running;
+        m_published.set_state(m_published_key, m_state);
         run_start = m_start;
     }
     for (auto& filter : downstream_first()) {
@@ -580,6 +597,7 @@ HRESULT FilterGraph::stop_filters()
         m_landing = stopped_at;
         m_paused_stream_time = 0;
         m_state = State_Stopped;
+        m_published.set_state(m_published_key, m_state);
         m_complete_sent = true;
         m_awaited_renderers.clear();
     }

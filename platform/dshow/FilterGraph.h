@@ -12,6 +12,7 @@
 
 #include "Filter.h"
 #include "FilterCatalog.h"
+#include "FilterGraphs.h"
 #include "Trace.h"
 
 #include <deque>
@@ -126,6 +127,8 @@ private:
     };
 
     // With m_control held.
+    // Tells the device's list of graphs which files the sources read.
+    void publish_files();
     HRESULT add_member(ComRef<IBaseFilter>, LPCWSTR name);
     void remove_member(Filter&);
     Filter* make_member(const CLSID&);
@@ -154,6 +157,9 @@ private:
     Posting queue_locked(long code, LONG_PTR first, LONG_PTR second);
 
     Device& m_device;
+    // This graph's entry in the device's list of graphs.
+    FilterGraphs& m_published;
+    uint64_t m_published_key;
     SimMutex m_control;
     mutable SimMutex m_lock;
 

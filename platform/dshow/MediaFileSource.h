@@ -22,6 +22,7 @@ public:
 
     // Opens the file at a device path (once) and makes the pins; MediaFile::open's results.
     HRESULT load(std::u16string_view device_path) override;
+    std::u16string loaded_path() const override { return m_file ? m_file->device_path() : std::u16string(); }
     const MediaFile* file() const { return m_file.get(); }
 
     MediaSeeker* seeker() override { return m_file ? this : nullptr; }

@@ -112,6 +112,8 @@ const char* to_string(LockRank rank)
         return "com apartments";
     case LockRank::FilterCatalog:
         return "filter catalog";
+    case LockRank::FilterGraphs:
+        return "filter graphs";
     case LockRank::FilterClock:
         return "filter clock";
     case LockRank::AudioRendererBlocks:

@@ -57,6 +57,7 @@ enum class LockRank {
     ComClasses,
     ComApartments,
     FilterCatalog,
+    FilterGraphs,
     FilterClock,
     AudioRendererBlocks,
     VideoRendererRecord,

@@ -155,6 +155,14 @@ TEST_F(PlaySoundTest, EveryRecordKeepsToTheDevicesTraceLimit)
     EXPECT_EQ(sound.volume_changes().size(), 2u);
     ASSERT_EQ(sound.messages().size(), 2u);
     EXPECT_EQ(sound.messages()[1].first, 2u);
+    // A reader that counts on sequence numbers finds its place past the dropped message.
+    auto kept = sound.messages_since(0);
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].first, 1u);
+    EXPECT_EQ(kept[0].second.first, 1u);
+    ASSERT_EQ(sound.messages_since(2).size(), 1u);
+    EXPECT_EQ(sound.messages_since(2)[0].second.first, 2u);
+    EXPECT_TRUE(sound.messages_since(3).empty());
 }
 
 // The output is one channel: the low word of a volume is its level and the high word means

@@ -7,6 +7,7 @@
 #include "Filter.h"
 #include "FilterCatalog.h"
 #include "FilterGraph.h"
+#include "FilterGraphs.h"
 #include "GwesApi.h"
 #include "KernelApi.h"
 #include "MediaClasses.h"
@@ -139,8 +140,10 @@ public:
             return file->second.result;
         for (auto& [name, type] : file->second.streams)
             add_stream(name, type);
+        m_path = path;
         return S_OK;
     }
+    std::u16string loaded_path() const override { return m_path; }
 
 private:
     std::vector<OutputPin*> outputs() const
@@ -193,6 +196,7 @@ private:
     REFERENCE_TIME m_position = 0;
     std::atomic<bool> m_stopping = false;
     StreamingThread m_thread;
+    std::u16string m_path;
 };
 
 // Unpacks type A into type B, sample for sample.
@@ -829,5 +833,42 @@ TEST(FilterGraph, SharesItsClockAndVolumeAndRecordsTheVideoWindow)
         EXPECT_EQ(control->Run(), S_OK);
         Sleep(100);
     });
+    expect_no_live_objects(*device);
+}
+
+// Outside the programs, the device sees each graph's state and the files its sources read, until
+// the graph goes.
+TEST(FilterGraph, TheDeviceSeesEachGraphsStateAndFilesUntilItGoes)
+{
+    auto device = make_media_device();
+    const std::u16string song = u"\\SDMMC\\Music\\song.mp3";
+    stub_files()[song] = { S_OK, { { u"Audio", type_sound } } };
+    using Seen = std::vector<std::pair<FILTER_STATE, std::vector<std::u16string>>>;
+    auto seen = [&] {
+        Seen list;
+        for (auto& graph : device->component<FilterGraphs>().graphs())
+            list.emplace_back(graph.state, graph.files);
+        return list;
+    };
+    run_program(*device, [&] {
+        auto graph = make<IGraphBuilder>(CLSID_FilterGraph);
+        auto other = make<IGraphBuilder>(CLSID_FilterGraph);
+        ASSERT_EQ(graph->RenderFile(song.c_str(), nullptr), S_OK);
+        EXPECT_EQ(seen(), (Seen { { State_Stopped, { song } }, { State_Stopped, {} } }));
+        auto control = query<IMediaControl>(graph.get());
+        for (auto [change, state] : { std::pair { &IMediaControl::Run, State_Running }, { &IMediaControl::Pause, State_Paused },
+                 { &IMediaControl::Run, State_Running }, { &IMediaControl::Stop, State_Stopped } }) {
+            EXPECT_EQ((control.get()->*change)(), S_OK);
+            EXPECT_EQ(seen().front().first, state);
+        }
+        // The file goes with its source.
+        ComRef<IBaseFilter> source;
+        ASSERT_EQ(graph->FindFilterByName(song.c_str(), out(source)), S_OK);
+        EXPECT_EQ(graph->RemoveFilter(source.get()), S_OK);
+        EXPECT_EQ(seen().front().second, std::vector<std::u16string> {});
+        other = {};
+        EXPECT_EQ(seen().size(), 1u);
+    });
+    EXPECT_EQ(seen(), Seen {});
     expect_no_live_objects(*device);
 }
