@@ -18,6 +18,8 @@ public:
     CImgBtn() = default;
     ~CImgBtn() override;
 
+    // The window's own Create stays callable beside the button's.
+    using CWnd::Create;
     // Releases the pictures, takes the rectangle (x, y, x + width, y + height) and loads both
     // pictures from the program's resources.
     void Create(int x, int y, int width, int height, UINT normal_picture, UINT pressed_picture);

@@ -75,7 +75,8 @@ public:
     void OnPlayList();
     void OnPlayMode();
     void OnSound();
-    void OnClose();
+    // The close button's action; a WM_CLOSE from outside ends the player the same way.
+    void OnClose() override;
     void OnNavigation();
 
     // The worker's operations.

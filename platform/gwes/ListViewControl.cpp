@@ -422,7 +422,9 @@ LRESULT ListViewControl::proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
         if (item->mask & LVIF_IMAGE)
             item->iImage = source.image;
         if ((item->mask & LVIF_TEXT) && item->pszText && item->cchTextMax > 0) {
-            std::u16string_view text = static_cast<size_t>(item->iSubItem) < source.texts.size() ? source.texts[static_cast<size_t>(item->iSubItem)] : u"";
+            std::u16string_view text;
+            if (static_cast<size_t>(item->iSubItem) < source.texts.size())
+                text = source.texts[static_cast<size_t>(item->iSubItem)];
             int length = std::min(static_cast<int>(text.size()), item->cchTextMax - 1);
             std::copy_n(text.begin(), length, item->pszText);
             item->pszText[length] = 0;
