@@ -669,15 +669,18 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
     }
     if (what == "wave-message") {
         // expect wave-message N P1 P2: received by the wave driver since the last such expectation.
-        auto message = words.size() == 5 ? value_of(words[2]) : std::nullopt;
-        auto first = words.size() == 5 ? value_of(words[3]) : std::nullopt;
-        auto second = words.size() == 5 ? value_of(words[4]) : std::nullopt;
-        if (!message || !first || !second)
+        std::optional<UINT> values[3];
+        if (words.size() == 5) {
+            for (size_t i = 0; i < 3; ++i)
+                values[i] = value_of(words[2 + i]);
+        }
+        if (!values[0] || !values[1] || !values[2])
             return std::string("usage: expect wave-message N P1 P2 (32-bit numbers)");
+        const UINT message = *values[0], first = *values[1], second = *values[2];
         auto received = device.component<SoundDevice>().messages_since(m_wave_message_cursor);
         auto found = std::find_if(received.begin(), received.end(), [&](const auto& entry) {
             const SoundDevice::Message& m = entry.second;
-            return m.message == *message && static_cast<UINT>(m.first) == *first && static_cast<UINT>(m.second) == *second;
+            return m.message == message && static_cast<UINT>(m.first) == first && static_cast<UINT>(m.second) == second;
         });
         if (found == received.end()) {
             std::string seen;
