@@ -2,11 +2,13 @@
 
 #include "ComApi.h"
 #include "Device.h"
-#include "KernelApi.h"
 #include "ListEnumerator.h"
-#include "ThreadTermination.h"
+#include "Process.h"
+#include "SimThread.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 namespace kivo {
@@ -172,20 +174,17 @@ void OutputPin::deliver_new_segment(REFERENCE_TIME start)
 
 StreamingThread::~StreamingThread()
 {
-    DeferredTermination deferred; // a destructor must not throw; a kill lets the wait fail
     join();
-}
-
-DWORD StreamingThread::entry(void* self)
-{
-    static_cast<StreamingThread*>(self)->m_body();
-    return 0;
 }
 
 bool StreamingThread::start(std::function<void()> body)
 {
     m_body = std::move(body);
-    m_thread = CreateThread(nullptr, 0, &StreamingThread::entry, this, 0, nullptr);
+    SimThread& self = *SimThread::current();
+    m_thread = self.device().create_thread(self.process(), [this] {
+        m_body();
+        return DWORD { 0 };
+    });
     return m_thread != nullptr;
 }
 
@@ -193,9 +192,23 @@ void StreamingThread::join()
 {
     if (!m_thread)
         return;
-    WaitForSingleObject(m_thread, INFINITE);
-    CloseHandle(m_thread);
-    m_thread = nullptr;
+    SimThread& self = *SimThread::current();
+    if (m_thread.get() == &self) {
+        std::fputs(("kivo: " + self.describe() + ": a streaming thread waits for its own end\n").c_str(), stderr);
+        std::abort();
+    }
+    auto& scheduler = self.device().scheduler();
+    {
+        auto guard = scheduler.lock();
+        // Not an object wait: a kill of the caller would end it with the thread still in the filter.
+        auto outcome = scheduler.wait_regardless(guard, self, *m_thread);
+        if (outcome.kind != WaitOutcome::Kind::Object) {
+            // Only the controller's wait ends so, when no thread can ever run again.
+            std::fputs(("kivo: the controller waits for a streaming thread that cannot end (" + m_thread->describe() + ")\n").c_str(), stderr);
+            std::abort();
+        }
+    }
+    m_thread.reset();
 }
 
 // Clock.

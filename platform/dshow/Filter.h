@@ -29,6 +29,7 @@ namespace kivo {
 
 class Device;
 class Filter;
+class SimThread;
 class InputPin;
 class OutputPin;
 
@@ -153,16 +154,19 @@ public:
     StreamingThread(const StreamingThread&) = delete;
     StreamingThread& operator=(const StreamingThread&) = delete;
 
-    // Starts `body` on a new thread; false when no thread could be made.
+    // Starts `body` on a new thread; false when no thread could be made (the process is ending).
     bool start(std::function<void()> body);
-    // Waits until the body has returned (it must have been told to); no lock may be held.
+    // Waits until the thread has ended (its body must have been told to return); no lock may be
+    // held. The wait holds whatever the calling thread's state: a kill, an unwinding or a deferred
+    // termination does not end it, since the filter, and what the body runs in, may go as soon as
+    // join returns. A killed process's streaming threads are killed too, so they end at their next
+    // layer call.
     void join();
     bool started() const { return m_thread != nullptr; }
 
 private:
-    static DWORD STDMETHODCALLTYPE entry(void* self);
     std::function<void()> m_body;
-    HANDLE m_thread = nullptr;
+    std::shared_ptr<SimThread> m_thread;
 };
 
 // The graph's reference clock when no filter gives one: the device clock in 100-ns units. Every

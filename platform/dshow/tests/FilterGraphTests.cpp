@@ -11,6 +11,7 @@
 #include "GwesApi.h"
 #include "KernelApi.h"
 #include "MediaClasses.h"
+#include "Process.h"
 #include "RendererFilter.h"
 
 #include <gtest/gtest.h>
@@ -871,4 +872,84 @@ TEST(FilterGraph, TheDeviceSeesEachGraphsStateAndFilesUntilItGoes)
     });
     EXPECT_EQ(seen(), Seen {});
     expect_no_live_objects(*device);
+}
+
+// A killed player's threads all end where they stand, the program's thread first (the kill wakes
+// them in order), and it lets go of the graph as it unwinds while the renderer's thread is still
+// inside the renderer: the graph waits for that thread before the renderer goes, whether the kill
+// found the program waiting or already stopping the graph (waiting for that same thread).
+TEST(FilterGraph, AKilledPlayersGraphOutlivesItsRenderersThread)
+{
+    // What happened, in order; kept outside the filters, which go during the test.
+    std::vector<std::string> happened;
+    bool presenting = false;
+    class HoldingRenderer final : public RendererFilter {
+    public:
+        HoldingRenderer(std::vector<std::string>& happened, bool& presenting)
+            : RendererFilter(CLSID_StubRendererA, u"Holding Renderer", u"In")
+            , m_happened(happened)
+            , m_presenting(presenting)
+        {
+        }
+        ~HoldingRenderer() override { m_happened.push_back("renderer freed"); }
+
+    private:
+        HRESULT check_input_type(const MediaType& type) override { return type == type_sound ? S_OK : S_FALSE; }
+        // Holds its thread inside the renderer until the kill ends it.
+        void present(const MediaSample&) override
+        {
+            struct Leaving {
+                std::vector<std::string>& happened;
+                ~Leaving() { happened.push_back("renderer's thread left the renderer"); }
+            } leaving { m_happened };
+            m_presenting = true;
+            HANDLE never = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+            WaitForSingleObject(never, INFINITE);
+        }
+
+        std::vector<std::string>& m_happened;
+        bool& m_presenting;
+    };
+
+    for (bool stopping : { false, true }) {
+        SCOPED_TRACE(stopping ? "killed while stopping the graph" : "killed while waiting");
+        happened.clear();
+        presenting = false;
+        bool stop_called = false;
+        auto device = make_media_device();
+        device->programs().add(u"\\player.exe", [&](std::u16string_view) {
+            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            auto graph = make<IGraphBuilder>(CLSID_FilterGraph);
+            auto* source = new StubSource();
+            source->add_stream(u"Out", type_sound);
+            auto source_filter = ComRef<IBaseFilter>::adopt(source);
+            auto renderer = ComRef<IBaseFilter>::adopt(new HoldingRenderer(happened, presenting));
+            EXPECT_EQ(graph->AddFilter(source_filter.get(), nullptr), S_OK);
+            EXPECT_EQ(graph->AddFilter(renderer.get(), nullptr), S_OK);
+            EXPECT_EQ(graph->Connect(source->pin(u"Out"), Filter::from(renderer.get())->pin(u"In")), S_OK);
+            auto control = query<IMediaControl>(graph.get());
+            EXPECT_EQ(control->Run(), S_OK);
+            if (stopping) {
+                while (!presenting)
+                    Sleep(1);
+                stop_called = true;
+                control->Stop();
+            }
+            HANDLE never = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+            WaitForSingleObject(never, INFINITE);
+            return 0;
+        });
+        DWORD error = 0;
+        auto player = device->create_process(u"\\player.exe", u"", error);
+        ASSERT_TRUE(player);
+        ASSERT_TRUE(device->run_until([&] { return presenting && stop_called == stopping; }, 1000));
+
+        {
+            auto guard = device->scheduler().lock();
+            player->terminate(1);
+        }
+        ASSERT_TRUE(device->run_until([&] { return player->ended(); }, 1000));
+        EXPECT_EQ(happened, (std::vector<std::string> { "renderer's thread left the renderer", "renderer freed" }));
+        expect_no_live_objects(*device);
+    }
 }
