@@ -1,11 +1,13 @@
 #include "Simulator.h"
 
+#include "AttributeStore.h"
 #include "BatteryDriver.h"
 #include "Board.h"
 #include "CHubscreenApp.h"
 #include "CMelodoApp.h"
 #include "Explorer.h"
 #include "FileSystem.h"
+#include "Gdi.h"
 #include "MediaClasses.h"
 #include "VendorFilters.h"
 #include "NavigationStandIn.h"
@@ -56,6 +58,8 @@ bool Simulator::prepare(std::string* error)
     m_switched_on = false;
     m_device = std::make_unique<Device>(options);
     m_device->trace_limit().set(m_options.trace_limit);
+    // The texts on the screen, for 'expect text'.
+    m_device->component<Gdi>().draw_log().set_recording(true);
     install_stream_drivers(*m_device);
     install_media_classes(*m_device);
     install_vendor_filters(*m_device);
@@ -98,7 +102,8 @@ bool Simulator::put_card_media(Device& device, std::string* error)
     std::vector<std::filesystem::path> files;
     for (auto it = std::filesystem::recursive_directory_iterator(m_options.card_media, failure);
          !failure && it != std::filesystem::recursive_directory_iterator(); it.increment(failure)) {
-        if (it->is_regular_file(failure))
+        // The attribute records there are the card's own, kept as the device's volumes keep them.
+        if (it->is_regular_file(failure) && !AttributeStore::is_own_file(it->path()))
             files.push_back(it->path());
     }
     std::sort(files.begin(), files.end());
@@ -108,6 +113,7 @@ bool Simulator::put_card_media(Device& device, std::string* error)
             *error = what + " (error " + std::to_string(code) + ")";
         return false;
     };
+    AttributeStore source_attributes;
     if (failure)
         return fail("cannot read the card media in " + m_options.card_media.string(), static_cast<DWORD>(failure.value()));
     for (auto& host : files) {
@@ -137,6 +143,9 @@ bool Simulator::put_card_media(Device& device, std::string* error)
         }
         if (code == ERROR_SUCCESS)
             code = file_system.move(part, path);
+        // A file kept hidden there (the audio player's play list) is hidden on the card too.
+        if (auto record = source_attributes.get(host); record && code == ERROR_SUCCESS)
+            code = file_system.set_attributes(path, record->attributes);
         if (code != ERROR_SUCCESS) {
             file_system.remove_file(part);
             return fail("cannot put " + to_utf8(path) + " on the card", code);

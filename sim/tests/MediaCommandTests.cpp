@@ -1,6 +1,8 @@
 // The simulator's media side: the songs of a fresh card, the card's free space, and the
 // expectations on what plays and on the wave driver's messages, checked against a tiny player.
 
+#include "AudioBookmark.h"
+#include "CParmFileRW.h"
 #include "Filter.h"
 #include "ProgramImages.h"
 #include "ScriptRunner.h"
@@ -10,11 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 using namespace kivo;
 
@@ -202,6 +206,47 @@ TEST_F(MediaCommands, AFreshRootGetsTheCardMediaOnce)
     EXPECT_TRUE(ReadFile(file, bytes, sizeof bytes, &done, nullptr));
     CloseHandle(file);
     EXPECT_EQ(std::string(bytes, done), "second song");
+}
+
+// The build's card holds the audio player's play list of the six songs as the player itself would
+// have written it: its records read back through its own reader, every song there, the first one
+// current, and both files with the attributes the player's writer gives a file it writes.
+TEST_F(MediaCommands, AFreshCardHoldsThePlayListAsThePlayerWritesIt)
+{
+    Simulator simulator(options(ClockMode::Virtual));
+    ScriptRunner runner(simulator, errors);
+    ASSERT_TRUE(run(runner, "boot\n")) << errors.str();
+    const std::vector<std::u16string> songs {
+        u"\\SDMMC\\Music\\tone-id3v23-chinese.mp3",
+        u"\\SDMMC\\Music\\tone-id3v24.mp3",
+        u"\\SDMMC\\Music\\tone-id3v1.mp3",
+        u"\\SDMMC\\Music\\tone-untagged.mp3",
+        u"\\SDMMC\\Music\\tone-vbr.mp3",
+        u"\\SDMMC\\Music\\tone-wma2.wma",
+    };
+    CParmFileRW file;
+    std::array<uint8_t, bookmark_bytes> record {};
+    ASSERT_EQ(file.Read(u"\\SDMMC\\bmkAud.rom", record.data(), int(record.size()), int(record.size())), 0);
+    AudioBookmark expected;
+    expected.list_count = 6;
+    expected.list_bytes = 6 * int32_t(list_slot_bytes);
+    expected.current_path = songs.front();
+    EXPECT_EQ(decode_bookmark(std::span<const uint8_t, bookmark_bytes>(record)), expected);
+    std::vector<uint8_t> slots(6 * list_slot_bytes);
+    ASSERT_EQ(file.Read(u"\\SDMMC\\listAud.lst", slots.data(), int(slots.size()), int(slots.size())), 0);
+    EXPECT_EQ(decode_list(slots, 6), songs);
+    for (auto& song : songs)
+        EXPECT_NE(GetFileAttributes(song.c_str()), INVALID_FILE_ATTRIBUTES) << to_utf8(song);
+
+    ASSERT_EQ(file.Write(u"\\SDMMC\\written.rom", record.data(), int(record.size())), 0);
+    DWORD written = GetFileAttributes(u"\\SDMMC\\written.rom");
+    ASSERT_NE(written, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(written & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(GetFileAttributes(u"\\SDMMC\\bmkAud.rom"), written);
+    EXPECT_EQ(GetFileAttributes(u"\\SDMMC\\listAud.lst"), written);
+    // The attribute records themselves are the volume's own, never a file on the card.
+    WIN32_FIND_DATA found {};
+    EXPECT_EQ(FindFirstFile(u"\\SDMMC\\.kivo-attributes", &found), INVALID_HANDLE_VALUE);
 }
 
 // The free space set before the boot is there at the boot; the card keeps its size across boots,
