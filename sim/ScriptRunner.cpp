@@ -4,6 +4,7 @@
 #include "DeviceEvents.h"
 #include "FilterGraphs.h"
 #include "FrameBuffer.h"
+#include "Gdi.h"
 #include "KernelApi.h"
 #include "KivoNotify.h"
 #include "MessageBoxes.h"
@@ -289,6 +290,7 @@ void ScriptRunner::add_commands()
         m_sent_cursors.clear();
         m_broadcast_cursor = 0;
         m_wave_message_cursor = 0;
+        m_text_cursor = 0;
         m_simulator.device().run_until_idle();
         return std::nullopt;
     };
@@ -665,6 +667,17 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
         if (!met)
             return "expected playback " + words[2] + (name.empty() ? "" : " of a file whose path holds \"" + words[3] + "\"")
                 + ", found " + describe_graphs(graphs);
+        return std::nullopt;
+    }
+    if (what == "text") {
+        // expect text TEXT: a line of exactly TEXT shown on the screen since the last 'expect text'.
+        auto text = split(rest_after(rest, 1));
+        if (text.size() != 1)
+            return std::string("usage: expect text TEXT");
+        auto found = device.component<Gdi>().draw_log().find_shown_text(to_utf16(text[0]), m_text_cursor);
+        if (!found)
+            return "expected the text \"" + text[0] + "\" drawn on the screen since the last 'expect text', found none";
+        m_text_cursor = *found + 1;
         return std::nullopt;
     }
     if (what == "wave-message") {

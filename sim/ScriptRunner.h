@@ -51,6 +51,7 @@ private:
     std::map<std::u16string, uint64_t> m_sent_cursors;
     uint64_t m_broadcast_cursor = 0;
     uint64_t m_wave_message_cursor = 0;
+    uint64_t m_text_cursor = 0;
     // Message names the script declared with 'register'.
     std::set<std::string> m_registered;
     // Buttons for the next message boxes, in order ('answer').

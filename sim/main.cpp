@@ -98,6 +98,8 @@ CODE may also be a notify code's name such as APP_CLOSE):
   expect file PATH exists|absent
   expect reg KEY VALUE DATA     a registry value (KEY as HKLM\..., HKCU\...; DATA text or number)
   expect pixel X Y RRGGBB       the screen's colour at a point, compared in RGB565
+  expect text TEXT              a line of exactly TEXT drawn on the screen (some of it visible)
+                                since the last 'expect text'
   expect sound NAME             a sound whose file name contains NAME has been played
 A failed line prints the file, the line, what was expected and what was found, and so does a line
 during which a program crashed; the run then exits 1.

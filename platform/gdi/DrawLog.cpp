@@ -1,5 +1,7 @@
 #include "DrawLog.h"
 
+#include <algorithm>
+
 namespace kivo {
 
 void DrawLog::follow(const TraceLimit& limit)
@@ -55,6 +57,17 @@ std::optional<DrawLog::Entry> DrawLog::last_text(std::u16string_view text) const
     for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it) {
         if (it->text == text)
             return *it;
+    }
+    return std::nullopt;
+}
+
+std::optional<uint64_t> DrawLog::find_shown_text(std::u16string_view text, uint64_t from) const
+{
+    std::lock_guard guard(m_lock);
+    for (uint64_t sequence = std::max(from, m_entries.first_sequence()); sequence < m_entries.end_sequence(); ++sequence) {
+        const Entry& entry = m_entries.at(sequence);
+        if (entry.painted && entry.text == text)
+            return sequence;
     }
     return std::nullopt;
 }

@@ -38,6 +38,9 @@ public:
     std::optional<Entry> last_bitmap(UINT bitmap_id) const;
     // The last line of text that is exactly `text`.
     std::optional<Entry> last_text(std::u16string_view text) const;
+    // The sequence number of the first line of text exactly `text` with a pixel inside its clip,
+    // recorded at or after `from`: a reader that keeps its place checks what was shown since.
+    std::optional<uint64_t> find_shown_text(std::u16string_view text, uint64_t from) const;
 
 private:
     mutable HostMutex m_lock { LockRank::DrawLog };

@@ -249,6 +249,45 @@ TEST_F(ScriptFixture, OutsideWindowsMessageBoxesAndTheScreen)
     EXPECT_TRUE(std::filesystem::exists(root / "shots" / "first.png"));
 }
 
+// A program writes its command line on the screen, or off it: `expect text` finds each line shown,
+// once and in order, whatever script it is in.
+TEST_F(ScriptFixture, TextsOnTheScreenAreFoundOnceInOrder)
+{
+    ASSERT_TRUE(run("boot\n"));
+    add_program(u"\\writer.exe", [](std::u16string_view line) {
+        HDC screen = GetDC(nullptr);
+        bool off_screen = line.starts_with(u"off ");
+        RECT box = off_screen ? RECT { 500, 300, 700, 340 } : RECT { 10, 100, 300, 140 };
+        DrawText(screen, line.data(), static_cast<int>(line.size()), &box, DT_SINGLELINE);
+        ReleaseDC(nullptr, screen);
+        return 0;
+    });
+    EXPECT_TRUE(run("start \\writer.exe 1/6\n"
+                    "start \\writer.exe 播放列表為空\n"
+                    "expect text 1/6\n"
+                    "expect text 播放列表為空\n"
+                    "start \\writer.exe \"Evening Bells\"\n"
+                    "expect text \"Evening Bells\"\n"))
+        << errors.str();
+    struct Case {
+        const char* line;
+        const char* says;
+    } cases[] = {
+        { "expect text 1/6", "expected the text \"1/6\" drawn on the screen since the last 'expect text', found none" },
+        { "expect text Evening", "expected the text \"Evening\"" },
+        { "expect text", "usage: expect text TEXT" },
+        { "expect text two words", "usage: expect text TEXT" },
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.line);
+        errors.str("");
+        EXPECT_FALSE(run(std::string(test.line) + "\n"));
+        EXPECT_NE(errors.str().find(test.says), std::string::npos) << errors.str();
+    }
+    EXPECT_TRUE(run("start \\writer.exe off 2/6\n"));
+    EXPECT_FALSE(run("expect text \"off 2/6\"\n")) << "nothing of it was shown";
+}
+
 // A program paints the video key over part of the home screen; a renderer's picture, presented
 // by the test as the video renderer would, is what `expect pixel` and `shot` see there.
 TEST_F(ScriptFixture, PixelsAndShotsShowTheVideoPlaneUnderTheKey)

@@ -299,3 +299,29 @@ TEST_F(TextTest, ChineseCharactersComeFromTheChineseFaceAndShow)
     SelectObject(screen, GetStockObject(SYSTEM_FONT));
     DeleteObject(font);
 }
+
+TEST_F(TextTest, ShownTextIsFoundFromAPlaceOnAndOnlyWhereItPainted)
+{
+    auto& log = gdi.draw_log();
+    RECT outside { 500, 300, 600, 340 };
+    DrawText(screen, u"1/6", -1, &outside, DT_SINGLELINE);
+    EXPECT_FALSE(log.find_shown_text(u"1/6", 0)) << "drawn entirely off the screen";
+
+    RECT box { 20, 20, 120, 60 };
+    DrawText(screen, u"1/6", -1, &box, DT_SINGLELINE);
+    DrawText(screen, u"2/6", -1, &box, DT_SINGLELINE);
+    auto first = log.find_shown_text(u"1/6", 0);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(log.find_shown_text(u"1/6", *first + 1)) << "each drawing is found once";
+    EXPECT_FALSE(log.find_shown_text(u"1/", 0)) << "a line matches whole";
+    auto second = log.find_shown_text(u"2/6", *first + 1);
+    ASSERT_TRUE(second);
+    EXPECT_GT(*second, *first);
+
+    // A place the log has dropped meanwhile reads from its oldest kept entry.
+    log.clear();
+    DrawText(screen, u"2/6", -1, &box, DT_SINGLELINE);
+    auto after_clear = log.find_shown_text(u"2/6", 0);
+    ASSERT_TRUE(after_clear);
+    EXPECT_GT(*after_clear, *second);
+}
