@@ -3,6 +3,7 @@
 #include "BatteryPictures.h"
 #include "program_services.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -66,9 +67,14 @@ void draw_mode_symbol(BitmapCanvas& canvas, int mode, RECT box, COLORREF colour)
         break;
     case 1:
     case 2: {
-        canvas.frame_rect({ box.left + 4, box.top + 4, box.left + w / 2 + 4, box.bottom - 4 }, colour, 2);
-        canvas.arrow({ box.left + w / 2, box.top, box.left + w / 2 + 10, box.top + 9 }, Direction::Right, colour);
-        canvas.label({ box.left + w / 2 + 6, box.top, box.right, box.bottom }, mode == 1 ? u"1" : u"ALL", colour, h - 8, true);
+        // ALL needs about twice its height in width: its loop is narrower, its letters no taller
+        // than fit beside it.
+        LONG loop = mode == 1 ? w / 2 : w / 3;
+        LONG text_left = box.left + loop + 6;
+        int text_height = mode == 1 ? h - 8 : std::min<int>(h - 8, (box.right - text_left) / 2);
+        canvas.frame_rect({ box.left + 4, box.top + 4, box.left + loop + 4, box.bottom - 4 }, colour, 2);
+        canvas.arrow({ box.left + loop, box.top, box.left + loop + 10, box.top + 9 }, Direction::Right, colour);
+        canvas.label({ text_left, box.top, box.right, box.bottom }, mode == 1 ? u"1" : u"ALL", colour, text_height, true);
         break;
     }
     default:
