@@ -22,6 +22,7 @@
 #include "platform.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -29,6 +30,7 @@
 #include <iterator>
 #include <map>
 #include <sstream>
+#include <thread>
 
 namespace kivo {
 
@@ -568,7 +570,21 @@ void ScriptRunner::add_commands()
             return "cannot write " + path.string();
         return std::nullopt;
     };
-    m_commands["expect"] = [this](const Words& words, const std::string& rest) { return expect(words, rest); };
+    m_commands["expect"] = [this](const Words& words, const std::string& rest) {
+        auto error = expect(words, rest);
+        // On the real clock the device runs on while the script reads it, so what a line before
+        // set going (a program loading, a song starting) may show a moment later: an expectation
+        // not met yet is read again until it is, or the grace has passed. One that something was
+        // not done (no-debug) is read once.
+        if (!error || m_simulator.options().clock != ClockMode::Real || (words.size() > 1 && words[1] == "no-debug"))
+            return error;
+        auto deadline = std::chrono::steady_clock::now() + real_time_expect_grace;
+        while (error && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            error = expect(words, rest);
+        }
+        return error;
+    };
 }
 
 std::optional<std::string> ScriptRunner::expect(const Words& words, const std::string& rest)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <istream>
 #include <map>
@@ -31,6 +32,8 @@ public:
 
     // The limits a script's numbers are held to.
     static constexpr long long longest_wait_ms = 30LL * 24 * 60 * 60 * 1000;
+    // How long, on the real clock, an expectation not met yet is read again before it fails.
+    static constexpr std::chrono::seconds real_time_expect_grace { 5 };
 
 private:
     using Words = std::vector<std::string>;

@@ -25,7 +25,8 @@ Boots a simulated kivo device from a device root folder and runs it.
                  made with the device's defaults on first run, its memory card holding what the
                  folder card/ beside kivo-sim holds (the songs in \Music made by the build)
   --headless     no window; runs on the virtual clock, driven by a script
-  --real-time    run a script on the real clock instead of the virtual one
+  --real-time    run a script on the real clock instead of the virtual one; an 'expect' that
+                 does not hold yet is read again for up to 5 s before it fails
   --script FILE  the script to run ('-' for standard input; implies --headless)
   --shots DIR    where 'shot' writes its screenshots (default: the current folder)
   --log          echo the device's debug output to stderr, each line with the device time (seconds
@@ -111,6 +112,7 @@ Device events (script 'event NAME', or keys in the window):
 )";
 
 static_assert(kivo::Simulator::session_trace_limit == 10000, "the help text names the cap");
+static_assert(kivo::ScriptRunner::real_time_expect_grace == std::chrono::seconds(5), "the help text names the grace");
 
 std::filesystem::path default_root()
 {

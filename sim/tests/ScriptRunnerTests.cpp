@@ -249,6 +249,37 @@ TEST_F(ScriptFixture, OutsideWindowsMessageBoxesAndTheScreen)
     EXPECT_TRUE(std::filesystem::exists(root / "shots" / "first.png"));
 }
 
+// On the virtual clock a line finds the device done with all it could do, so an expectation is read
+// once; on the real clock the device runs on, and an expectation waits a moment for what is still
+// under way (a program in a timed wait counts as idle there).
+TEST(ScriptRunnerClocks, OnTheRealClockAnExpectationWaitsForWhatIsUnderWay)
+{
+    for (ClockMode clock : { ClockMode::Virtual, ClockMode::Real }) {
+        SCOPED_TRACE(clock == ClockMode::Virtual ? "virtual" : "real");
+        auto root = std::filesystem::temp_directory_path() / ("kivo-sim-clock-" + std::to_string(::getpid()));
+        {
+            Simulator simulator({ root, clock, false, root / "shots" });
+            std::ostringstream errors;
+            ScriptRunner runner(simulator, errors);
+            std::istringstream boot("boot\n");
+            ASSERT_TRUE(runner.run(boot, "boot.sim")) << errors.str();
+            simulator.device().programs().add(u"\\late.exe", [](std::u16string_view) {
+                Sleep(300);
+                OutputDebugString(u"late\r\n");
+                return 0;
+            });
+            simulator.device().component<ProgramImages>().install();
+            std::istringstream script("start \\late.exe\nexpect debug late\n");
+            EXPECT_EQ(runner.run(script, "late.sim"), clock == ClockMode::Real) << errors.str();
+            if (clock == ClockMode::Virtual) {
+                std::istringstream later("wait 400\nexpect debug late\n");
+                EXPECT_TRUE(runner.run(later, "later.sim")) << errors.str();
+            }
+        }
+        std::filesystem::remove_all(root);
+    }
+}
+
 // A program writes its command line on the screen, or off it: `expect text` finds each line shown,
 // once and in order, whatever script it is in.
 TEST_F(ScriptFixture, TextsOnTheScreenAreFoundOnceInOrder)
