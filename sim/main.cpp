@@ -23,7 +23,8 @@ const char* const help_text = R"(usage: kivo-sim [--root DIR] [--headless] [--re
 Boots a simulated kivo device from a device root folder and runs it.
   --root DIR     the device root on this machine (default: kivo-device in the user's data folder);
                  made with the device's defaults on first run, its memory card holding what the
-                 folder card/ beside kivo-sim holds (the songs in \Music made by the build)
+                 folder card/ beside kivo-sim holds (the songs in \Music and the audio player's
+                 play list of them, made by the build)
   --headless     no window; runs on the virtual clock, driven by a script
   --real-time    run a script on the real clock instead of the virtual one; an 'expect' that
                  does not hold yet is read again for up to 5 s before it fails
