@@ -73,5 +73,29 @@ TEST_F(MelodoPictures, VolumeNoneCrossesTheSpeakerOutAndHidesTheNumber)
         EXPECT_EQ(shot.pixel_565(x, 80), FrameBuffer::rgb565(48, 97, 110)) << x;
 }
 
+// The word ALL stays whole inside its pictures: the mode button that selects repeat all (shown in
+// repeat one) and the repeat-all label keep their last columns free of it.
+TEST_F(MelodoPictures, TheRepeatAllWordStaysInsideItsPictures)
+{
+    write_list({ "one", "two" }, 1);
+    CMelodoDlg* dialog = start();
+    ASSERT_NE(dialog, nullptr);
+    auto shot = review_screenshot(*device, "melodo-mode-repeat-one");
+    // The mode button at 414, 104: its face left of the symbol, and its columns right of the box
+    // (above and below, its rounded corners).
+    auto face = shot.pixel_565(417, 121);
+    for (int x = 463; x <= 466; ++x) {
+        for (int y = 112; y < 131; ++y)
+            EXPECT_EQ(shot.pixel_565(x, y), face) << x << ", " << y;
+    }
+    tap(*dialog, CMelodoDlg::btn_mode);
+    shot = review_screenshot(*device, "melodo-mode-repeat-all");
+    // The label at 35, 120, 60 wide.
+    for (int x = 92; x <= 94; ++x) {
+        for (int y = 120; y < 148; ++y)
+            EXPECT_EQ(shot.pixel_565(x, y), FrameBuffer::rgb565(48, 97, 110)) << x << ", " << y;
+    }
+}
+
 } // namespace
 } // namespace kivo::test
