@@ -455,11 +455,6 @@ void CMelodoDlg::OnPlay()
     SetEvent(m_hEvPlay);
 }
 
-void CMelodoDlg::OnPlayList()
-{
-    TapClick();
-}
-
 void CMelodoDlg::OnSound()
 {
     TapClick();
