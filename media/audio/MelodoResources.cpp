@@ -2,6 +2,8 @@
 
 #include "BatteryPictures.h"
 #include "PlayListPictures.h"
+#include "MessagePictures.h"
+#include "SkinListPictures.h"
 #include "program_services.h"
 
 #include <array>
@@ -225,6 +227,8 @@ void add_melodo_resources()
     add_labels(resources);
     add_battery_pictures(resources, IDB_BATTERY_FIRST);
     add_playlist_resources(module);
+    add_skin_list_pictures();
+    add_message_resources();
     resources.add_icon(IDI_MELODO, 32, 32, [](BitmapCanvas& c) {
         c.fill_round_rect({ 0, 0, 32, 32 }, 6, Palette::panel_light);
         c.fill_ellipse({ 6, 20, 16, 28 }, Palette::white);
