@@ -5,6 +5,7 @@
 #include "CAudListDlg.h"
 #include "CMsgDlg.h"
 #include "MelodoResources.h"
+#include "SkinListPictures.h"
 
 #include <string>
 
@@ -43,7 +44,7 @@ BOOL CAddFileDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     m_List.SubclassDlgItem(IDC_FILES, this);
-    SkinListStyle style = player_list_style(18);
+    SkinListStyle style = melodo_list_style(18);
     m_List.ApplySkin(style);
     m_List.SetBkColor(style.background_colour);
     m_List.SetTextColor(m_TextColour);

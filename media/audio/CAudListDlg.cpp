@@ -6,6 +6,7 @@
 #include "CMsgDlg.h"
 #include "KivoNotify.h"
 #include "MelodoResources.h"
+#include "SkinListPictures.h"
 
 #include <algorithm>
 
@@ -30,14 +31,6 @@ constexpr int button_height = 40;
 constexpr const char16_t* card_root = u"\\SDMMC";
 constexpr LPCWSTR music_extensions[] = { u"WMA", u"MP3" };
 
-void copy_face(WCHAR (&target)[32], const char16_t* face)
-{
-    std::u16string_view text(face);
-    size_t units = std::min(text.size(), std::size(target) - 1);
-    std::copy_n(text.data(), units, target);
-    target[units] = 0;
-}
-
 // What the row comparison needs: the list as it stands before the sort (rows are found by their
 // item data, which is their index then), the column and the direction.
 struct SortContext {
@@ -57,26 +50,6 @@ int CALLBACK compare_rows(LPARAM first, LPARAM second, LPARAM context)
 }
 
 } // namespace
-
-SkinListStyle player_list_style(int header_font_height)
-{
-    SkinListStyle style {};
-    style.header_bitmap = IDB_LIST_HEADER;
-    style.header_font_height = header_font_height;
-    style.header_text_colour = RGB(255, 255, 255);
-    copy_face(style.header_face, u"Sevenet 7");
-    for (UINT i = 0; i < 7; ++i) {
-        style.vscroll_bitmaps[i] = IDB_VSCROLL_FIRST + i;
-        style.hscroll_bitmaps[i] = IDB_HSCROLL_FIRST + i;
-    }
-    style.row_height = 24;
-    copy_face(style.row_face, u"Sevenet 7");
-    style.text_colour = RGB(255, 255, 255);
-    style.selected_text_colour = RGB(1, 0, 1);
-    style.background_colour = RGB(48, 97, 110);
-    style.selected_background_colour = RGB(255, 157, 11);
-    return style;
-}
 
 bool append_path_row(CListCtrl& list, const CString& path)
 {
@@ -113,7 +86,7 @@ BOOL CAudListDlg::OnInitDialog()
         m_Buttons[i].LoadBitmaps(place.picture, place.picture + 1);
         m_Buttons[i].MoveWindow(button_x, place.y, button_width, button_height);
     }
-    SkinListStyle style = player_list_style(22);
+    SkinListStyle style = melodo_list_style(22);
     m_List.ApplySkin(style);
     m_List.SetBkColor(style.background_colour);
     m_List.SetTextColor(style.text_colour);

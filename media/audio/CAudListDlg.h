@@ -4,9 +4,6 @@
 #include "CSkinListCtrl.h"
 #include "platform.h"
 
-// The look both lists of the player share; only the header's height differs.
-SkinListStyle player_list_style(int header_font_height);
-
 // The play list editor: one row per entry (file name, folder). Rows are edited here and copied
 // back to the play list when the editor closes; "S_ALL" and "D_ALL" change the play list at once.
 // The current list index, the list-changed flag and the path to continue with travel back to the
