@@ -220,10 +220,10 @@ TEST_F(PlayList, TheBrowserAddsSongsAndFoldersAndGoesUp)
     EXPECT_EQ(entries(browser->m_Entries),
         (std::vector<std::u16string> { u"<..>", u"<Live>", u"one.mp3", u"three.mp3", u"two.mp3" }));
     EXPECT_EQ(browser->m_List.GetItemText(1, 0), u"Live") << "folders without their brackets";
-    auto review = review_screenshot(*device, "melodo-browser-in-folder");
 
     // A file, then a folder's files; the browser stays open.
     tap_row(browser->m_List, 3);
+    review_screenshot(*device, "melodo-browser-in-folder");
     tap_control(*browser, IDC_SELECT);
     tap_row(browser->m_List, 1);
     tap_control(*browser, IDC_SELECT);
@@ -248,6 +248,32 @@ TEST_F(PlayList, TheBrowserAddsSongsAndFoldersAndGoesUp)
     EXPECT_EQ(entries(dialog->m_PlayList),
         (std::vector<std::u16string> { in_music(u"one.mp3"), in_music(u"three.mp3"), u"\\SDMMC\\Music\\Live\\encore.mp3" }));
     EXPECT_EQ(current_path(*dialog), in_music(u"three.mp3")) << "the main screen goes on with the first added";
+}
+
+TEST_F(PlayList, AFileWhosePathIsTooLongForTheListFileIsNotAdded)
+{
+    write_list({ "one" });
+    const std::u16string folder = u"\\SDMMC\\" + std::u16string(40, u'a') + u"\\" + std::u16string(40, u'b') + u"\\";
+    const std::u16string fits = std::u16string(255 - folder.size() - 4, u'f') + u".mp3";
+    const std::u16string too_long = std::u16string(256 - folder.size() - 4, u'g') + u".mp3";
+    put_file(folder + fits);
+    put_file(folder + too_long);
+    CMelodoDlg* dialog = start();
+    ASSERT_NE(dialog, nullptr);
+    CAudListDlg* editor = open_editor(*dialog);
+    ASSERT_NE(editor, nullptr);
+    CAddFileDlg* browser = open_browser(*editor);
+    ASSERT_NE(browser, nullptr);
+    tap_row(browser->m_List, 0, true);
+    tap_row(browser->m_List, 1, true);
+    ASSERT_EQ(browser->m_strFolder.str(), folder);
+    ASSERT_EQ(entries(browser->m_Entries), (std::vector<std::u16string> { u"<..>", fits, too_long }));
+    for (int row : { 1, 2 }) {
+        tap_row(browser->m_List, row);
+        tap_control(*browser, IDC_SELECT);
+    }
+    EXPECT_EQ(rows(editor->m_List), (std::vector<std::u16string> { song_path("one"), folder + fits }))
+        << "255 units fit a slot with its terminating zero, 256 do not";
 }
 
 TEST_F(PlayList, AFolderWithMoreSongsThanPlacesLeftFillsTheListToTheLimit)
@@ -407,22 +433,26 @@ TEST_F(PlayList, ADoubleTappedRowPlaysFromItsStart)
 {
     struct Case {
         const char* name;
-        int exit_state; // as the bookmark left the player
+        std::function<void(PlayList&, CMelodoDlg&)> before;
     } cases[] = {
-        { "playing", State_Running },
-        { "stopped at a saved place", State_Stopped },
+        { "playing", [](PlayList& test, CMelodoDlg& dialog) {
+             test.tap(dialog, CMelodoDlg::btn_play);
+             test.pass(2300);
+         } },
+        // The bar's middle while stopped: the next play would start there.
+        { "stopped with the bar moved", [](PlayList& test, CMelodoDlg& dialog) {
+             test.tap(dialog, CMelodoDlg::btn_stop);
+             test.tap(20 + 193, 25);
+         } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         start_over();
-        AudioBookmark saved;
-        saved.seek_pos = 500;
-        saved.exit_state = c.exit_state;
-        saved.current_path = song_path("two");
-        write_state({ "one", "two", "three" }, saved);
+        write_list({ "one", "two", "three" });
         CMelodoDlg* dialog = start();
         ASSERT_NE(dialog, nullptr);
-        ASSERT_EQ(dialog->m_nSeekPos, 500);
+        c.before(*this, *dialog);
+        ASSERT_GE(dialog->m_nSeekPos, 400);
         CAudListDlg* editor = open_editor(*dialog);
         ASSERT_NE(editor, nullptr);
         tap_row(editor->m_List, 2, true);
@@ -431,6 +461,9 @@ TEST_F(PlayList, ADoubleTappedRowPlaysFromItsStart)
         EXPECT_EQ(state(*dialog), State_Running);
         EXPECT_EQ(current_path(*dialog), song_path("three"));
         EXPECT_EQ(current_song(*dialog), 3);
+        int seconds = -1;
+        dialog->m_Player.GetCurTime(&seconds);
+        EXPECT_EQ(seconds, 1);
         EXPECT_LT(dialog->m_Slider.GetPos(), 300) << "about 1 s of 6.5";
     }
 }
