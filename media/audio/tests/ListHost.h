@@ -140,9 +140,11 @@ public:
     CSkinListCtrl& list() { return g_host.dialog->m_List; }
     HWND host_window() const { return g_host.dialog ? g_host.dialog->m_hWnd : nullptr; }
 
-    // Opens the message box of a mode over the list; the box is then g_host.message.
+    // Opens the message box of a mode over the list; the box is then g_host.message. A box that
+    // ended before is gone once its key-click thread has seen the end (within 200 ms).
     void open(int mode)
     {
+        pass(200);
         PostMessage(host_window(), open_message, static_cast<WPARAM>(mode), 0);
         device->run_until_idle();
     }

@@ -78,10 +78,11 @@ TEST_F(SkinList, PaintedBarsStandWhereTheListsOwnWouldBe)
     struct Bar {
         CWnd& bar;
         CRect place;
+        // The arrow at the bar's start: up, left.
         UINT first_picture;
     } bars[] = {
         { list().m_VScroll, { 366, 11, 379, 253 }, IDB_VSCROLL_FIRST },
-        { list().m_HScroll, { 4, 253, 366, 266 }, IDB_HSCROLL_FIRST },
+        { list().m_HScroll, { 4, 253, 366, 266 }, IDB_HSCROLL_FIRST + 2 },
     };
     auto entries = drawn();
     for (auto& b : bars) {
@@ -92,7 +93,6 @@ TEST_F(SkinList, PaintedBarsStandWhereTheListsOwnWouldBe)
         EXPECT_TRUE(b.bar.IsWindowVisible());
         EXPECT_EQ(b.bar.GetDlgCtrlID(), 0xFFFF);
         EXPECT_EQ(::GetParent(b.bar.m_hWnd), host_window());
-        // The first arrow at the bar's start, drawn on the screen.
         EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [&](auto& e) {
             return e.bitmap_id == b.first_picture && e.rect.left == b.place.left && e.rect.top == b.place.top && e.painted;
         }));
