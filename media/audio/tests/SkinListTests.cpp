@@ -122,6 +122,8 @@ TEST_F(SkinList, SelectRowSelectsOneRowAndBringsItToTheTop)
         { 3, 3, 3 },
         { -4, 0, 0 },
     };
+    // Where the thumb stood after each case: it follows the list as it scrolls.
+    std::vector<std::pair<int, LONG>> thumbs;
     for (auto& c : cases) {
         SCOPED_TRACE(c.asked);
         CSkinListCtrl::SelectRow(&list(), c.asked);
@@ -134,7 +136,15 @@ TEST_F(SkinList, SelectRowSelectsOneRowAndBringsItToTheTop)
         EXPECT_EQ(selected, std::vector<int> { c.selected });
         EXPECT_EQ(list().GetSelectionMark(), c.selected);
         EXPECT_EQ(list().GetTopIndex(), c.top);
+        thumbs.emplace_back(c.top, list().m_VScroll.m_rcThumb.top);
     }
+    for (size_t i = 1; i < thumbs.size(); ++i) {
+        auto [top_before, thumb_before] = thumbs[i - 1];
+        auto [top, thumb] = thumbs[i];
+        EXPECT_EQ(top > top_before, thumb > thumb_before) << i;
+        EXPECT_EQ(top == top_before, thumb == thumb_before) << i;
+    }
+    EXPECT_EQ(list().m_VScroll.m_rcThumb.top, list().m_VScroll.m_rcTrack.top);
     auto shot = review_screenshot(*device, "skinlist-first-row");
     EXPECT_EQ(shot.pixel_565(200, row_on_screen(list(), 0).CenterPoint().y), c565(RGB(255, 157, 11)));
 }
