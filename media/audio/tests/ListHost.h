@@ -36,6 +36,8 @@ struct ListHostRecord {
     CMsgDlg* message = nullptr;
     INT_PTR message_result = -1;
     int mode_after = -1;
+    // The column whose title was tapped last.
+    int column_clicked = -1;
 };
 inline ListHostRecord g_host;
 // The navigation window handle the message boxes are given.
@@ -71,6 +73,13 @@ public:
     {
         g_host.dialog = nullptr;
         CDialog::OnDestroy();
+    }
+    BOOL OnNotify(WPARAM wparam, LPARAM lparam, LRESULT* result) override
+    {
+        auto* notice = reinterpret_cast<const NMLISTVIEW*>(lparam);
+        if (notice->hdr.code == LVN_COLUMNCLICK)
+            g_host.column_clicked = notice->iSubItem;
+        return CDialog::OnNotify(wparam, lparam, result);
     }
     LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override
     {

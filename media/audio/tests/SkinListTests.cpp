@@ -159,7 +159,7 @@ TEST_F(SkinList, SelectRowInAnEmptyListSelectsNothing)
     EXPECT_EQ(list().GetTopIndex(), 0);
 }
 
-TEST_F(SkinList, TheHeaderStretchesItsStripUnderCentredTitles)
+TEST_F(SkinList, TheHeaderStretchesItsStripUnderCentredTitlesAndTakesTaps)
 {
     ASSERT_NE(host_window(), nullptr);
     CRect header;
@@ -191,6 +191,11 @@ TEST_F(SkinList, TheHeaderStretchesItsStripUnderCentredTitles)
         EXPECT_GE(drawn_title->rect.top, 11);
         EXPECT_LE(drawn_title->rect.bottom, 33);
     }
+    // Painting its own titles, the header still tells the list of taps on them.
+    tap(300, 22);
+    EXPECT_EQ(g_host.column_clicked, 1);
+    tap(100, 22);
+    EXPECT_EQ(g_host.column_clicked, 0);
 }
 
 } // namespace
