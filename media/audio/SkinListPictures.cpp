@@ -17,7 +17,13 @@ constexpr COLORREF arrow_face = RGB(72, 130, 150);
 constexpr COLORREF thumb_colour = RGB(170, 205, 214);
 
 // Which picture of a bar's seven a number stands for, in the order the bars take them.
-enum BarPicture { first_arrow, first_arrow_pressed, second_arrow, second_arrow_pressed, track, thumb, thumb_pressed };
+enum BarPicture { first_arrow,
+    first_arrow_pressed,
+    second_arrow,
+    second_arrow_pressed,
+    track,
+    thumb,
+    thumb_pressed };
 
 void draw_arrow_button(BitmapCanvas& c, Direction direction)
 {

@@ -36,6 +36,8 @@ struct ListHostRecord {
     CMsgDlg* message = nullptr;
     INT_PTR message_result = -1;
     int mode_after = -1;
+    // The column whose title was tapped last.
+    int column_clicked = -1;
 };
 inline ListHostRecord g_host;
 // The navigation window handle the message boxes are given.
@@ -71,6 +73,13 @@ public:
     {
         g_host.dialog = nullptr;
         CDialog::OnDestroy();
+    }
+    BOOL OnNotify(WPARAM wparam, LPARAM lparam, LRESULT* result) override
+    {
+        auto* notice = reinterpret_cast<const NMLISTVIEW*>(lparam);
+        if (notice->hdr.code == LVN_COLUMNCLICK)
+            g_host.column_clicked = notice->iSubItem;
+        return CDialog::OnNotify(wparam, lparam, result);
     }
     LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override
     {
@@ -140,9 +149,11 @@ public:
     CSkinListCtrl& list() { return g_host.dialog->m_List; }
     HWND host_window() const { return g_host.dialog ? g_host.dialog->m_hWnd : nullptr; }
 
-    // Opens the message box of a mode over the list; the box is then g_host.message.
+    // Opens the message box of a mode over the list; the box is then g_host.message. A box that
+    // ended before is gone once its key-click thread has seen the end (within 200 ms).
     void open(int mode)
     {
+        pass(200);
         PostMessage(host_window(), open_message, static_cast<WPARAM>(mode), 0);
         device->run_until_idle();
     }

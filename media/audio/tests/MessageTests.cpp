@@ -3,6 +3,7 @@
 
 #include "ListHost.h"
 
+#include "DAPI.h"
 #include "MessagePictures.h"
 
 namespace kivo::test {
@@ -119,6 +120,28 @@ TEST_F(MessageBoxes, CardRemovalUsbAndTheCloseRequestEndItWith34)
         EXPECT_EQ(g_host.message, nullptr);
         EXPECT_EQ(g_host.message_result, 34);
         EXPECT_EQ(g_host.mode_after, CMsgDlg::mode_reload_card);
+    }
+}
+
+// Outside navigation mode a button's key click also lets the backlight go off again on its timer;
+// beside the navigation program it only clicks, leaving the backlight as the navigation wants it.
+TEST_F(MessageBoxes, TheKeyClickKeepsTheBacklightAloneInNavigationMode)
+{
+    ASSERT_NE(host_window(), nullptr);
+    auto host = device->find_process(list_host_image);
+    ASSERT_NE(host, nullptr);
+    for (bool navigation : { false, true }) {
+        SCOPED_TRACE(navigation ? "navigation" : "alone");
+        g_navigation_window = navigation ? host_window() : nullptr;
+        device->create_thread(*host, [] {
+            DAPI_EnableBacklightOff(0);
+            return DWORD { 0 };
+        });
+        open(CMsgDlg::mode_delete_list);
+        ASSERT_NE(g_host.message, nullptr);
+        ASSERT_FALSE(backlight().backlight_off_allowed);
+        tap_centre(g_host.message->m_Dismiss);
+        EXPECT_EQ(backlight().backlight_off_allowed, !navigation);
     }
 }
 

@@ -78,10 +78,11 @@ TEST_F(SkinList, PaintedBarsStandWhereTheListsOwnWouldBe)
     struct Bar {
         CWnd& bar;
         CRect place;
+        // The arrow at the bar's start: up, left.
         UINT first_picture;
     } bars[] = {
         { list().m_VScroll, { 366, 11, 379, 253 }, IDB_VSCROLL_FIRST },
-        { list().m_HScroll, { 4, 253, 366, 266 }, IDB_HSCROLL_FIRST },
+        { list().m_HScroll, { 4, 253, 366, 266 }, IDB_HSCROLL_FIRST + 2 },
     };
     auto entries = drawn();
     for (auto& b : bars) {
@@ -92,7 +93,6 @@ TEST_F(SkinList, PaintedBarsStandWhereTheListsOwnWouldBe)
         EXPECT_TRUE(b.bar.IsWindowVisible());
         EXPECT_EQ(b.bar.GetDlgCtrlID(), 0xFFFF);
         EXPECT_EQ(::GetParent(b.bar.m_hWnd), host_window());
-        // The first arrow at the bar's start, drawn on the screen.
         EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [&](auto& e) {
             return e.bitmap_id == b.first_picture && e.rect.left == b.place.left && e.rect.top == b.place.top && e.painted;
         }));
@@ -122,6 +122,8 @@ TEST_F(SkinList, SelectRowSelectsOneRowAndBringsItToTheTop)
         { 3, 3, 3 },
         { -4, 0, 0 },
     };
+    // Where the thumb stood after each case: it follows the list as it scrolls.
+    std::vector<std::pair<int, LONG>> thumbs;
     for (auto& c : cases) {
         SCOPED_TRACE(c.asked);
         CSkinListCtrl::SelectRow(&list(), c.asked);
@@ -134,7 +136,15 @@ TEST_F(SkinList, SelectRowSelectsOneRowAndBringsItToTheTop)
         EXPECT_EQ(selected, std::vector<int> { c.selected });
         EXPECT_EQ(list().GetSelectionMark(), c.selected);
         EXPECT_EQ(list().GetTopIndex(), c.top);
+        thumbs.emplace_back(c.top, list().m_VScroll.m_rcThumb.top);
     }
+    for (size_t i = 1; i < thumbs.size(); ++i) {
+        auto [top_before, thumb_before] = thumbs[i - 1];
+        auto [top, thumb] = thumbs[i];
+        EXPECT_EQ(top > top_before, thumb > thumb_before) << i;
+        EXPECT_EQ(top == top_before, thumb == thumb_before) << i;
+    }
+    EXPECT_EQ(list().m_VScroll.m_rcThumb.top, list().m_VScroll.m_rcTrack.top);
     auto shot = review_screenshot(*device, "skinlist-first-row");
     EXPECT_EQ(shot.pixel_565(200, row_on_screen(list(), 0).CenterPoint().y), c565(RGB(255, 157, 11)));
 }
@@ -149,7 +159,7 @@ TEST_F(SkinList, SelectRowInAnEmptyListSelectsNothing)
     EXPECT_EQ(list().GetTopIndex(), 0);
 }
 
-TEST_F(SkinList, TheHeaderStretchesItsStripUnderCentredTitles)
+TEST_F(SkinList, TheHeaderStretchesItsStripUnderCentredTitlesAndTakesTaps)
 {
     ASSERT_NE(host_window(), nullptr);
     CRect header;
@@ -181,6 +191,11 @@ TEST_F(SkinList, TheHeaderStretchesItsStripUnderCentredTitles)
         EXPECT_GE(drawn_title->rect.top, 11);
         EXPECT_LE(drawn_title->rect.bottom, 33);
     }
+    // Painting its own titles, the header still tells the list of taps on them.
+    tap(300, 22);
+    EXPECT_EQ(g_host.column_clicked, 1);
+    tap(100, 22);
+    EXPECT_EQ(g_host.column_clicked, 0);
 }
 
 } // namespace
