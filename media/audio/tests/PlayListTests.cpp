@@ -170,6 +170,28 @@ TEST_F(PlayList, ReadingTheCardAgainTakesEveryMp3AndWmaOnceConfirmed)
     EXPECT_EQ(editor->m_strKeepPath.str(), rows(editor->m_List)[0]);
 }
 
+TEST_F(PlayList, APlayerWithoutAListPlaysOnceTheCardWasRead)
+{
+    add_song("one");
+    add_song("two");
+    CMelodoDlg* dialog = start();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(dialog->m_Buttons[CMelodoDlg::btn_play].m_bEnabled, 0);
+    CAudListDlg* editor = open_editor(*dialog);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(selected(editor->m_List), -1);
+    tap_control(*editor, IDC_RELOAD_ALL);
+    EXPECT_EQ(answer_message(true), CMsgDlg::mode_reload_card);
+    tap_control(*editor, IDC_CLOSE_X);
+    EXPECT_EQ(dialog->m_Buttons[CMelodoDlg::btn_play].m_bEnabled, 1);
+    EXPECT_TRUE(dialog->m_Slider.IsWindowEnabled());
+    tap(*dialog, CMelodoDlg::btn_play);
+    pass(1000);
+    EXPECT_EQ(state(*dialog), State_Running);
+    EXPECT_EQ(current_path(*dialog), song_path("one"));
+    EXPECT_EQ(last_position(), u"1/2");
+}
+
 TEST_F(PlayList, ReadingACardOfMoreThan999SongsKeepsTheFirst999AndSaysSo)
 {
     add_song("one");
