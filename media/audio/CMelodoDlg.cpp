@@ -397,6 +397,7 @@ void CMelodoDlg::TapClick()
     }
     m_Setting.ClickWithBacklight();
     // The backlight stays on while music plays.
+    Lock lock(m_lock);
     DAPI_EnableBacklightOff(m_nIntendedState == intended_playing ? 0 : 1);
 }
 

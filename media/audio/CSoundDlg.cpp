@@ -126,14 +126,20 @@ void CSoundDlg::key_click()
     DAPI_EnableBacklightOff(m_nPlayerState == State_Running ? 0 : 1);
 }
 
+int CSoundDlg::TileAt(CPoint point)
+{
+    for (int preset = 0; preset < eq_preset_count; ++preset) {
+        if (point.x >= tile_left[preset] && point.x <= tile_left[preset] + tile_width && point.y >= tile_top
+            && point.y <= tile_top + tile_height)
+            return preset;
+    }
+    return -1;
+}
+
 void CSoundDlg::OnLButtonDown(UINT, CPoint point)
 {
-    int preset = 0;
-    while (preset < eq_preset_count
-        && !(point.x >= tile_left[preset] && point.x <= tile_left[preset] + tile_width && point.y >= tile_top
-            && point.y <= tile_top + tile_height))
-        ++preset;
-    if (preset == eq_preset_count)
+    int preset = TileAt(point);
+    if (preset < 0)
         return;
     key_click();
     m_nChosen = preset;

@@ -11,13 +11,16 @@
 // player is called only under the caller's lock.
 class CSoundDlg : public CDialog {
 public:
-    // Where each preset's tile stands; a tap on an edge still chooses it.
+    // Where each preset's tile stands.
     static constexpr int tile_top = 65;
     static constexpr int tile_width = 86;
     static constexpr int tile_height = 110;
     static constexpr int tile_left[5] = { 16, 107, 198, 289, 380 };
     // What DoModal answers when the program is told to close while the dialog is open.
     static constexpr int closing_result = static_cast<int>(APP_CLOSE);
+
+    // The preset whose tile holds the point, edges included; -1 between and around the tiles.
+    static int TileAt(CPoint);
 
     CSoundDlg(int* eq_preset, BYTE* surround, Cplayerc* player, HWND* navigation_window, CRITICAL_SECTION* player_lock,
         CWnd* parent = nullptr);

@@ -192,6 +192,7 @@ TEST_F(MelodoSound, MusicThatPlaysIsPausedFiftyMillisecondsAroundAPresetChangeAn
         EXPECT_EQ(records[0].message, 1044u);
         EXPECT_EQ(records[0].first, 3u);
         EXPECT_EQ(state(*dialog), c.state);
+        EXPECT_EQ(backlight().backlight_off_allowed, c.state != State_Running) << "the tile's key click";
         auto runs = sound().stream_plays();
         if (c.state == State_Running) {
             EXPECT_EQ(records[0].time_ms, tapped + 50);
