@@ -5,6 +5,7 @@
 #include "program_services.h"
 
 #include <array>
+#include <cstdlib>
 
 namespace {
 

@@ -363,10 +363,12 @@ TEST_F(MelodoSound, TheNextSongStartsWhileTheDialogIsOpenAndItsTitleWaitsForTheD
     pass(500);
     ASSERT_NE(open_sound(*dialog), nullptr);
     forget_drawing();
+    auto covered = decode_png(screenshot_png(*device));
     play_to_end();
     EXPECT_EQ(current_song(*dialog), 2);
     EXPECT_EQ(state(*dialog), State_Running) << "the worker went on to the next song";
     EXPECT_FALSE(wrote(u"Second Song")) << "no title is drawn under the dialog";
+    EXPECT_EQ(decode_png(screenshot_png(*device)).rgb, covered.rgb) << "the time and position drawn meanwhile stay hidden";
     tap(x_button);
     pass(100);
     EXPECT_TRUE(wrote(u"Second Song")) << "uncovering the screen paints it";
