@@ -4,6 +4,7 @@
 #include "PlayListPictures.h"
 #include "MessagePictures.h"
 #include "SkinListPictures.h"
+#include "SoundPictures.h"
 #include "program_services.h"
 
 #include <array>
@@ -229,6 +230,7 @@ void add_melodo_resources()
     add_playlist_resources(module);
     add_skin_list_pictures();
     add_message_resources();
+    add_sound_pictures(module);
     resources.add_icon(IDI_MELODO, 32, 32, [](BitmapCanvas& c) {
         c.fill_round_rect({ 0, 0, 32, 32 }, 6, Palette::panel_light);
         c.fill_ellipse({ 6, 20, 16, 28 }, Palette::white);

@@ -92,7 +92,6 @@ public:
         g_host.mode_after = box.m_nMode;
         return 0;
     }
-
     CSkinListCtrl m_List;
 };
 
@@ -102,11 +101,6 @@ public:
     {
         add_melodo_resources();
         HINSTANCE module = AfxGetResourceHandle();
-        // The sound dialog's OK, which the card warnings borrow, where this build draws none yet.
-        if (HBITMAP sound_ok = ::LoadBitmap(module, MAKEINTRESOURCE(IDB_SOUND_OK)))
-            DeleteObject(sound_ok);
-        else
-            add_stand_in_ok(module_resources(module));
         dialog_templates().add(module,
             { list_host_dialog, WS_POPUP, 0, { 0, 0, 480, 272 }, u"list host",
                 { { static_cast<int>(IDC_PLAYLIST), WC_LISTVIEW, u"", WS_CHILD | WS_VISIBLE | LVS_REPORT, list_place, 0 } },
@@ -117,18 +111,6 @@ public:
         dialog.DoModal();
         m_pMainWnd = nullptr;
         return FALSE;
-    }
-
-private:
-    static void add_stand_in_ok(ResourceTable& resources)
-    {
-        for (UINT id : { IDB_SOUND_OK, IDB_SOUND_OK + 1 }) {
-            resources.add_bitmap(id, 63, 39, [](BitmapCanvas& c) {
-                c.fill(RGB(36, 76, 90));
-                c.fill_round_rect(c.bounds(), 8, BitmapCanvas::Palette::ok);
-                c.label(c.bounds(), u"OK", BitmapCanvas::Palette::white, 22, true);
-            });
-        }
     }
 };
 
