@@ -92,6 +92,7 @@ public:
         g_host.mode_after = box.m_nMode;
         return 0;
     }
+
     CSkinListCtrl m_List;
 };
 
