@@ -1,21 +1,16 @@
 #include "CMelodoDlg.h"
 
 #include "CAppUtil.h"
+#include "CSoundDlg.h"
 #include "DAPI.h"
 #include "KivoNotify.h"
+#include "WaveDriver.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
 
 namespace {
-
-// The wave driver's private messages, to output device 0.
-constexpr UINT WODM_EQ_PRESET = 1044;
-constexpr UINT WODM_SURROUND_ON = 1045;
-constexpr UINT WODM_SURROUND_OFF = 1046;
-const auto wave_device_0 = static_cast<HWAVEOUT>(nullptr);
-
 
 struct ButtonPlace {
     RECT rect; // x, y, width, height
@@ -123,7 +118,7 @@ BOOL CMelodoDlg::OnInitDialog()
     m_hEvStop = CreateEvent(nullptr, TRUE, FALSE, nullptr);
     m_hThread = CreateThread(nullptr, 0, PlayerThreadProc, this, 0, nullptr);
 
-    void (CMelodoDlg::*const actions[button_count])() = { &CMelodoDlg::OnVolumeDown, &CMelodoDlg::OnVolumeUp,
+    const Action actions[button_count] = { &CMelodoDlg::OnVolumeDown, &CMelodoDlg::OnVolumeUp,
         &CMelodoDlg::OnPrevious, &CMelodoDlg::OnNext, &CMelodoDlg::OnStop, &CMelodoDlg::OnPlay, &CMelodoDlg::OnPlayList,
         &CMelodoDlg::OnPlayMode, &CMelodoDlg::OnSound, &CMelodoDlg::OnClose, &CMelodoDlg::OnNavigation };
     {
@@ -132,7 +127,7 @@ BOOL CMelodoDlg::OnInitDialog()
             const auto& place = button_places[i];
             m_Buttons[i].Create(place.rect.left, place.rect.top, place.rect.right, place.rect.bottom, place.picture,
                 place.picture + 1);
-            m_Buttons[i].m_pfnOnRelease = [this, action = actions[i]](CWnd*) { (this->*action)(); };
+            m_Buttons[i].m_pfnOnRelease = [this, action = actions[i]](CWnd*) { m_pfnClicked = action; };
         }
         set_mode_button(false);
         if (navigation_mode()) {
@@ -144,9 +139,9 @@ BOOL CMelodoDlg::OnInitDialog()
     }
 
     LoadBookmark();
-    waveOutMessage(wave_device_0, WODM_EQ_PRESET, static_cast<DWORD_PTR>(m_nEqPreset), 1);
+    send_eq_preset(m_nEqPreset);
     if (m_bSurround)
-        waveOutMessage(wave_device_0, WODM_SURROUND_ON, 0, 0);
+        send_surround(true);
     ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     return TRUE;
 }
@@ -381,9 +376,17 @@ void CMelodoDlg::OnLButtonDown(UINT, CPoint point)
 void CMelodoDlg::OnLButtonUp(UINT, CPoint point)
 {
     ReleaseCapture();
-    Lock lock(m_lock);
-    int held = std::exchange(m_nHeld, static_cast<int>(button_count));
-    CImgBtn::StylusUp(this, m_Buttons, button_count, held, point);
+    Action clicked = nullptr;
+    {
+        Lock lock(m_lock);
+        int held = std::exchange(m_nHeld, static_cast<int>(button_count));
+        CImgBtn::StylusUp(this, m_Buttons, button_count, held, point);
+        clicked = std::exchange(m_pfnClicked, nullptr);
+    }
+    // The action runs without the lock: a dialog it opens must leave the worker free to go on
+    // to the next song.
+    if (clicked)
+        (this->*clicked)();
 }
 
 void CMelodoDlg::TapClick()
@@ -394,6 +397,7 @@ void CMelodoDlg::TapClick()
     }
     m_Setting.ClickWithBacklight();
     // The backlight stays on while music plays.
+    Lock lock(m_lock);
     DAPI_EnableBacklightOff(m_nIntendedState == intended_playing ? 0 : 1);
 }
 
@@ -455,14 +459,22 @@ void CMelodoDlg::OnPlay()
     SetEvent(m_hEvPlay);
 }
 
-void CMelodoDlg::OnPlayList()
-{
-    TapClick();
-}
-
 void CMelodoDlg::OnSound()
 {
     TapClick();
+    CSoundDlg dialog(&m_nEqPreset, &m_bSurround, &m_Player, &m_hNaviWnd, &m_lock, this);
+    {
+        Lock lock(m_lock);
+        m_bSoundDlgOpen = 1;
+    }
+    if (dialog.DoModal() == CSoundDlg::closing_result)
+        OnOK();
+    // The time under the dialog may have moved on: its digits are drawn afresh, and the labels
+    // by the paint that uncovering the screen brings.
+    Lock lock(m_lock);
+    m_bSoundDlgOpen = 0;
+    std::fill(std::begin(m_nDigits), std::end(m_nDigits), -1);
+    m_nScrollTick = 0;
 }
 
 void CMelodoDlg::OnPlayMode()
@@ -853,8 +865,8 @@ void CMelodoDlg::OnDestroy()
         KillTimer(play_timer);
         m_Player.Stop();
     }
-    waveOutMessage(wave_device_0, WODM_EQ_PRESET, 0, 1);
-    waveOutMessage(wave_device_0, WODM_SURROUND_OFF, 0, 0);
+    send_eq_preset(0);
+    send_surround(false);
     m_bQuit = 1;
     SaveBookmark();
     // The worker never waits on this thread, so the join ends even while it loads a file.

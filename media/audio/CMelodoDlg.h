@@ -165,4 +165,7 @@ private:
     int m_nDigits[6] = { -1, -1, -1, -1, -1, -1 };
     // The button a press went down on, button_count for none.
     int m_nHeld = button_count;
+    // The action of the click a release completed, run once the release is drawn.
+    using Action = void (CMelodoDlg::*)();
+    Action m_pfnClicked = nullptr;
 };

@@ -67,4 +67,8 @@ protected:
     BOOL OnEraseBkgnd(CDC*) override;
     // The list's custom-draw notification, reflected to the list itself.
     BOOL OnChildNotify(UINT message, WPARAM, LPARAM, LRESULT* result) override;
+
+private:
+    // The selected row whose selection is taken away while it is painted, -1 for none.
+    int m_nRowUnselected = -1;
 };

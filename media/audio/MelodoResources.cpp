@@ -1,6 +1,10 @@
 #include "MelodoResources.h"
 
 #include "BatteryPictures.h"
+#include "PlayListPictures.h"
+#include "MessagePictures.h"
+#include "SkinListPictures.h"
+#include "SoundPictures.h"
 #include "program_services.h"
 
 #include <algorithm>
@@ -229,6 +233,10 @@ void add_melodo_resources()
     add_seek_bar(resources);
     add_labels(resources);
     add_battery_pictures(resources, IDB_BATTERY_FIRST);
+    add_playlist_resources(module);
+    add_skin_list_pictures();
+    add_message_resources();
+    add_sound_pictures(module);
     resources.add_icon(IDI_MELODO, 32, 32, [](BitmapCanvas& c) {
         c.fill_round_rect({ 0, 0, 32, 32 }, 6, Palette::panel_light);
         c.fill_ellipse({ 6, 20, 16, 28 }, Palette::white);
