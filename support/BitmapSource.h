@@ -40,4 +40,14 @@ private:
     CBitmap* m_old = nullptr;
 };
 
+// Copies the whole of a picture to the target with its top left at x, y; nothing without one.
+inline void draw_picture(CDC& target, CBitmap& picture, int x, int y)
+{
+    if (!has_picture(&picture))
+        return;
+    SIZE size = size_of(picture);
+    BitmapSource source(&target, &picture);
+    target.BitBlt(x, y, size.cx, size.cy, source.get(), 0, 0, SRCCOPY);
+}
+
 } // namespace support_painting

@@ -1,6 +1,7 @@
 #include "CAddFileDlg.h"
 
 #include "AudioBookmark.h"
+#include "BitmapSource.h"
 #include "CAppUtil.h"
 #include "CAudListDlg.h"
 #include "CMsgDlg.h"
@@ -84,11 +85,7 @@ void CAddFileDlg::OnPaint()
 {
     {
         CPaintDC paint(this);
-        CDC picture;
-        picture.CreateCompatibleDC(&paint);
-        CBitmap* old = picture.SelectObject(&m_Background);
-        paint.BitBlt(0, 0, 480, 272, &picture, 0, 0, SRCCOPY);
-        picture.SelectObject(old);
+        support_painting::draw_picture(paint, m_Background, 0, 0);
     }
     // A repaint (after a message box) shows the folder the browser is in.
     draw_folder_name();

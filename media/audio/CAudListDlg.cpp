@@ -1,6 +1,7 @@
 #include "CAudListDlg.h"
 
 #include "AudioBookmark.h"
+#include "BitmapSource.h"
 #include "CAddFileDlg.h"
 #include "CAppUtil.h"
 #include "CMsgDlg.h"
@@ -121,11 +122,7 @@ BOOL CAudListDlg::OnEraseBkgnd(CDC*)
 void CAudListDlg::OnPaint()
 {
     CPaintDC paint(this);
-    CDC picture;
-    picture.CreateCompatibleDC(&paint);
-    CBitmap* old = picture.SelectObject(&m_Background);
-    paint.BitBlt(0, 0, 480, 272, &picture, 0, 0, SRCCOPY);
-    picture.SelectObject(old);
+    support_painting::draw_picture(paint, m_Background, 0, 0);
 }
 
 void CAudListDlg::OnDestroy()

@@ -1,9 +1,11 @@
 #include "CMelodoDlg.h"
 
+#include "BitmapSource.h"
 #include "CAppUtil.h"
 #include "CSoundDlg.h"
 #include "DAPI.h"
 #include "KivoNotify.h"
+#include "SectionLock.h"
 #include "WaveDriver.h"
 
 #include <algorithm>
@@ -48,21 +50,6 @@ unsigned draw_random()
 {
     return static_cast<unsigned>(std::rand());
 }
-
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION& section)
-        : m_section(section)
-    {
-        EnterCriticalSection(&m_section);
-    }
-    ~Lock() { LeaveCriticalSection(&m_section); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    CRITICAL_SECTION& m_section;
-};
 
 void copy_path(WCHAR (&target)[256], const CString& path)
 {
@@ -122,7 +109,7 @@ BOOL CMelodoDlg::OnInitDialog()
         &CMelodoDlg::OnPrevious, &CMelodoDlg::OnNext, &CMelodoDlg::OnStop, &CMelodoDlg::OnPlay, &CMelodoDlg::OnPlayList,
         &CMelodoDlg::OnPlayMode, &CMelodoDlg::OnSound, &CMelodoDlg::OnClose, &CMelodoDlg::OnNavigation };
     {
-        Lock lock(m_lock);
+        SectionLock lock(m_lock);
         for (int i = 0; i < button_count; ++i) {
             const auto& place = button_places[i];
             m_Buttons[i].Create(place.rect.left, place.rect.top, place.rect.right, place.rect.bottom, place.picture,
@@ -150,11 +137,7 @@ BOOL CMelodoDlg::OnInitDialog()
 
 BOOL CMelodoDlg::OnEraseBkgnd(CDC* dc)
 {
-    CDC picture;
-    picture.CreateCompatibleDC(dc);
-    CBitmap* old = picture.SelectObject(&m_Background);
-    dc->BitBlt(0, 0, 480, 272, &picture, 0, 0, SRCCOPY);
-    picture.SelectObject(old);
+    support_painting::draw_picture(*dc, m_Background, 0, 0);
     m_Slider.Invalidate(FALSE);
     return FALSE;
 }
@@ -164,7 +147,7 @@ void CMelodoDlg::OnPaint()
     CPaintDC paint(this);
     bool first_paint = false;
     {
-        Lock lock(m_lock);
+        SectionLock lock(m_lock);
         m_bPainted = 1;
         // An empty list takes the transport buttons away before they are painted.
         if (list_empty()) {
@@ -369,7 +352,7 @@ void CMelodoDlg::set_mode_button(bool draw)
 void CMelodoDlg::OnLButtonDown(UINT, CPoint point)
 {
     SetCapture();
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     m_nHeld = CImgBtn::StylusDown(this, m_Buttons, button_count, point);
 }
 
@@ -378,7 +361,7 @@ void CMelodoDlg::OnLButtonUp(UINT, CPoint point)
     ReleaseCapture();
     Action clicked = nullptr;
     {
-        Lock lock(m_lock);
+        SectionLock lock(m_lock);
         int held = std::exchange(m_nHeld, static_cast<int>(button_count));
         CImgBtn::StylusUp(this, m_Buttons, button_count, held, point);
         clicked = std::exchange(m_pfnClicked, nullptr);
@@ -397,14 +380,14 @@ void CMelodoDlg::TapClick()
     }
     m_Setting.ClickWithBacklight();
     // The backlight stays on while music plays.
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     DAPI_EnableBacklightOff(m_nIntendedState == intended_playing ? 0 : 1);
 }
 
 void CMelodoDlg::OnVolumeDown()
 {
     TapClick();
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     m_nVolume = std::max(m_nVolume - 1, 0);
     DrawVolume(m_nVolume);
 }
@@ -412,7 +395,7 @@ void CMelodoDlg::OnVolumeDown()
 void CMelodoDlg::OnVolumeUp()
 {
     TapClick();
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     m_nVolume = std::min(m_nVolume + 1, max_volume);
     DrawVolume(m_nVolume);
 }
@@ -420,7 +403,7 @@ void CMelodoDlg::OnVolumeUp()
 void CMelodoDlg::OnPrevious()
 {
     TapClick();
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     if (PrepareTrackChange() == -1)
         return;
     if (--m_nCurPos < 0) {
@@ -435,7 +418,7 @@ void CMelodoDlg::OnPrevious()
 void CMelodoDlg::OnNext()
 {
     TapClick();
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     if (PrepareTrackChange() == -1)
         return;
     AdvancePos();
@@ -445,7 +428,7 @@ void CMelodoDlg::OnNext()
 void CMelodoDlg::OnStop()
 {
     TapClick();
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     restore_background(title_area.left, title_area.top, title_area.right, title_area.bottom);
     restore_background(artist_area.left, artist_area.top, artist_area.right, artist_area.bottom);
     m_nScrollTick = 0;
@@ -464,14 +447,14 @@ void CMelodoDlg::OnSound()
     TapClick();
     CSoundDlg dialog(&m_nEqPreset, &m_bSurround, &m_Player, &m_hNaviWnd, &m_lock, this);
     {
-        Lock lock(m_lock);
+        SectionLock lock(m_lock);
         m_bSoundDlgOpen = 1;
     }
     if (dialog.DoModal() == CSoundDlg::closing_result)
         OnOK();
     // The time under the dialog may have moved on: its digits are drawn afresh, and the labels
     // by the paint that uncovering the screen brings.
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     m_bSoundDlgOpen = 0;
     std::fill(std::begin(m_nDigits), std::end(m_nDigits), -1);
     m_nScrollTick = 0;
@@ -480,7 +463,7 @@ void CMelodoDlg::OnSound()
 void CMelodoDlg::OnPlayMode()
 {
     TapClick();
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     m_nPlayMode = (m_nPlayMode + 1) % play_mode_count;
     set_mode_button(true);
     ReorderList();
@@ -499,7 +482,7 @@ void CMelodoDlg::OnNavigation()
     ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_HIDEWINDOW);
     if (HWND home = FindWindow(nullptr, HOME_WINDOW_TITLE))
         ::SendMessage(home, WM_KIVO_NOTIFY, APP_SHOW_NAVI, 0);
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     m_bPlayBehind = m_Player.Getsts() == State_Running ? 1 : 0;
 }
 
@@ -638,7 +621,7 @@ void CMelodoDlg::common_play_end()
 
 void CMelodoDlg::PlayCurrent()
 {
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     if (list_empty())
         return;
     switch (m_Player.Getsts()) {
@@ -700,7 +683,7 @@ void CMelodoDlg::PlayCurrent()
 
 void CMelodoDlg::StopPlay()
 {
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     if (m_Player.Getsts() == State_Stopped)
         return;
     ShowStopped();
@@ -715,7 +698,7 @@ void CMelodoDlg::StopPlay()
 void CMelodoDlg::OnTimer(UINT_PTR id)
 {
     if (id == play_timer) {
-        Lock lock(m_lock);
+        SectionLock lock(m_lock);
         int current = 0;
         int total = 0;
         m_Player.GetCurTime(&current);
@@ -736,7 +719,7 @@ void CMelodoDlg::OnTimer(UINT_PTR id)
 
 void CMelodoDlg::on_player_notify()
 {
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     long event = -1;
     while (m_Player.GetEvent(&event) != 0) {
         if (event != PLAYER_COMPLETE)
@@ -760,7 +743,7 @@ void CMelodoDlg::on_player_notify()
 
 void CMelodoDlg::on_seek(UINT code, int position)
 {
-    Lock lock(m_lock);
+    SectionLock lock(m_lock);
     KillTimer(play_timer);
     int state = m_Player.Getsts();
     m_nSeekPos = std::clamp(position, 0, seek_range);
@@ -813,13 +796,13 @@ void CMelodoDlg::on_kivo_notify(WPARAM code, LPARAM value)
         m_pBattery->SetState(static_cast<int>(value), TRUE);
         break;
     case APP_MEDIA_RUN: {
-        Lock lock(m_lock);
+        SectionLock lock(m_lock);
         if (m_bPlayBehind && m_Player.Getsts() != State_Running)
             m_Player.Play();
         break;
     }
     case APP_MEDIA_STOP: {
-        Lock lock(m_lock);
+        SectionLock lock(m_lock);
         if (m_Player.Getsts() != State_Stopped) {
             restore_background(title_area.left, title_area.top, title_area.right, title_area.bottom);
             restore_background(artist_area.left, artist_area.top, artist_area.right, artist_area.bottom);
@@ -830,7 +813,7 @@ void CMelodoDlg::on_kivo_notify(WPARAM code, LPARAM value)
         break;
     }
     case APP_MEDIA_PAUSE: {
-        Lock lock(m_lock);
+        SectionLock lock(m_lock);
         if (m_bPlayBehind && m_Player.Getsts() == State_Running)
             m_Player.Pause();
         break;
@@ -860,7 +843,7 @@ void CMelodoDlg::OnDestroy()
 {
     CDialog::OnDestroy();
     {
-        Lock lock(m_lock);
+        SectionLock lock(m_lock);
         m_nExitState = m_Player.Getsts();
         KillTimer(play_timer);
         m_Player.Stop();

@@ -1,5 +1,6 @@
 #include "CMsgDlg.h"
 
+#include "BitmapSource.h"
 #include "KivoNotify.h"
 #include "MelodoResources.h"
 #include "MessagePictures.h"
@@ -46,18 +47,6 @@ void place(CBitmapButton& button, bool shown, POINT at)
     button.ShowWindow(shown ? SW_SHOW : SW_HIDE);
 }
 
-void draw(CDC& dc, CBitmap& picture, POINT at)
-{
-    BITMAP info {};
-    if (!picture.GetSafeHandle() || !picture.GetBitmap(&info))
-        return;
-    CDC source;
-    source.CreateCompatibleDC(&dc);
-    CBitmap* previous = source.SelectObject(&picture);
-    dc.BitBlt(at.x, at.y, info.bmWidth, info.bmHeight, &source, 0, 0, SRCCOPY);
-    source.SelectObject(previous);
-}
-
 } // namespace
 
 CMsgDlg::CMsgDlg(int mode, HWND* navigation_window, CWnd* parent)
@@ -93,10 +82,10 @@ void CMsgDlg::OnPaint()
 {
     CPaintDC dc(this);
     if (is_card_warning(m_nMode)) {
-        draw(dc, m_Frame, { 0, 0 });
-        draw(dc, m_Message, card_message_at);
+        support_painting::draw_picture(dc, m_Frame, 0, 0);
+        support_painting::draw_picture(dc, m_Message, card_message_at.x, card_message_at.y);
     } else {
-        draw(dc, m_Message, wide_message_at);
+        support_painting::draw_picture(dc, m_Message, wide_message_at.x, wide_message_at.y);
     }
 }
 

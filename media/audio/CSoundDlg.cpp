@@ -1,7 +1,9 @@
 #include "CSoundDlg.h"
 
+#include "BitmapSource.h"
 #include "DAPI.h"
 #include "MelodoResources.h"
+#include "SectionLock.h"
 #include "WaveDriver.h"
 
 namespace {
@@ -14,21 +16,6 @@ UINT tile_picture(int preset, bool selected)
 {
     return IDB_TILE_FIRST + 2 * static_cast<UINT>(preset) + (selected ? 1 : 0);
 }
-
-class PlayerLock {
-public:
-    explicit PlayerLock(CRITICAL_SECTION* section)
-        : m_section(section)
-    {
-        EnterCriticalSection(m_section);
-    }
-    ~PlayerLock() { LeaveCriticalSection(m_section); }
-    PlayerLock(const PlayerLock&) = delete;
-    PlayerLock& operator=(const PlayerLock&) = delete;
-
-private:
-    CRITICAL_SECTION* m_section;
-};
 
 } // namespace
 
@@ -65,7 +52,7 @@ BOOL CSoundDlg::OnInitDialog()
     m_Ok.LoadBitmaps(IDB_SOUND_OK, IDB_SOUND_OK + 1);
     m_Close.LoadBitmaps(IDB_SOUND_X, IDB_SOUND_X + 1);
     set_surround_pictures(false);
-    PlayerLock lock(m_pPlayerLock);
+    SectionLock lock(*m_pPlayerLock);
     m_nPlayerState = m_pPlayer->Getsts();
     return TRUE;
 }
@@ -85,11 +72,7 @@ void CSoundDlg::set_surround_pictures(bool redraw)
 
 BOOL CSoundDlg::OnEraseBkgnd(CDC* dc)
 {
-    CDC picture;
-    picture.CreateCompatibleDC(dc);
-    CBitmap* old = picture.SelectObject(&m_Background);
-    dc->BitBlt(0, 0, 480, 272, &picture, 0, 0, SRCCOPY);
-    picture.SelectObject(old);
+    support_painting::draw_picture(*dc, m_Background, 0, 0);
     return TRUE;
 }
 
@@ -100,11 +83,7 @@ void CSoundDlg::draw_tile(CDC& dc, int preset, bool selected)
     CBitmap tile;
     if (!tile.LoadBitmap(tile_picture(preset, selected)))
         return;
-    CDC picture;
-    picture.CreateCompatibleDC(&dc);
-    CBitmap* old = picture.SelectObject(&tile);
-    dc.BitBlt(tile_left[preset], tile_top, tile_width, tile_height, &picture, 0, 0, SRCCOPY);
-    picture.SelectObject(old);
+    support_painting::draw_picture(dc, tile, tile_left[preset], tile_top);
 }
 
 void CSoundDlg::OnPaint()
@@ -154,7 +133,7 @@ void CSoundDlg::OnLButtonDown(UINT, CPoint point)
 
 void CSoundDlg::ApplyPreset(int preset)
 {
-    PlayerLock lock(m_pPlayerLock);
+    SectionLock lock(*m_pPlayerLock);
     if (m_pPlayer->Getsts() != State_Running) {
         send_eq_preset(preset);
         return;

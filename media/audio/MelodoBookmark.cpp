@@ -5,6 +5,7 @@
 #include "CMelodoDlg.h"
 #include "CParmFileRW.h"
 #include "DAPI.h"
+#include "SectionLock.h"
 
 #include <vector>
 
@@ -41,7 +42,7 @@ void CMelodoDlg::SaveBookmark()
     std::vector<std::u16string> paths;
     AudioBookmark bookmark;
     {
-        EnterCriticalSection(&m_lock);
+        SectionLock lock(m_lock);
         // A path that does not fit a slot could only come back as another file's name.
         for (INT_PTR i = 0; i < m_PlayList.GetSize(); ++i) {
             std::u16string path(static_cast<LPCWSTR>(m_PlayList[i]));
@@ -58,7 +59,6 @@ void CMelodoDlg::SaveBookmark()
         bookmark.surround = m_bSurround;
         if (!paths.empty())
             bookmark.current_path = m_AudioInfo.path;
-        LeaveCriticalSection(&m_lock);
     }
     CParmFileRW file;
     auto record = encode_bookmark(bookmark);
@@ -77,14 +77,12 @@ void CMelodoDlg::LoadBookmark()
     }
     CParmFileRW file;
     std::array<uint8_t, bookmark_bytes> record {};
-    EnterCriticalSection(&m_lock);
+    SectionLock lock(m_lock);
     if (file.Read(bookmark_file, record.data(), static_cast<int>(record.size()), static_cast<int>(record.size())) != 0) {
         m_Buttons[btn_play].Enable(FALSE);
-        LeaveCriticalSection(&m_lock);
         return;
     }
     apply_bookmark(decode_bookmark(std::span<const uint8_t, bookmark_bytes>(record)));
-    LeaveCriticalSection(&m_lock);
 }
 
 void CMelodoDlg::apply_bookmark(const AudioBookmark& bookmark)

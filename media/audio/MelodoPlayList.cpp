@@ -5,6 +5,7 @@
 #include "CAudListDlg.h"
 #include "CMelodoDlg.h"
 #include "CMsgDlg.h"
+#include "SectionLock.h"
 
 #include <algorithm>
 
@@ -50,18 +51,19 @@ void CMelodoDlg::OnPlayList()
     int current_index = 0;
     int list_changed = 0;
     int state_at_open = State_Stopped;
-    EnterCriticalSection(&m_lock);
-    if (!list_empty()) {
-        current_index = m_Order[static_cast<size_t>(m_nCurPos)];
-        editor.m_strKeepPath = m_PlayList[current_index];
+    {
+        SectionLock lock(m_lock);
+        if (!list_empty()) {
+            current_index = m_Order[static_cast<size_t>(m_nCurPos)];
+            editor.m_strKeepPath = m_PlayList[current_index];
+        }
+        state_at_open = m_Player.Getsts();
+        if (state_at_open == State_Running) {
+            KillTimer(play_timer);
+            m_nIntendedState = intended_paused;
+            m_Player.Pause();
+        }
     }
-    state_at_open = m_Player.Getsts();
-    if (state_at_open == State_Running) {
-        KillTimer(play_timer);
-        m_nIntendedState = intended_paused;
-        m_Player.Pause();
-    }
-    LeaveCriticalSection(&m_lock);
 
     // The dialogs come up over the main screen.
     ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -81,7 +83,7 @@ void CMelodoDlg::OnPlayList()
     }
 
     ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    EnterCriticalSection(&m_lock);
+    SectionLock lock(m_lock);
     m_bPainted = 0;
     ReorderList();
     // A full card keeps the play list while the rows were edited: the index may name no entry.
@@ -135,5 +137,4 @@ void CMelodoDlg::OnPlayList()
     } else if (state_at_open == State_Stopped) {
         m_nScrollTick = 0;
     }
-    LeaveCriticalSection(&m_lock);
 }
