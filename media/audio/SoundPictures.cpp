@@ -156,15 +156,15 @@ void add_tiles(kivo::ResourceTable& resources)
         { u"POP", draw_headphones },
     } };
     for (int preset = 0; preset < eq_preset_count; ++preset) {
-        auto [name, picture] = presets[static_cast<size_t>(preset)];
+        const Preset& tile = presets[static_cast<size_t>(preset)];
         for (bool selected : { false, true }) {
             UINT id = IDB_TILE_FIRST + 2 * static_cast<UINT>(preset) + (selected ? 1 : 0);
             resources.add_bitmap(id, CSoundDlg::tile_width, CSoundDlg::tile_height, [=](BitmapCanvas& c) {
                 c.fill(panel_colour);
                 c.fill_round_rect({ 0, 0, CSoundDlg::tile_width, CSoundDlg::tile_height }, 8, selected ? orange : Palette::frame);
                 c.fill_round_rect({ 3, 3, CSoundDlg::tile_width - 3, CSoundDlg::tile_height - 3 }, 6, tile_colour);
-                picture(c);
-                c.label({ 0, 88, CSoundDlg::tile_width, 106 }, name, selected ? orange : Palette::white, 13, true);
+                tile.picture(c);
+                c.label({ 0, 88, CSoundDlg::tile_width, 106 }, tile.name, selected ? orange : Palette::white, 13, true);
             });
         }
     }
@@ -188,13 +188,13 @@ void add_buttons(kivo::ResourceTable& resources)
         const char16_t* text;
         COLORREF colour;
     };
-    for (auto [id, text, colour] : { Surround { IDB_ON_ORANGE, u"ON", orange }, Surround { IDB_ON_TEAL, u"ON", teal },
+    for (const Surround& button : { Surround { IDB_ON_ORANGE, u"ON", orange }, Surround { IDB_ON_TEAL, u"ON", teal },
              Surround { IDB_OFF_ORANGE, u"OFF", orange }, Surround { IDB_OFF_TEAL, u"OFF", teal } }) {
-        add_button_pair(resources, id, 56, 56, strip_colour, [=](BitmapCanvas& c, bool pressed) {
-            COLORREF face = pressed ? darker(colour) : colour;
+        add_button_pair(resources, button.id, 56, 56, strip_colour, [button](BitmapCanvas& c, bool pressed) {
+            COLORREF face = pressed ? darker(button.colour) : button.colour;
             c.fill_ellipse({ 1, 1, 55, 55 }, Palette::frame);
             c.fill_ellipse({ 3, 3, 53, 53 }, face);
-            c.label({ 0, 0, 56, 56 }, text, Palette::white, 18, true);
+            c.label({ 0, 0, 56, 56 }, button.text, Palette::white, 18, true);
         });
     }
     add_button_pair(resources, IDB_SOUND_OK, 63, 39, dialog_colour, [](BitmapCanvas& c, bool pressed) {
