@@ -205,6 +205,9 @@ void RendererFilter::render_loop()
             held.unlock();
             std::optional<REFERENCE_TIME> now = clock_now();
             held.lock();
+            // Unlocked, the queue may have been flushed or cleared and the head with it.
+            if (m_ending || m_flushing || m_queue.empty())
+                continue;
             REFERENCE_TIME at = start_time() + *due;
             if (now && *now < at) {
                 m_wake.wait(held, device_ms_of(at));

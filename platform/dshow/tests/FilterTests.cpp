@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -80,22 +82,45 @@ private:
 // Records which sample it presented at which device time.
 class TickRenderer final : public RendererFilter {
 public:
-    explicit TickRenderer(std::vector<std::string>& shown)
+    explicit TickRenderer(std::vector<std::string>& shown, bool still_when_paused = true)
         : RendererFilter(CLSID_TickRenderer, u"Tick Renderer", u"In")
         , m_shown(shown)
+        , m_still_when_paused(still_when_paused)
     {
     }
     uint64_t run_base = 0;
 
 private:
     HRESULT check_input_type(const MediaType& type) override { return type.major == MEDIATYPE_Ticks ? S_OK : S_FALSE; }
-    bool shows_still_when_paused() const override { return true; }
+    bool shows_still_when_paused() const override { return m_still_when_paused; }
     void present(const MediaSample& sample) override
     {
         m_shown.push_back(std::to_string(sample.data[0]) + "@" + std::to_string(Device::current().clock().now_ms() - run_base));
     }
 
     std::vector<std::string>& m_shown;
+    bool m_still_when_paused;
+};
+
+// The device's clock, which runs a step once, the first time it is read after being armed.
+class HookedClock final : public ComObject<IReferenceClock> {
+public:
+    HookedClock(Device& device, std::function<void()> hook)
+        : m_device_clock(ComRef<IReferenceClock>::adopt(new DeviceReferenceClock(device)))
+        , m_hook(std::move(hook))
+    {
+    }
+    HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME* time) override
+    {
+        if (armed.exchange(false))
+            m_hook();
+        return m_device_clock->GetTime(time);
+    }
+    std::atomic<bool> armed = false;
+
+private:
+    ComRef<IReferenceClock> m_device_clock;
+    std::function<void()> m_hook;
 };
 
 } // namespace
@@ -138,4 +163,42 @@ TEST(RendererFilter, PresentsEachSampleAtItsTimeAndHoldsWhilePaused)
     // The still while paused, then each sample at its time from the run's start, the pause of
     // 200 ms added to the times after it.
     EXPECT_EQ(shown, (std::vector<std::string> { "0@0", "1@40", "2@80", "3@320", "4@360", "5@400" }));
+}
+
+TEST(RendererFilter, AFlushWhileTheThreadReadsTheClockPresentsNothingFlushed)
+{
+    auto device = make_test_device();
+    std::vector<std::string> shown;
+    device->programs().add(u"\\player.exe", [&](std::u16string_view) {
+        ComRef<IBaseFilter> source = ComRef<IBaseFilter>::adopt(new TickSource(6));
+        auto* renderer = new TickRenderer(shown, false);
+        ComRef<IBaseFilter> sink = ComRef<IBaseFilter>::adopt(renderer);
+        auto* source_out = static_cast<OutputPin*>(Filter::from(source.get())->pin(u"Out"));
+        EXPECT_EQ(Pin::connect(*source_out, renderer->input(), nullptr), S_OK);
+        // The renderer's thread reads the clock for the first sample's time without its lock; a
+        // flush then empties the queue under it.
+        auto* clock = new HookedClock(Device::current(), [&] { source_out->deliver_begin_flush(); });
+        ComRef<IReferenceClock> clock_ref = ComRef<IReferenceClock>::adopt(clock);
+        renderer->SetSyncSource(clock);
+        renderer->Pause();
+        source->Pause();
+        Sleep(100);
+        REFERENCE_TIME now = 0;
+        clock->GetTime(&now);
+        clock->armed = true;
+        renderer->Run(now);
+        source->Run(now);
+        Sleep(300);
+        EXPECT_FALSE(clock->armed) << "the renderer's thread read the clock";
+        source_out->deliver_end_flush();
+        renderer->Stop();
+        source->Stop();
+        renderer->input().disconnect();
+        source_out->disconnect();
+        return 0;
+    });
+    DWORD error;
+    device->create_process(u"\\player.exe", u"", error);
+    device->advance(2'000);
+    EXPECT_EQ(shown, std::vector<std::string> {}) << "nothing that was flushed is presented";
 }
