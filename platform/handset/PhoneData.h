@@ -83,7 +83,8 @@ struct PhoneContact {
     bool operator==(const PhoneContact&) const = default;
 
     bool has_number(std::u16string_view number) const;
-    // The other name, else first and last name joined by a space, else "".
+    // The other name, else first and last name joined by a space, else "". It may be longer than
+    // a field: a call's name is cut to one.
     std::u16string display_name() const;
 };
 

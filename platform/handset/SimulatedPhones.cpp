@@ -303,6 +303,22 @@ std::optional<PhoneAddress> SimulatedPhones::find_by_name(std::u16string_view na
     return {};
 }
 
+std::optional<PhoneAddress> SimulatedPhones::current_phone() const
+{
+    std::lock_guard guard(m_lock);
+    if (m_connected)
+        return m_connected;
+    for (auto& [address, phone] : m_phones) {
+        if (phone.world.call.state != CallState::Idle)
+            return address;
+    }
+    for (auto& [address, phone] : m_phones) {
+        if (phone.data.paired)
+            return address;
+    }
+    return {};
+}
+
 std::optional<PhoneWorldState> SimulatedPhones::world_of(PhoneAddress address) const
 {
     std::lock_guard guard(m_lock);
@@ -433,7 +449,7 @@ PhoneError SimulatedPhones::ring(PhoneAddress address, std::u16string_view numbe
         call.name = name;
         if (name.empty()) {
             if (auto* contact = phone->data.find_contact_by_number(number))
-                call.name = contact->display_name();
+                call.name = contact->display_name().substr(0, phone_max_field_chars);
         }
         set_call(*phone, CallState::Incoming, outbox);
     }
@@ -501,7 +517,7 @@ PhoneError SimulatedPhones::dial(PhoneAddress address, std::u16string_view numbe
         call.number = number;
         call.name.clear();
         if (auto* contact = phone->data.find_contact_by_number(number))
-            call.name = contact->display_name();
+            call.name = contact->display_name().substr(0, phone_max_field_chars);
         call.audio_on_device = false;
         log_call(*phone, CallList::Dialled, call);
         store(*phone, outbox);
@@ -758,7 +774,7 @@ PhoneError SimulatedPhones::dial_on_device(std::u16string_view number)
         call.number = number;
         call.name.clear();
         if (auto* contact = phone->data.find_contact_by_number(number))
-            call.name = contact->display_name();
+            call.name = contact->display_name().substr(0, phone_max_field_chars);
         call.audio_on_device = true;
         m_last_dialled = number;
         log_call(*phone, CallList::Dialled, call);

@@ -66,6 +66,9 @@ public:
     std::optional<PhoneData> phone(PhoneAddress) const;
     // A phone by name, without regard to case.
     std::optional<PhoneAddress> find_by_name(std::u16string_view name) const;
+    // The phone a command without a phone's name means: the connected one, else the first with a
+    // call, else the first paired one.
+    std::optional<PhoneAddress> current_phone() const;
     std::optional<PhoneWorldState> world_of(PhoneAddress) const;
     PhonesWorld world() const;
     // Takes up the world kept from an earlier device: phones it does not know keep the default

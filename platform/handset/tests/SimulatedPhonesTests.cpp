@@ -341,7 +341,13 @@ TEST_F(SimulatedPhonesTest, PhonesAreAddedRemovedAndLackFunctions)
     EXPECT_EQ(phones().add_phone({ u"SPARE", 1, u"", u"", u"" }), PhoneError::PhoneExists);
     EXPECT_EQ(phones().add_phone({ u"Other", 0x1'0000'0000'0000ull, u"", u"", u"" }), PhoneError::BadValue);
     EXPECT_EQ(phones().find_by_name(u"spare"), identity.address);
-    ASSERT_EQ(phones().set_lacks(dana, PhoneFunction::DialUp), PhoneError::None);
+    // A command without a phone's name means the connected phone, else one with a call, else a paired one.
+    EXPECT_EQ(phones().current_phone(), dana);
+    ASSERT_EQ(phones().ring(office, u"1"), PhoneError::None);
+    EXPECT_EQ(phones().current_phone(), office);
+    ASSERT_EQ(phones().hang_up(office), PhoneError::None);
+    ASSERT_EQ(phones().set_lacks(dana, *parse_phone_function("dialup")), PhoneError::None);
+    EXPECT_FALSE(parse_phone_function("fax"));
     connect_default();
     EXPECT_EQ(phones().open_dial_up(), PhoneError::NotSupported);
 
@@ -350,6 +356,11 @@ TEST_F(SimulatedPhonesTest, PhonesAreAddedRemovedAndLackFunctions)
     EXPECT_FALSE(phones().phone(identity.address)->paired);
     EXPECT_FALSE(phones().phone(dana)->offers(PhoneFunction::DialUp));
     EXPECT_TRUE(phones().phone(dana)->offers(PhoneFunction::Phonebook));
+    phones().set_radio_power(true);
+    ASSERT_EQ(phones().pair(identity.address), PhoneError::None);
+    ASSERT_EQ(phones().connect(identity.address), PhoneError::None);
+    EXPECT_EQ(phones().current_phone(), identity.address);
+    ASSERT_EQ(phones().disconnect(), PhoneError::None);
     connect_default();
     ASSERT_EQ(phones().remove_phone(dana), PhoneError::None);
     EXPECT_EQ(m_recorder->connections.back().status, ConnectionStatus::Disconnected);
@@ -405,4 +416,19 @@ TEST_F(SimulatedPhonesTest, AFailedStoreKeepsTheOldFile)
     EXPECT_EQ(read_host_file(path), before);
     auto lines = test::debug_lines(*m_device);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "phones: cannot store " + address_text(dana) + ".phone"), lines.end());
+}
+
+TEST_F(SimulatedPhonesTest, ACallersLongNameIsCutToAFieldSoTheCallListReadsBack)
+{
+    // First and last name each fill a field; joined they would not fit one.
+    auto path = m_root / "phones" / (address_text(dana) + ".phone");
+    std::ofstream(path, std::ios::app | std::ios::binary)
+        << "contact\t1\tSM9\t17=" << std::string(259, 'F') << "\t16=" << std::string(259, 'L') << "\t2=555\n";
+    start();
+    ASSERT_EQ(phones().ring(dana, u"555"), PhoneError::None);
+    ASSERT_EQ(phones().answer(dana), PhoneError::None);
+    EXPECT_EQ(phones().world_of(dana)->call.name.size(), phone_max_field_chars);
+    start();
+    EXPECT_EQ(phones().skipped_lines(), 0u);
+    EXPECT_EQ(call_list(CallList::Received).front().number, u"555");
 }
