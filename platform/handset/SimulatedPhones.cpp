@@ -70,8 +70,6 @@ const char* to_string(PhoneError error)
         return "the phone lacks the function";
     case PhoneError::NoNumber:
         return "nothing dialled yet";
-    case PhoneError::NoSuchFile:
-        return "no such file";
     }
     return "";
 }

@@ -20,19 +20,18 @@ class Device;
 // Why a request to the phones was refused.
 enum class PhoneError {
     None,
-    RadioOff,      // the device's Bluetooth is off
-    UnknownPhone,  // no phone with that address (or name)
-    PhoneExists,   // add: the address or name is taken
-    BadValue,      // a name, number, text or level out of bounds
+    RadioOff,     // the device's Bluetooth is off
+    UnknownPhone, // no phone with that address (or name)
+    PhoneExists,  // add: the address or name is taken
+    BadValue,     // a name, number, text or level out of bounds
     OutOfRange,
     NotPaired,
     WrongPin,
-    NotConnected,  // no phone connected to the device
-    Busy,          // the phone has a call already
-    NoCall,        // no call in the state the request needs
-    NotSupported,  // the phone lacks the function
-    NoNumber,      // redial with nothing dialled yet
-    NoSuchFile,
+    NotConnected, // no phone connected to the device
+    Busy,         // the phone has a call already
+    NoCall,       // no call in the state the request needs
+    NotSupported, // the phone lacks the function
+    NoNumber,     // redial with nothing dialled yet
 };
 const char* to_string(PhoneError);
 

@@ -53,28 +53,28 @@ TEST(PhoneTextForm, DamagedLinesAreSkippedAndCountedAndTheRestKept)
     PhoneData expected;
     ASSERT_EQ(PhoneTextForm::read(good, expected), 0u);
     const std::string_view damaged[] = {
-        "ringtone\tloud",                                        // unknown record
-        "name\tSecond name",                                     // identity given twice
-        "address\t001A2B3C4D5",                                  // eleven digits
+        "ringtone\tloud",       // unknown record
+        "name\tSecond name",    // identity given twice
+        "address\t001A2B3C4D5", // eleven digits
         "paired\tmaybe",
-        "functions\t0101",                                       // not 24 bytes
-        "pin\t",                                                 // empty PIN
-        "contact\t1\tSM9\t17Ann",                                // field without its type
-        "contact\tone\tSM9\t17=Ann",                             // memory type not a number
-        "contact\t1\tSM9\t17=Ann\\q",                            // unknown escape
-        "call\tXX\t2026-01-01 00:00:00\t1\t",                    // no such list
-        "call\tRC\t2026-13-01 00:00:00\t1\t",                    // month 13
-        "call\tRC\t2026-01-01 00:00:00\t1",                      // a field short
+        "functions\t0101",                    // not 24 bytes
+        "pin\t",                              // empty PIN
+        "contact\t1\tSM9\t17Ann",             // field without its type
+        "contact\tone\tSM9\t17=Ann",          // memory type not a number
+        "contact\t1\tSM9\t17=Ann\\q",         // unknown escape
+        "call\tXX\t2026-01-01 00:00:00\t1\t", // no such list
+        "call\tRC\t2026-13-01 00:00:00\t1\t", // month 13
+        "call\tRC\t2026-01-01 00:00:00\t1",   // a field short
         "sms\tdraft\t1\t2026-01-01 00:00:00\t1\thi",
         "sms\tin\t1\t2026-01-01 00:00:00\t12345678901234567890123456789012345678901\thi", // 41-digit number
-        "file\t/Pictures/harbour.jpg\t1\t2026-01-01 00:00:00",   // path taken
-        "file\t/Pictures/harbour.jpg/inner\t1\t2026-01-01 00:00:00", // below a file
+        "file\t/Pictures/harbour.jpg\t1\t2026-01-01 00:00:00",                            // path taken
+        "file\t/Pictures/harbour.jpg/inner\t1\t2026-01-01 00:00:00",                      // below a file
         "file\t/Pictures/../x\t1\t2026-01-01 00:00:00",
         "file\trelative\t1\t2026-01-01 00:00:00",
         "file\t/big\t-1\t2026-01-01 00:00:00",
         "file\t/huge\t999999999\t2026-01-01 00:00:00",
-        "folder\t/Video\t2026-01-01 00:00:00",                   // exists already
-        "sms\tin\t1\t2026-01-01 00:00:00\t1\t\xC3\x28",           // not UTF-8
+        "folder\t/Video\t2026-01-01 00:00:00",          // exists already
+        "sms\tin\t1\t2026-01-01 00:00:00\t1\t\xC3\x28", // not UTF-8
     };
     for (auto line : damaged) {
         SCOPED_TRACE(std::string(line));

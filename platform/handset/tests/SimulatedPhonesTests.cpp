@@ -13,7 +13,7 @@ using namespace kivo;
 
 namespace {
 
-constexpr PhoneAddress dana = 0x001A2B3C4D5Eull; // the paired default phone
+constexpr PhoneAddress dana = 0x001A2B3C4D5Eull;   // the paired default phone
 constexpr PhoneAddress office = 0x00224466880Aull; // the unpaired one
 
 // Records what the device hears, as the manager will.
@@ -191,7 +191,7 @@ TEST_F(SimulatedPhonesTest, AnOutgoingCallGoesOutgoingActiveIdleAndIsDialled)
     ASSERT_EQ(phones().dial_on_device(u"10086"), PhoneError::None);
     EXPECT_EQ(phones().dial_on_device(u"10087"), PhoneError::Busy);
     EXPECT_EQ(phones().send_dtmf(u"1"), PhoneError::NoCall); // nobody to hear it yet
-    ASSERT_EQ(phones().answer(dana), PhoneError::None);       // the called party picks up
+    ASSERT_EQ(phones().answer(dana), PhoneError::None);      // the called party picks up
     EXPECT_TRUE(phones().world_of(dana)->call.audio_on_device);
     ASSERT_EQ(phones().send_dtmf(u"12*#"), PhoneError::None);
     ASSERT_EQ(phones().send_dtmf(u"9"), PhoneError::None);
