@@ -12,6 +12,7 @@
 #include "VendorFilters.h"
 #include "NavigationStandIn.h"
 #include "ProgramImages.h"
+#include "SimulatedPhones.h"
 #include "StreamDrivers.h"
 #include "Volumes.h"
 #include "WideText.h"
@@ -50,8 +51,10 @@ bool Simulator::prepare(std::string* error)
     options.root = m_options.root;
     options.clock.mode = m_options.clock;
     options.echo_debug_output = m_options.echo_debug_output;
-    if (m_device)
+    if (m_device) {
         options.clock.system_time_start = m_device->clock().system_time();
+        m_phones_world = m_device->component<SimulatedPhones>().world();
+    }
     // The old device goes first: it keeps what an orderly stop keeps, and its threads are gone
     // before the new device reads the same root.
     m_device.reset();
@@ -68,6 +71,7 @@ bool Simulator::prepare(std::string* error)
     if (fresh && !put_card_media(*m_device, error))
         return false;
     apply_hardware();
+    m_device->component<SimulatedPhones>().restore_world(m_phones_world);
     install_programs(*m_device);
     m_device->component<ProgramImages>().install();
     return true;

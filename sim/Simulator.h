@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "Device.h"
+#include "PhoneWorld.h"
 #include "Types.h"
 
 #include <filesystem>
@@ -76,6 +77,9 @@ private:
 
     Options m_options;
     Hardware m_hardware;
+    // The phones around the device go on with their range, signal, battery and calls while it
+    // restarts.
+    PhonesWorld m_phones_world;
     std::unique_ptr<Device> m_device;
     bool m_switched_on = false;
 };

@@ -96,6 +96,8 @@ const char* to_string(LockRank rank)
         return "system requests";
     case LockRank::Navigation:
         return "navigation";
+    case LockRank::Phones:
+        return "simulated phones";
     case LockRank::OutsideWindows:
         return "outside windows";
     case LockRank::SoundCallbacks:

@@ -48,6 +48,7 @@ enum class LockRank {
     Board,
     SystemRequests,
     Navigation,
+    Phones,
     OutsideWindows,
     // Leaves: nothing is taken while one of these is held.
     SoundCallbacks,

@@ -8,6 +8,7 @@
 #include "NavigationStandIn.h"
 #include "ProgramImages.h"
 #include "ScriptRunner.h"
+#include "SimulatedPhones.h"
 #include "Simulator.h"
 #include "VideoPlane.h"
 #include "platform.h"
@@ -148,6 +149,24 @@ TEST_F(ScriptFixture, TheCardFollowsTheHardwareAcrossBoots)
     ASSERT_TRUE(run("boot\nexpect file \\SDMMC exists\n")) << errors.str();
     simulator.hardware().card_present = false;
     ASSERT_TRUE(run("boot\nexpect file \\SDMMC absent\n")) << errors.str();
+}
+
+TEST_F(ScriptFixture, ThePhonesKeepTheirWorldAcrossBoots)
+{
+    ASSERT_TRUE(run("boot\n")) << errors.str();
+    auto& phones = simulator.device().component<SimulatedPhones>();
+    auto dana = *phones.find_by_name(u"Dana's Lumo");
+    ASSERT_EQ(phones.set_battery(dana, 1), PhoneError::None);
+    ASSERT_EQ(phones.ring(dana, u"10086"), PhoneError::None);
+    phones.set_radio_power(true);
+    ASSERT_EQ(phones.connect(dana), PhoneError::None);
+    ASSERT_TRUE(run("boot\n")) << errors.str();
+    auto& again = simulator.device().component<SimulatedPhones>();
+    EXPECT_EQ(again.world_of(dana)->battery, 1);
+    EXPECT_EQ(again.world_of(dana)->call.state, CallState::Incoming);
+    // The link and the radio are the device's, and start afresh.
+    EXPECT_FALSE(again.radio_power());
+    EXPECT_FALSE(again.connected_phone());
 }
 
 namespace {
