@@ -257,7 +257,7 @@ std::shared_ptr<FileObject> FileSystem::open(std::u16string_view path, FileObjec
     if (truncate)
         m_volumes.release(resolved->volume, old_size);
     existed = resolved->exists;
-    auto file = std::make_shared<FileObject>(descriptor, resolved->path.text(), resolved->host, resolved->volume, access, m_open);
+    auto file = std::make_shared<FileObject>(descriptor, resolved->path.text(), resolved->host, resolved->volume, access, m_open, m_write_faults);
     if (changes)
         stamp_write_time(*file);
     error = ERROR_SUCCESS;
@@ -297,6 +297,8 @@ DWORD FileSystem::write(FileObject& file, const void* buffer, DWORD size, DWORD&
     done = 0;
     if (DWORD refused = refusal(file))
         return refused;
+    if (DWORD planned = m_write_faults->write_error(file.device_path(), size))
+        return planned;
     uint64_t current_size = 0;
     if (DWORD failure = size_of(file, current_size))
         return failure;
