@@ -3,7 +3,7 @@
 #include "KernelObject.h"
 #include "OpenFiles.h"
 #include "Volumes.h"
-#include "WriteFaults.h"
+#include "FileFaults.h"
 
 #include <filesystem>
 #include <memory>
@@ -26,7 +26,7 @@ public:
     // Takes over the handle's place among the open files, counted by OpenFiles::open before the
     // file was opened.
     FileObject(int descriptor, std::u16string device_path, std::filesystem::path host, VolumeId, Access,
-        std::shared_ptr<OpenFiles>, std::shared_ptr<WriteFaults>);
+        std::shared_ptr<OpenFiles>, std::shared_ptr<FileFaults>);
     ~FileObject() override;
     FileObject(const FileObject&) = delete;
     FileObject& operator=(const FileObject&) = delete;
@@ -53,7 +53,7 @@ private:
     Access m_access;
     uint64_t m_position = 0;
     std::shared_ptr<OpenFiles> m_open_files;
-    std::shared_ptr<WriteFaults> m_write_faults;
+    std::shared_ptr<FileFaults> m_file_faults;
 };
 
 } // namespace kivo

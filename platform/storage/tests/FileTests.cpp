@@ -207,9 +207,9 @@ TEST_F(FileTest, FreeSpaceIsExactAndAWriteThatDoesNotFitWritesNothing)
     CloseHandle(file);
 }
 
-TEST_F(FileTest, PlannedWriteAndCloseFailuresHitTheirFileOnlyAndWatchedSizesAreRecorded)
+TEST_F(FileTest, PlannedReadWriteAndCloseFailuresHitTheirFileOnlyAndWatchedSizesAreRecorded)
 {
-    auto& faults = device->component<FileSystem>().write_faults();
+    auto& faults = device->component<FileSystem>().file_faults();
     faults.watch(u"\\NAND\\Watched.BIN");
     faults.fail_write(u"nand/watched.bin", 2, ERROR_GEN_FAILURE);
     faults.fail_close(u"\\NAND\\watched.bin", ERROR_DISK_FULL);
@@ -241,6 +241,20 @@ TEST_F(FileTest, PlannedWriteAndCloseFailuresHitTheirFileOnlyAndWatchedSizesAreR
     faults.fail_close(u"\\NAND\\watched.bin", ERROR_DISK_FULL);
     file = CreateFile(u"\\NAND\\watched.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_TRUE(CloseHandle(file));
+
+    // A planned read failure reads nothing; the next read goes on where the file stood.
+    faults.fail_read(u"\\NAND\\watched.bin", 2, ERROR_GEN_FAILURE);
+    file = CreateFile(u"\\NAND\\watched.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    char bytes[4] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(file, bytes, 2, &read, nullptr));
+    read = 99;
+    EXPECT_FALSE(ReadFile(file, bytes, 2, &read, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+    EXPECT_EQ(read, 0u);
+    EXPECT_TRUE(ReadFile(file, bytes, 2, &read, nullptr));
+    EXPECT_EQ(std::string(bytes, read), "34");
+    CloseHandle(file);
 
     faults.clear();
     EXPECT_TRUE(faults.watched_sizes(u"\\NAND\\watched.bin").empty());

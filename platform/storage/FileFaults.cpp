@@ -1,4 +1,4 @@
-#include "WriteFaults.h"
+#include "FileFaults.h"
 
 #include "DevicePath.h"
 #include "WideText.h"
@@ -7,7 +7,7 @@
 
 namespace kivo {
 
-std::u16string WriteFaults::key_of(std::u16string_view path)
+std::u16string FileFaults::key_of(std::u16string_view path)
 {
     DWORD error = 0;
     auto parsed = DevicePath::parse(path, error);
@@ -17,7 +17,7 @@ std::u16string WriteFaults::key_of(std::u16string_view path)
     return key;
 }
 
-void WriteFaults::fail_write(std::u16string_view path, unsigned nth, DWORD error)
+void FileFaults::fail_write(std::u16string_view path, unsigned nth, DWORD error)
 {
     std::lock_guard guard(m_lock);
     auto& plan = m_plans[key_of(path)];
@@ -25,32 +25,54 @@ void WriteFaults::fail_write(std::u16string_view path, unsigned nth, DWORD error
     plan.write_error = error;
 }
 
-void WriteFaults::fail_close(std::u16string_view path, DWORD error)
+void FileFaults::fail_read(std::u16string_view path, unsigned nth, DWORD error)
+{
+    std::lock_guard guard(m_lock);
+    auto& plan = m_plans[key_of(path)];
+    plan.reads_until_failure = nth;
+    plan.read_error = error;
+}
+
+void FileFaults::fail_close(std::u16string_view path, DWORD error)
 {
     std::lock_guard guard(m_lock);
     m_plans[key_of(path)].close_error = error;
 }
 
-void WriteFaults::watch(std::u16string_view path)
+void FileFaults::watch(std::u16string_view path)
 {
     std::lock_guard guard(m_lock);
     m_plans[key_of(path)].watched = true;
 }
 
-std::vector<DWORD> WriteFaults::watched_sizes(std::u16string_view path) const
+std::vector<DWORD> FileFaults::watched_sizes(std::u16string_view path) const
 {
     std::lock_guard guard(m_lock);
     auto plan = m_plans.find(key_of(path));
     return plan == m_plans.end() ? std::vector<DWORD> {} : plan->second.sizes;
 }
 
-void WriteFaults::clear()
+void FileFaults::clear()
 {
     std::lock_guard guard(m_lock);
     m_plans.clear();
 }
 
-DWORD WriteFaults::write_error(std::u16string_view path, DWORD size)
+DWORD FileFaults::read_error(std::u16string_view path)
+{
+    std::lock_guard guard(m_lock);
+    if (m_plans.empty())
+        return 0;
+    auto found = m_plans.find(key_of(path));
+    if (found == m_plans.end())
+        return 0;
+    auto& plan = found->second;
+    if (plan.reads_until_failure == 0 || --plan.reads_until_failure > 0)
+        return 0;
+    return plan.read_error;
+}
+
+DWORD FileFaults::write_error(std::u16string_view path, DWORD size)
 {
     std::lock_guard guard(m_lock);
     if (m_plans.empty())
@@ -66,7 +88,7 @@ DWORD WriteFaults::write_error(std::u16string_view path, DWORD size)
     return plan.write_error;
 }
 
-DWORD WriteFaults::close_error(std::u16string_view path)
+DWORD FileFaults::close_error(std::u16string_view path)
 {
     std::lock_guard guard(m_lock);
     if (m_plans.empty())
