@@ -90,7 +90,7 @@ protected:
 
     std::unique_ptr<kivo::Device> device = kivo::test::make_test_device();
     kivo::Volumes& volumes = device->component<kivo::Volumes>();
-    kivo::WriteFaults& faults = device->component<kivo::FileSystem>().write_faults();
+    kivo::FileFaults& faults = device->component<kivo::FileSystem>().file_faults();
 
     // Packed contacts kept for the lists that point into them.
     std::list<Bytes> packed;
@@ -450,12 +450,19 @@ TEST_F(StoredFileTest, PairingPutsANewDeviceFirstAndKeepsAKnownOneInItsPlace)
     EXPECT_TRUE(AddDeviceToFile(device_path, device_record(2, 0x10, "Renamed").get()));
     EXPECT_EQ(read(device_path), paired);
 
-    // A file that cannot be read now (another program holds it) is left alone.
+    // A file that cannot be read now is left alone: another program holds it, or a read fails.
     HANDLE holder = CreateFile(device_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(AddDeviceToFile(device_path, device_record(9, 9, "New").get()));
     CloseHandle(holder);
     EXPECT_EQ(read(device_path), paired);
+    for (unsigned failing_read : { 1, 2, 3, 4, 5, 6 }) {
+        SCOPED_TRACE(failing_read);
+        faults.fail_read(device_path, failing_read, ERROR_GEN_FAILURE);
+        EXPECT_FALSE(AddDeviceToFile(device_path, device_record(9, 9, "New").get()));
+        EXPECT_EQ(read(device_path), paired);
+        faults.clear();
+    }
 
     // An older file is replaced by a list of the new device alone.
     write(device_path, Bytes(paired).replace(20, 4, le32(2)));
