@@ -248,8 +248,11 @@ BOOL CloseHandle(HANDLE handle)
     if (handle == current_process_pseudo_handle || handle == current_thread_pseudo_handle)
         return TRUE;
     auto& thread = self();
-    if (!thread.device().handles().close(handle, thread.process()))
+    auto object = thread.device().handles().resolve(handle, thread.process());
+    if (!object || !thread.device().handles().close(handle, thread.process()))
         return fail(ERROR_INVALID_HANDLE);
+    if (DWORD error = object->close_error())
+        return fail(error);
     return TRUE;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@ public:
 
     // A short word for traces and for refusing a handle of the wrong kind.
     virtual const char* kind() const = 0;
+
+    // The error CloseHandle reports once the handle is gone; 0 when the close went well. A file
+    // reports here what could not be written as it was closed.
+    virtual uint32_t close_error() { return 0; }
 
     const std::u16string& name() const { return m_name; }
     void set_name(std::u16string name) { m_name = std::move(name); }

@@ -3,6 +3,7 @@
 #include "KernelObject.h"
 #include "OpenFiles.h"
 #include "Volumes.h"
+#include "FileFaults.h"
 
 #include <filesystem>
 #include <memory>
@@ -25,12 +26,14 @@ public:
     // Takes over the handle's place among the open files, counted by OpenFiles::open before the
     // file was opened.
     FileObject(int descriptor, std::u16string device_path, std::filesystem::path host, VolumeId, Access,
-        std::shared_ptr<OpenFiles>);
+        std::shared_ptr<OpenFiles>, std::shared_ptr<FileFaults>);
     ~FileObject() override;
     FileObject(const FileObject&) = delete;
     FileObject& operator=(const FileObject&) = delete;
 
     const char* kind() const override { return "file"; }
+    // A writing handle's close fails when a test planned it.
+    uint32_t close_error() override;
 
     int descriptor() const { return m_descriptor; }
     const std::u16string& device_path() const { return m_device_path; }
@@ -50,6 +53,7 @@ private:
     Access m_access;
     uint64_t m_position = 0;
     std::shared_ptr<OpenFiles> m_open_files;
+    std::shared_ptr<FileFaults> m_file_faults;
 };
 
 } // namespace kivo

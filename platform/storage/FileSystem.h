@@ -63,6 +63,8 @@ public:
     // The records of attributes, and the host files open now; tests and benchmarks read them.
     const AttributeStore& attribute_store() const { return *m_attributes; }
     size_t open_file_count() const { return m_open->size(); }
+    // Tests plan failing reads, writes and closes of a file here, and watch the sizes of its writes.
+    FileFaults& file_faults() { return *m_file_faults; }
 
     void device_stopping(StopReason) override;
 
@@ -94,6 +96,7 @@ private:
     Volumes& m_volumes;
     std::shared_ptr<AttributeStore> m_attributes = std::make_shared<AttributeStore>();
     std::shared_ptr<OpenFiles> m_open = std::make_shared<OpenFiles>();
+    std::shared_ptr<FileFaults> m_file_faults = std::make_shared<FileFaults>();
 };
 
 } // namespace kivo

@@ -1,6 +1,7 @@
 #include "StorageTest.h"
 
 #include "AttributeStore.h"
+#include "FileSystem.h"
 
 #include "WideText.h"
 
@@ -204,6 +205,59 @@ TEST_F(FileTest, FreeSpaceIsExactAndAWriteThatDoesNotFitWritesNothing)
     EXPECT_TRUE(SetEndOfFile(file));
     EXPECT_EQ(GetFileSize(file, nullptr), 100u);
     CloseHandle(file);
+}
+
+TEST_F(FileTest, PlannedReadWriteAndCloseFailuresHitTheirFileOnlyAndWatchedSizesAreRecorded)
+{
+    auto& faults = device->component<FileSystem>().file_faults();
+    faults.watch(u"\\NAND\\Watched.BIN");
+    faults.fail_write(u"nand/watched.bin", 2, ERROR_GEN_FAILURE);
+    faults.fail_close(u"\\NAND\\watched.bin", ERROR_DISK_FULL);
+
+    // Another file meets none of it.
+    ASSERT_EQ(write_file(u"\\NAND\\other.bin", "abc"), 0u);
+
+    HANDLE file = CreateFile(u"\\NAND\\watched.bin", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, "12345", 5, &written, nullptr));
+    written = 99;
+    EXPECT_FALSE(WriteFile(file, "678", 3, &written, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+    EXPECT_EQ(written, 0u);
+    EXPECT_TRUE(WriteFile(file, "9", 1, &written, nullptr));
+    EXPECT_FALSE(CloseHandle(file));
+    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+    // The handle is gone all the same, and the failed write left nothing.
+    EXPECT_FALSE(CloseHandle(file));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(read_file(u"\\NAND\\watched.bin"), "123459");
+    EXPECT_EQ(faults.watched_sizes(u"\\nand\\WATCHED.bin"), (std::vector<DWORD> { 5, 3, 1 }));
+
+    // Each plan is used once; a handle that only reads never fails its close.
+    file = CreateFile(u"\\NAND\\watched.bin", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_TRUE(WriteFile(file, "x", 1, &written, nullptr));
+    EXPECT_TRUE(CloseHandle(file));
+    faults.fail_close(u"\\NAND\\watched.bin", ERROR_DISK_FULL);
+    file = CreateFile(u"\\NAND\\watched.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_TRUE(CloseHandle(file));
+
+    // A planned read failure reads nothing; the next read goes on where the file stood.
+    faults.fail_read(u"\\NAND\\watched.bin", 2, ERROR_GEN_FAILURE);
+    file = CreateFile(u"\\NAND\\watched.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    char bytes[4] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(file, bytes, 2, &read, nullptr));
+    read = 99;
+    EXPECT_FALSE(ReadFile(file, bytes, 2, &read, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+    EXPECT_EQ(read, 0u);
+    EXPECT_TRUE(ReadFile(file, bytes, 2, &read, nullptr));
+    EXPECT_EQ(std::string(bytes, read), "34");
+    CloseHandle(file);
+
+    faults.clear();
+    EXPECT_TRUE(faults.watched_sizes(u"\\NAND\\watched.bin").empty());
 }
 
 TEST_F(FileTest, PositionsSizesAndTimesFollowTheDevice)
