@@ -62,6 +62,7 @@ enum class LockRank {
     AudioRendererBlocks,
     VideoRendererRecord,
     LibraryApps,
+    SkinBoxes,
     ProcessLocals,
     ProgramTable,
     BootLauncher,
