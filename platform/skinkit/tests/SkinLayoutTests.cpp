@@ -49,8 +49,8 @@ constexpr const char* chinese_ini = "[Text]\n100=\xB1\xB5\xC5\xA5\n101=\xB1\xBE\
 
 constexpr const char* box_ini = "[panel]\nrect=90,66,390,206\n"
                                 "[layout]\ncount=2\nButton1=yes\nButton2=no\n"
-                                "[yes]\nname=Retry\nrect=30,90,130,130\nPic=Test\\button.bmp\nText=Retry\n"
-                                "[no]\nname=Cancel\nrect=170,90,270,130\nPic=Test\\button.bmp\nText=Cancel\n"
+                                "[yes]\nname=Retry\nrect=20,80,140,130\nPic=Test\\button.bmp\nText=Retry\n"
+                                "[no]\nname=Cancel\nrect=160,80,280,130\nPic=Test\\button.bmp\nText=Cancel\n"
                                 "[text]\nrect=10,10,290,80\nAlign=center\n";
 
 // The screen under test: one layout and two statics on a window of the phone link's program.
@@ -210,6 +210,12 @@ TEST_F(SkinLayoutTest, ASampleLayoutPaintsItsFramesCaptionsAndStatics)
     for (auto text : { u"Answer", u"Hang up", u"Mute", u"Alice Example", u"Incoming call" })
         EXPECT_TRUE(log.last_text(text).has_value()) << kivo::to_utf8(text);
     EXPECT_EQ(at(png, 22, 202), c565(number_background));
+    // What the layout drew is in the process's picture cache; other pictures are not.
+    on_screen([] {
+        EXPECT_TRUE(IsBmpLoad(u"Test\\BUTTON.bmp"));
+        EXPECT_TRUE(IsBmpLoad(u"\\NAND\\App\\BT\\skin\\default\\Test\\icon.bmp"));
+        EXPECT_FALSE(IsBmpLoad(u"Test\\other.bmp"));
+    });
 }
 
 TEST_F(SkinLayoutTest, ReleasingOverAnEnabledPressedButtonClicksItByName)
@@ -296,4 +302,115 @@ TEST_F(SkinLayoutTest, ATapClicksButNeverStopsARingAndTheClickCanBeTurnedOff)
     tap(80, 85);
     EXPECT_EQ(played("\\NAND\\App\\BT\\touch.wav"), 1);
     EXPECT_EQ(m_screen.clicks.size(), 3u);
+}
+
+TEST_F(SkinLayoutTest, ALanguageChangeRelabelsButtonsWhoseCaptionsComeFromTheLanguage)
+{
+    open_screen();
+    on_screen([] {
+        auto* row = g_screen->layout.FindButtonByName(u"data");
+        row->UpdateBtnInfo(static_cast<LPCWSTR>(nullptr), u"Bob", FALSE);
+        // A toggle shows the frame of its value at once.
+        g_screen->layout.FindButtonByName(u"Mute")->SetValue(1);
+        SetLanguageFile(chinese);
+        g_screen->layout.UpdateLanguage();
+        EXPECT_EQ(std::u16string(g_screen->layout.FindButtonByName(u"Answer")->GetCaption()), u"接聽");
+        EXPECT_EQ(std::u16string(g_screen->layout.FindButtonByName(u"Mute")->GetCaption()), u"靜音");
+        // A caption the screen gave stays; so does the icon when no image is given.
+        EXPECT_EQ(std::u16string(row->GetCaption()), u"Bob");
+        InvalidateRect(g_screen->hwnd, nullptr, FALSE);
+    });
+    auto png = shot("skinkit-chinese");
+    EXPECT_EQ(at(png, 325, 85), c565(on_face));
+    EXPECT_EQ(at(png, 26, 150), c565(Palette::white));
+    auto& log = device->component<kivo::Gdi>().draw_log();
+    EXPECT_TRUE(log.last_text(u"掛斷").has_value());
+    EXPECT_TRUE(log.last_text(u"Bob").has_value());
+}
+
+TEST_F(SkinLayoutTest, ALongNumberKeepsItsEndInViewOnlyWithOptionOne)
+{
+    open_screen();
+    auto& log = device->component<kivo::Gdi>().draw_log();
+    const RECT box { 20, 200, 200, 240 };
+    on_screen([] {
+        HDC dc = GetDC(g_screen->hwnd);
+        StaticInfo number = g_screen->number;
+        number.text = u"12345678901234567890123";
+        DrawStaticText(dc, number, 0);
+        number.text = u"98765432109876543210987";
+        DrawStaticText(dc, number, 1);
+        number.text = u"555";
+        DrawStaticText(dc, number, 1);
+        ReleaseDC(g_screen->hwnd, dc);
+    });
+    auto start_kept = log.last_text(u"12345678901234567890123");
+    auto end_kept = log.last_text(u"98765432109876543210987");
+    auto short_text = log.last_text(u"555");
+    ASSERT_TRUE(start_kept && end_kept && short_text);
+    EXPECT_EQ(start_kept->rect.left, box.left);
+    EXPECT_GT(start_kept->rect.right, box.right);
+    EXPECT_EQ(end_kept->rect.right, box.right);
+    EXPECT_LT(end_kept->rect.left, box.left);
+    // A text that fits stays where the skin aligns it.
+    EXPECT_EQ(short_text->rect.left, box.left);
+}
+
+TEST_F(SkinLayoutTest, TheQuestionBoxAnswersThePressedButtonsNameAndIsRecorded)
+{
+    open_screen();
+    auto& boxes = device->component<kivo::SkinBoxes>();
+    auto ask = [&] {
+        on_screen([] {
+            WCHAR answer[16] = u"old";
+            g_screen->boxResult = ZolMessageBoxEx(answer, 16, box_file, u"Dial-up failed. Retry?", g_screen->hwnd);
+            g_screen->boxAnswer = answer;
+        });
+    };
+
+    // Answered by a tap: the screen below is disabled meanwhile and gets no click.
+    std::function<void()> body = [] {
+        WCHAR answer[16] = u"old";
+        g_screen->boxResult = ZolMessageBoxEx(answer, 16, box_file, u"Dial-up failed. Retry?", g_screen->hwnd);
+        g_screen->boxAnswer = answer;
+    };
+    PostMessage(m_screen.hwnd, run_on_screen, 0, reinterpret_cast<LPARAM>(&body));
+    device->run_until_idle();
+    auto png = shot("skinkit-question-box");
+    EXPECT_EQ(at(png, 90 + 35, 66 + 110), c565(normal_face));
+    EXPECT_FALSE(IsWindowEnabled(m_screen.hwnd));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].open);
+    EXPECT_EQ(boxes.shown()[0].text, u"Dial-up failed. Retry?");
+    EXPECT_EQ(boxes.shown()[0].file, box_file);
+    EXPECT_TRUE(device->component<kivo::Gdi>().draw_log().last_text(u"Dial-up failed. Retry?").has_value());
+    tap(90 + 220, 66 + 110);
+    EXPECT_EQ(m_screen.boxResult, 1);
+    EXPECT_EQ(m_screen.boxAnswer, u"Cancel");
+    EXPECT_TRUE(IsWindowEnabled(m_screen.hwnd));
+    EXPECT_TRUE(m_screen.clicks.empty());
+
+    // Answered by the responder, which names a button in any case.
+    boxes.set_responder([](const kivo::SkinBoxRecord&) { return u"RETRY"; });
+    ask();
+    EXPECT_EQ(m_screen.boxResult, 1);
+    EXPECT_EQ(m_screen.boxAnswer, u"Retry");
+
+    // Closed without a button.
+    boxes.set_responder([](const kivo::SkinBoxRecord&) { return u""; });
+    PostMessage(m_screen.hwnd, run_on_screen, 0, reinterpret_cast<LPARAM>(&body));
+    device->run_until_idle();
+    HWND box = FindWindow(u"ZolMessageBoxEx", nullptr);
+    ASSERT_NE(box, nullptr);
+    PostMessage(box, WM_CLOSE, 0, 0);
+    device->run_until_idle();
+    EXPECT_EQ(m_screen.boxResult, 0);
+    EXPECT_EQ(m_screen.boxAnswer, u"");
+
+    auto shown = boxes.shown();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].answer, u"Cancel");
+    EXPECT_EQ(shown[1].answer, u"Retry");
+    EXPECT_EQ(shown[2].answer, u"");
+    EXPECT_FALSE(shown[2].open);
 }
