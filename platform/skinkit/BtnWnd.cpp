@@ -32,8 +32,5 @@ void CBtnWnd::DrawItem(LPDRAWITEMSTRUCT item)
     m_look.m_rect = item->rcItem;
     m_look.m_bPressed = (item->itemState & ODS_SELECTED) != 0;
     m_look.m_bDisabled = (item->itemState & ODS_DISABLED) != 0;
-    HBRUSH brush = CreateSolidBrush(RGB(0, 0, 0));
-    FillRect(item->hDC, &item->rcItem, brush);
-    DeleteObject(brush);
     m_look.Draw(item->hDC);
 }

@@ -5,6 +5,7 @@
 #include "audio/tests/SoundTest.h"
 
 #include "Colour.h"
+#include "DialogTemplates.h"
 #include "DrawLog.h"
 #include "SkinBoxes.h"
 #include "SoundDevice.h"
@@ -413,4 +414,83 @@ TEST_F(SkinLayoutTest, TheQuestionBoxAnswersThePressedButtonsNameAndIsRecorded)
     EXPECT_EQ(shown[1].answer, u"Retry");
     EXPECT_EQ(shown[2].answer, u"");
     EXPECT_FALSE(shown[2].open);
+}
+
+namespace {
+
+constexpr UINT progress_template = 140;
+
+// A dialog whose Cancel push button is drawn by Skinkit.
+class ProgressDialog : public CDialog {
+public:
+    ProgressDialog()
+        : CDialog(progress_template)
+    {
+    }
+    void DoDataExchange(CDataExchange* exchange) override { DDX_Control(exchange, IDCANCEL, m_cancel); }
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        filled = GetBtnFromSetting(m_cancel, u"CANCEL", panel_file);
+        return TRUE;
+    }
+
+    CBtnWnd m_cancel;
+    BOOL filled = FALSE;
+};
+
+class ProgressApp : public CWinApp {
+public:
+    explicit ProgressApp(ProgressDialog*& seen)
+        : m_seen(seen)
+    {
+    }
+    BOOL InitInstance() override
+    {
+        ProgressDialog dialog;
+        m_seen = &dialog;
+        result = dialog.DoModal();
+        m_seen = nullptr;
+        return FALSE;
+    }
+    INT_PTR result = 0;
+
+private:
+    ProgressDialog*& m_seen;
+};
+
+} // namespace
+
+TEST_F(SkinLayoutTest, ASkinnedPushButtonTakesItsLookFromItsSection)
+{
+    write_text(panel_file, std::string(panel_ini) + "[cancel]\nPic=Test\\button.bmp\nText=Cancel\n");
+    HMODULE module = device->register_module(program_image);
+    device->component<kivo::DialogTemplates>().add(module,
+        { progress_template, WS_POPUP | WS_VISIBLE, 0, { 0, 0, 480, 272 }, u"progress",
+            { { IDCANCEL, WC_BUTTON, u"Cancel", WS_VISIBLE | BS_OWNERDRAW, { 180, 200, 300, 250 }, 0 } }, true });
+    ProgressDialog* dialog = nullptr;
+    INT_PTR result = -1;
+    device->programs().add(program_image, [&](std::u16string_view command_line) {
+        ProgressApp app(dialog);
+        int code = AfxWinMain(app, command_line);
+        result = app.result;
+        return code;
+    });
+    DWORD error = 0;
+    ASSERT_TRUE(device->create_process(program_image, u"", error));
+    device->run_until_idle();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->filled);
+    auto png = shot("skinkit-push-button");
+    EXPECT_EQ(at(png, 185, 225), c565(normal_face));
+    EXPECT_TRUE(device->component<kivo::Gdi>().draw_log().last_text(u"Cancel").has_value());
+
+    dialog->m_cancel.EnableWindow(FALSE);
+    device->run_until_idle();
+    EXPECT_EQ(shot("skinkit-push-button-disabled").pixel_565(185, 225), c565(disabled_face));
+    dialog->m_cancel.EnableWindow(TRUE);
+    device->run_until_idle();
+    tap(240, 225);
+    EXPECT_EQ(dialog, nullptr);
+    EXPECT_EQ(result, IDCANCEL);
 }
