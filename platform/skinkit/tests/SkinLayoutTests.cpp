@@ -327,6 +327,16 @@ TEST_F(SkinLayoutTest, ALanguageChangeRelabelsButtonsWhoseCaptionsComeFromTheLan
     auto& log = device->component<kivo::Gdi>().draw_log();
     EXPECT_TRUE(log.last_text(u"掛斷").has_value());
     EXPECT_TRUE(log.last_text(u"Bob").has_value());
+
+    // A bitmap the screen loaded itself becomes the icon, painted at once when asked.
+    write_picture(u"\\NAND\\App\\BT\\skin\\default\\Test\\sim.bmp", 24, 24, [](BitmapCanvas& canvas) { canvas.fill(Palette::warning); });
+    on_screen([] {
+        HBITMAP sim = al_LoadBitmapHandle(u"Test\\sim.bmp");
+        ASSERT_NE(sim, nullptr);
+        g_screen->layout.FindButtonByName(u"data")->UpdateBtnInfo(sim, u"Carol", TRUE);
+    });
+    EXPECT_EQ(shot("skinkit-new-icon").pixel_565(26, 150), c565(Palette::warning));
+    EXPECT_TRUE(log.last_text(u"Carol").has_value());
 }
 
 TEST_F(SkinLayoutTest, ALongNumberKeepsItsEndInViewOnlyWithOptionOne)
