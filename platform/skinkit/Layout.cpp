@@ -8,8 +8,6 @@
 
 #include <algorithm>
 
-namespace skinkit {
-
 namespace {
 
 // A button's strip holds these frames for each of its values.
@@ -35,8 +33,6 @@ bool intersects(const RECT& a, const RECT& b)
 }
 
 } // namespace
-
-} // namespace skinkit
 
 using namespace skinkit;
 
@@ -68,7 +64,8 @@ void CLayoutBtn::Draw(HDC dc) const
         int value = std::clamp(m_nValue, 0, m_nValues - 1);
         // A strip with fewer frames than asked shows its last one rather than nothing.
         int frames = width > 0 ? std::max(1, static_cast<int>(strip.bmWidth) / width) : 1;
-        int frame = std::min(value * FramesPerValue + state, frames - 1);
+        int64_t wanted = int64_t(value) * FramesPerValue + state;
+        int frame = static_cast<int>(std::min<int64_t>(wanted, frames - 1));
         draw_picture(dc, m_hStrip, m_rect.left, m_rect.top, width, height, frame * width, 0);
     }
     RECT text = m_rect;
