@@ -88,8 +88,11 @@ void CLayoutBtn::EnableWindow(BOOL enable)
     if (m_bDisabled && m_bPressed) {
         // A button disabled under the finger gives no click when the finger lifts.
         m_bPressed = FALSE;
-        if (m_pLayout)
+        if (m_pLayout) {
             m_pLayout->m_pPressed = nullptr;
+            if (GetCapture() == m_pLayout->GetOwner())
+                ReleaseCapture();
+        }
     }
     UpdateWindow();
 }

@@ -271,6 +271,8 @@ TEST_F(SkinLayoutTest, ReleasingOverAnEnabledPressedButtonClicksItByName)
     device->run_until_idle();
     EXPECT_TRUE(m_screen.clicks.empty());
     EXPECT_EQ(shot("skinkit-disabled").pixel_565(25, 85), c565(disabled_face));
+    // The screen does not keep the touch input either.
+    on_screen([] { EXPECT_EQ(GetCapture(), nullptr); });
     on_screen([] { g_screen->layout.FindButtonByName(u"Hangup")->EnableWindow(TRUE); });
     tap(230, 85);
     EXPECT_EQ(m_screen.clicks, std::vector<std::u16string> { u"Hangup" });
