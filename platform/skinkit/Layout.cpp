@@ -7,6 +7,7 @@
 #include "WideText.h"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -170,13 +171,24 @@ BOOL CLayout::InitLayout(LPCWSTR file, LPCWSTR section, HWND owner)
         GetObject(m_hBackground, sizeof(background), &background);
         m_rect = { 0, 0, background.bmWidth, background.bmHeight };
     }
+    // The buttons are the "Button<n>" keys up to the count, in order of n. They are found among the
+    // keys there are, so a count far beyond them costs nothing.
     int count = skin.integer(name, u"count").value_or(0);
-    for (int i = 1; i <= count; ++i) {
-        auto buttonSection = skin.value(name, u"Button" + kivo::format_wide(u"%d", i));
-        if (!buttonSection)
+    std::map<int, std::u16string> listed;
+    for (auto& [key, value] : skin.section(name)) {
+        constexpr std::u16string_view prefix = u"Button";
+        if (key.size() <= prefix.size() || !kivo::equals_ignoring_case(std::u16string_view(key).substr(0, prefix.size()), prefix))
             continue;
+        std::u16string_view digits = std::u16string_view(key).substr(prefix.size());
+        if (!std::all_of(digits.begin(), digits.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; }))
+            continue;
+        auto number = integers(digits, 1);
+        if (number && number->front() >= 1 && number->front() <= count)
+            listed.emplace(number->front(), value);
+    }
+    for (auto& [number, buttonSection] : listed) {
         auto button = std::make_unique<CLayoutBtn>();
-        if (!button->ReadSetting(skin, *buttonSection))
+        if (!button->ReadSetting(skin, buttonSection))
             continue;
         button->m_pLayout = this;
         m_list.AddTail(button.get());

@@ -506,3 +506,26 @@ TEST_F(SkinLayoutTest, ASkinnedPushButtonTakesItsLookFromItsSection)
     EXPECT_EQ(dialog, nullptr);
     EXPECT_EQ(result, IDCANCEL);
 }
+
+TEST_F(SkinLayoutTest, ALayoutTakesItsListedButtonsInOrderWhateverItsCount)
+{
+    // Keys out of order, one past the count, one repeated (the first counts), and a count far
+    // beyond the keys there are, which must not cost a lookup per number.
+    write_text(u"\\NAND\\App\\BT\\skin\\default\\Test\\list.ini",
+        "[list]\ncount=2000000000\nButton3=c\nbutton1=a\nButton1=b\nButton02=b\nButtonX=c\n"
+        "[a]\nrect=0,0,10,10\n[b]\nrect=10,0,20,10\n[c]\nrect=20,0,30,10\n"
+        "[short]\ncount=2\nButton1=a\nButton3=c\n");
+    run_in_process([] {
+        auto names = [](const char16_t* section) {
+            CLayout layout;
+            EXPECT_TRUE(layout.InitLayout(u"\\NAND\\App\\BT\\skin\\default\\Test\\list.ini", section, nullptr));
+            std::vector<std::u16string> result;
+            CPtrList* list = layout.GetAllbtnList();
+            for (POSITION at = list->GetHeadPosition(); at;)
+                result.push_back(static_cast<LPCWSTR>(static_cast<CLayoutBtn*>(list->GetNext(at))->m_strName));
+            return result;
+        };
+        EXPECT_EQ(names(u"list"), (std::vector<std::u16string> { u"a", u"b", u"c" }));
+        EXPECT_EQ(names(u"short"), std::vector<std::u16string> { u"a" });
+    });
+}
