@@ -163,3 +163,51 @@ std::shared_ptr<Bitmap> decode_bmp(std::span<const uint8_t> file, DWORD& error)
 }
 
 } // namespace kivo
+
+namespace kivo {
+
+std::vector<uint8_t> encode_bmp(Bitmap& bitmap)
+{
+    Surface surface = bitmap.surface();
+    const uint32_t width = static_cast<uint32_t>(surface.width());
+    const uint32_t height = static_cast<uint32_t>(surface.height());
+    const uint32_t stride = (width * 2 + 3) / 4 * 4;
+    const uint32_t pixels_offset = file_header_size + info_header_size + 12;
+    std::vector<uint8_t> file;
+    file.reserve(pixels_offset + stride * height);
+    auto put16 = [&](uint32_t value) {
+        file.push_back(uint8_t(value));
+        file.push_back(uint8_t(value >> 8));
+    };
+    auto put32 = [&](uint32_t value) {
+        put16(value & 0xFFFF);
+        put16(value >> 16);
+    };
+    file.push_back('B');
+    file.push_back('M');
+    put32(pixels_offset + stride * height);
+    put32(0);
+    put32(pixels_offset);
+    put32(info_header_size);
+    put32(width);
+    put32(height);
+    put16(1);
+    put16(16);
+    put32(compression_bit_fields);
+    put32(stride * height);
+    put32(2835);
+    put32(2835);
+    put32(0);
+    put32(0);
+    for (uint32_t mask : masks_565)
+        put32(mask);
+    for (int y = static_cast<int>(height) - 1; y >= 0; --y) {
+        for (uint32_t x = 0; x < width; ++x)
+            put16(surface.get(static_cast<int>(x), y));
+        for (uint32_t pad = width * 2; pad < stride; ++pad)
+            file.push_back(0);
+    }
+    return file;
+}
+
+} // namespace kivo

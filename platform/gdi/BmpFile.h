@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 namespace kivo {
 
@@ -17,5 +18,9 @@ namespace kivo {
 // ERROR_NOT_SUPPORTED for a format the device does not read, ERROR_NOT_ENOUGH_MEMORY for a
 // picture larger than any bitmap may be.
 std::shared_ptr<Bitmap> decode_bmp(std::span<const uint8_t> file, DWORD& error);
+
+// A BMP file of a bitmap, exactly as it is: 16 bits given as 5-6-5 bit fields, rows bottom-up.
+// Pictures drawn by code (skins, test fixtures) are stored this way.
+std::vector<uint8_t> encode_bmp(Bitmap&);
 
 } // namespace kivo

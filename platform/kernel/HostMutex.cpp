@@ -124,6 +124,8 @@ const char* to_string(LockRank rank)
         return "video renderer record";
     case LockRank::LibraryApps:
         return "library apps";
+    case LockRank::SkinBoxes:
+        return "skin boxes";
     case LockRank::ProcessLocals:
         return "process locals";
     case LockRank::ProgramTable:

@@ -63,6 +63,7 @@ enum class LockRank {
     AudioRendererBlocks,
     VideoRendererRecord,
     LibraryApps,
+    SkinBoxes,
     ProcessLocals,
     ProgramTable,
     BootLauncher,

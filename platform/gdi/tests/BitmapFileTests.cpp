@@ -1,6 +1,7 @@
 #include "GdiTest.h"
 
 #include "gdi/tests/BmpFixture.h"
+#include "BmpFile.h"
 
 #include <climits>
 #include <cstring>
@@ -96,6 +97,29 @@ TEST_F(BitmapFileTest, EachDepthAndRowOrderGivesThePicture)
         EXPECT_EQ(pixels_off_pattern(bitmap), 0);
         DeleteObject(bitmap);
     }
+}
+
+TEST_F(BitmapFileTest, AnEncodedBitmapReadsBackPixelForPixel)
+{
+    // An odd width pads every row; the key colour must survive for the transparent copies.
+    auto drawn = Bitmap::create_compatible(width, height);
+    Surface surface = drawn->surface();
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            surface.set(x, y, c565(x == 0 && y == 0 ? RGB(255, 102, 255) : pattern(x, y)));
+    }
+    auto path = store(encode_bmp(*drawn));
+    HBITMAP bitmap = SHLoadDIBitmap(path.c_str());
+    ASSERT_NE(bitmap, nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            EXPECT_EQ(c565(GetPixel(dc, x, y)), surface.get(x, y)) << x << "," << y;
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
 }
 
 TEST_F(BitmapFileTest, LoadImageReadsAFileOrAModulesBitmap)
