@@ -41,15 +41,7 @@ protected:
     // Runs the body as a program of its own process and waits until that process has ended.
     void run_in_process(const std::u16string& image, std::function<void()> body)
     {
-        device->programs().add(image, [body](std::u16string_view) {
-            body();
-            return 0;
-        });
-        PROCESS_INFORMATION process {};
-        ASSERT_TRUE(CreateProcess(image.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &process));
-        EXPECT_EQ(WaitForSingleObject(process.hProcess, INFINITE), WAIT_OBJECT_0);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
+        ASSERT_TRUE(kivo::test::run_program_to_end(*device, image, std::move(body)));
     }
 };
 

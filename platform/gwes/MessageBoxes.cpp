@@ -236,7 +236,20 @@ int MessageBoxes::run(HWND owner, std::u16string text, std::u16string caption, U
     UpdateWindow(box.hwnd);
     if (respond)
         PostMessage(box.hwnd, box_respond, 0, 0);
-    while (!box.done) {
+    run_box_loop(box.done);
+    // The owner is enabled before the box goes, so that activation returns to it.
+    if (owner_was_enabled)
+        EnableWindow(owner, TRUE);
+    DestroyWindow(box.hwnd);
+    std::lock_guard guard(m_lock);
+    std::erase(m_open, &box);
+    box.record->answer = box.answer;
+    return box.answer;
+}
+
+void run_box_loop(const bool& done)
+{
+    while (!done) {
         MSG message {};
         BOOL got = GetMessage(&message, nullptr, 0, 0);
         if (got == 0) {
@@ -249,14 +262,6 @@ int MessageBoxes::run(HWND owner, std::u16string text, std::u16string caption, U
         TranslateMessage(&message);
         DispatchMessage(&message);
     }
-    // The owner is enabled before the box goes, so that activation returns to it.
-    if (owner_was_enabled)
-        EnableWindow(owner, TRUE);
-    DestroyWindow(box.hwnd);
-    std::lock_guard guard(m_lock);
-    std::erase(m_open, &box);
-    box.record->answer = box.answer;
-    return box.answer;
 }
 
 } // namespace kivo

@@ -16,6 +16,11 @@ namespace kivo {
 
 class Device;
 
+// Runs the calling thread's messages until `done` is set by one of them (a box's answer); a quit
+// ends it early and is posted again for the outer loop. The layer's and the skin library's boxes
+// share it.
+void run_box_loop(const bool& done);
+
 // One message box as it was shown, and how it was answered (0 while it is open).
 struct MessageBoxRecord {
     HWND owner = nullptr;

@@ -1,6 +1,7 @@
 // The skinned question box: a modal window laid out by a skin file, answering the name of the
 // button pressed.
 
+#include "MessageBoxes.h"
 #include "SkinBoxes.h"
 #include "SkinkitState.h"
 
@@ -151,19 +152,7 @@ int ZolMessageBoxEx(LPWSTR answer, int answerChars, LPCWSTR file, LPCWSTR text, 
     UpdateWindow(hwnd);
     if (boxes().responder())
         PostMessage(hwnd, kivo::skin_box_respond, 0, 0);
-    while (!box.done) {
-        MSG message {};
-        BOOL got = GetMessage(&message, nullptr, 0, 0);
-        if (got == 0) {
-            // The thread is quitting: the box goes, and the quit is left for the outer loop.
-            PostQuitMessage(static_cast<int>(message.wParam));
-            break;
-        }
-        if (got == -1)
-            break;
-        TranslateMessage(&message);
-        DispatchMessage(&message);
-    }
+    kivo::run_box_loop(box.done);
     // The owner is enabled before the box goes, so that activation returns to it.
     if (ownerWasEnabled)
         EnableWindow(owner, TRUE);

@@ -52,6 +52,14 @@ std::vector<DWORD> FileFaults::watched_sizes(std::u16string_view path) const
     return plan == m_plans.end() ? std::vector<DWORD> {} : plan->second.sizes;
 }
 
+FileFaults::Plan* FileFaults::plan_of(std::u16string_view path)
+{
+    if (m_plans.empty())
+        return nullptr;
+    auto found = m_plans.find(key_of(path));
+    return found == m_plans.end() ? nullptr : &found->second;
+}
+
 void FileFaults::clear()
 {
     std::lock_guard guard(m_lock);
@@ -61,42 +69,30 @@ void FileFaults::clear()
 DWORD FileFaults::read_error(std::u16string_view path)
 {
     std::lock_guard guard(m_lock);
-    if (m_plans.empty())
+    Plan* plan = plan_of(path);
+    if (!plan || plan->reads_until_failure == 0 || --plan->reads_until_failure > 0)
         return 0;
-    auto found = m_plans.find(key_of(path));
-    if (found == m_plans.end())
-        return 0;
-    auto& plan = found->second;
-    if (plan.reads_until_failure == 0 || --plan.reads_until_failure > 0)
-        return 0;
-    return plan.read_error;
+    return plan->read_error;
 }
 
 DWORD FileFaults::write_error(std::u16string_view path, DWORD size)
 {
     std::lock_guard guard(m_lock);
-    if (m_plans.empty())
+    Plan* plan = plan_of(path);
+    if (!plan)
         return 0;
-    auto found = m_plans.find(key_of(path));
-    if (found == m_plans.end())
+    if (plan->watched)
+        plan->sizes.push_back(size);
+    if (plan->writes_until_failure == 0 || --plan->writes_until_failure > 0)
         return 0;
-    auto& plan = found->second;
-    if (plan.watched)
-        plan.sizes.push_back(size);
-    if (plan.writes_until_failure == 0 || --plan.writes_until_failure > 0)
-        return 0;
-    return plan.write_error;
+    return plan->write_error;
 }
 
 DWORD FileFaults::close_error(std::u16string_view path)
 {
     std::lock_guard guard(m_lock);
-    if (m_plans.empty())
-        return 0;
-    auto found = m_plans.find(key_of(path));
-    if (found == m_plans.end())
-        return 0;
-    return std::exchange(found->second.close_error, 0);
+    Plan* plan = plan_of(path);
+    return plan ? std::exchange(plan->close_error, 0) : 0;
 }
 
 } // namespace kivo

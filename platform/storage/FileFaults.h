@@ -47,6 +47,8 @@ private:
         std::vector<DWORD> sizes;
     };
     static std::u16string key_of(std::u16string_view path);
+    // The plan of a path, null when it has none; the lock is held.
+    Plan* plan_of(std::u16string_view path);
 
     mutable HostMutex m_lock { LockRank::FileSystem };
     std::map<std::u16string, Plan> m_plans;

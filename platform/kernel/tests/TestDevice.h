@@ -1,11 +1,13 @@
 #pragma once
 
 #include "Device.h"
+#include "KernelApi.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -68,6 +70,23 @@ inline std::vector<std::string> debug_lines(Device& device)
         result.push_back(text);
     }
     return result;
+}
+
+// Runs the body as a program of its own process and waits, on the calling simulated thread, until
+// that process has ended; false when it could not be started or did not end.
+inline bool run_program_to_end(Device& device, const std::u16string& image, std::function<void()> body)
+{
+    device.programs().add(image, [body](std::u16string_view) {
+        body();
+        return 0;
+    });
+    PROCESS_INFORMATION process {};
+    if (!CreateProcess(image.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &process))
+        return false;
+    bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return ended;
 }
 
 } // namespace kivo::test

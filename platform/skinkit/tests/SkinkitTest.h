@@ -52,15 +52,7 @@ protected:
     // Runs the body as the phone link's program (a process of its own) until it ends.
     void run_in_process(std::function<void()> body, const std::u16string& image = program_image)
     {
-        device->programs().add(image, [body](std::u16string_view) {
-            body();
-            return 0;
-        });
-        PROCESS_INFORMATION process {};
-        ASSERT_TRUE(CreateProcess(image.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &process));
-        EXPECT_EQ(WaitForSingleObject(process.hProcess, INFINITE), WAIT_OBJECT_0);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
+        ASSERT_TRUE(kivo::test::run_program_to_end(*device, image, std::move(body)));
     }
 };
 
