@@ -75,6 +75,8 @@ public:
     // The storage stand-in makes starts fail when the image's file or volume is missing.
     using ImageCheck = std::function<DWORD(std::u16string_view image_path)>;
     void set_image_check(ImageCheck check) { m_image_check = std::move(check); }
+    // Null until the device's images are installed: then programs and libraries need their files.
+    const ImageCheck& image_check() const { return m_image_check; }
 
     // Modules (program images and libraries) by handle, for GetModuleFileName.
     HMODULE register_module(std::u16string device_path);

@@ -126,6 +126,10 @@ const char* to_string(LockRank rank)
         return "library apps";
     case LockRank::SkinBoxes:
         return "skin boxes";
+    case LockRank::ZolManagers:
+        return "bluetooth managers";
+    case LockRank::ZolRecord:
+        return "bluetooth manager record";
     case LockRank::ProcessLocals:
         return "process locals";
     case LockRank::ProgramTable:

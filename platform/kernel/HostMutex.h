@@ -64,6 +64,8 @@ enum class LockRank {
     VideoRendererRecord,
     LibraryApps,
     SkinBoxes,
+    ZolManagers,
+    ZolRecord,
     ProcessLocals,
     ProgramTable,
     BootLauncher,

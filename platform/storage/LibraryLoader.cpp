@@ -59,6 +59,16 @@ void LibraryLoader::add_module(std::u16string_view file_name, Module module)
     m_modules[key_of(file_name)] = std::move(module);
 }
 
+void LibraryLoader::set_withheld(std::u16string_view file_name, std::string_view export_name, bool withheld)
+{
+    std::lock_guard guard(m_lock);
+    auto& names = m_withheld[key_of(file_name)];
+    if (withheld)
+        names.emplace(export_name);
+    else if (auto it = names.find(export_name); it != names.end())
+        names.erase(it);
+}
+
 void LibraryLoader::set_missing(std::u16string_view file_name, bool missing)
 {
     std::lock_guard guard(m_lock);
@@ -89,34 +99,41 @@ HMODULE LibraryLoader::load(std::u16string_view name, DWORD& error)
         error = ERROR_MOD_NOT_FOUND;
         return nullptr;
     }
+    auto in_process = m_modules.find(key);
+    std::optional<std::u16string> image;
+    if (in_process == m_modules.end()) {
+        // A shared library needs its image file at each load. It is looked for without the lock,
+        // since the file system's locks come first.
+        guard.unlock();
+        image = image_of(name);
+        if (!image) {
+            m_device.write_debug(u"LoadLibrary: " + std::u16string(file_name_of(name)) + u" not found: no image file\r\n");
+            error = ERROR_MOD_NOT_FOUND;
+            return nullptr;
+        }
+        guard.lock();
+    }
     auto loaded = m_loaded.find(key);
     if (loaded == m_loaded.end()) {
         Loaded entry;
         std::u16string device_path;
-        if (auto module = m_modules.find(key); module != m_modules.end()) {
-            entry.in_process = &module->second;
-            device_path = module->second.device_path;
+        if (in_process != m_modules.end()) {
+            entry.in_process = &in_process->second;
+            device_path = in_process->second.device_path;
         } else {
-            std::u16string file(file_name_of(name));
-            std::u16string stem = file;
+            std::u16string stem(file_name_of(name));
             if (stem.size() > 4 && equals_ignoring_case(stem.substr(stem.size() - 4), u".dll"))
                 stem.resize(stem.size() - 4);
             auto library = library_folder() / ("lib" + to_utf8(stem) + ".so");
             entry.handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!entry.handle) {
+                std::u16string why = to_utf16(dlerror());
                 guard.unlock();
-                m_device.write_debug(u"LoadLibrary: " + file + u" not found: " + to_utf16(dlerror()) + u"\r\n");
+                m_device.write_debug(u"LoadLibrary: " + std::u16string(file_name_of(name)) + u" not found: " + why + u"\r\n");
                 error = ERROR_MOD_NOT_FOUND;
                 return nullptr;
             }
-            // A library named with its folder keeps that path; a bare name is found beside the
-            // program that loads it first, as the device's loader looks there before \Windows.
-            if (file.size() == name.size()) {
-                std::u16string image = Process::current().image_path();
-                device_path = image.substr(0, image.find_last_of(u'\\') + 1) + file;
-            } else {
-                device_path = std::u16string(name);
-            }
+            device_path = *image;
         }
         entry.module = m_device.register_module(device_path);
         loaded = m_loaded.emplace(key, std::move(entry)).first;
@@ -141,6 +158,28 @@ HMODULE LibraryLoader::load(std::u16string_view name, DWORD& error)
     return nullptr;
 }
 
+std::optional<std::u16string> LibraryLoader::image_of(std::u16string_view name) const
+{
+    const auto& check = m_device.image_check();
+    std::u16string file(file_name_of(name));
+    // A library named with its folder is looked for there alone.
+    if (file.size() != name.size()) {
+        if (check && check(name) != ERROR_SUCCESS)
+            return std::nullopt;
+        return std::u16string(name);
+    }
+    // A bare name is found beside the program that loads it, then in \Windows. Before the images
+    // are installed, a library is taken to lie beside the program.
+    std::u16string image = Process::current().image_path();
+    std::u16string beside = image.substr(0, image.find_last_of(u'\\') + 1) + file;
+    if (!check || check(beside) == ERROR_SUCCESS)
+        return beside;
+    std::u16string in_windows = u"\\Windows\\" + file;
+    if (check(in_windows) == ERROR_SUCCESS)
+        return in_windows;
+    return std::nullopt;
+}
+
 void* LibraryLoader::entry_point(const Loaded& loaded) const
 {
     if (loaded.in_process) {
@@ -155,25 +194,19 @@ BOOL LibraryLoader::call_entry(void* entry, HMODULE module, DWORD reason)
     return reinterpret_cast<PDLLMAIN>(entry)(module, reason, nullptr);
 }
 
-LibraryLoader::Loaded* LibraryLoader::find_loaded(HMODULE module)
-{
-    for (auto& [key, loaded] : m_loaded) {
-        if (loaded.module == module)
-            return &loaded;
-    }
-    return nullptr;
-}
-
 void* LibraryLoader::find_export(HMODULE module, std::string_view name, DWORD& error)
 {
     std::lock_guard guard(m_lock);
-    auto* loaded = find_loaded(module);
-    if (!loaded) {
+    auto found = std::find_if(m_loaded.begin(), m_loaded.end(), [&](auto& entry) { return entry.second.module == module; });
+    if (found == m_loaded.end()) {
         error = ERROR_INVALID_HANDLE;
         return nullptr;
     }
+    auto* loaded = &found->second;
     void* address = nullptr;
-    if (loaded->in_process) {
+    if (auto withheld = m_withheld.find(found->first); withheld != m_withheld.end() && withheld->second.contains(name)) {
+        address = nullptr;
+    } else if (loaded->in_process) {
         auto it = loaded->in_process->exports.find(name);
         address = it == loaded->in_process->exports.end() ? nullptr : it->second;
     } else {

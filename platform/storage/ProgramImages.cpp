@@ -23,11 +23,23 @@ std::u16string ProgramImages::key_of(std::u16string_view device_path)
     return key;
 }
 
+const std::vector<std::u16string>& ProgramImages::system_libraries()
+{
+    static const std::vector<std::u16string> libraries = {
+        u"\\NAND\\App\\BT\\Kitbase.dll",
+        u"\\NAND\\App\\BT\\Skinkit.dll",
+        u"\\NAND\\App\\BT\\ZolManagerU.dll",
+    };
+    return libraries;
+}
+
 size_t ProgramImages::install()
 {
     auto& files = m_device.component<FileSystem>();
     size_t written = 0;
-    for (auto& image : m_device.programs().images()) {
+    auto images = m_device.programs().images();
+    images.insert(images.end(), system_libraries().begin(), system_libraries().end());
+    for (auto& image : images) {
         DWORD error = 0;
         auto path = DevicePath::parse(image, error);
         if (!path || path->is_root())
@@ -41,7 +53,7 @@ size_t ProgramImages::install()
         auto file = files.open(path->text(), { false, true, false }, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, error, existed);
         if (!file)
             continue;
-        std::string marker = "program image " + to_utf8(path->text()) + "\n";
+        std::string marker = "image file " + to_utf8(path->text()) + "\n";
         DWORD done = 0;
         if (files.write(*file, marker.data(), static_cast<DWORD>(marker.size()), done) == ERROR_SUCCESS)
             ++written;

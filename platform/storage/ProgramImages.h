@@ -9,14 +9,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kivo {
 
 class Device;
 
 // The files of the device's program images and their version resources. Making a device root
-// installs a file for every image of the program table on its volume, and from then on a start
-// fails, as on the device, when the image's file or its volume is missing.
+// installs a file for every image of the program table on its volume, and one for each of the
+// system's shared libraries, and from then on a start or a library load fails, as on the device,
+// when the image's file or its volume is missing.
 class ProgramImages final : public DeviceComponent {
 public:
     struct Version {
@@ -32,6 +34,8 @@ public:
     // Writes the image files that are missing (those on a missing card are left out) and makes
     // CreateProcess check for them. Answers how many files were written.
     size_t install();
+    // The image files of the system's shared libraries, beside the programs that load them.
+    static const std::vector<std::u16string>& system_libraries();
 
     // The version resource of an image file; without one, the file has none.
     void set_version(std::u16string_view device_path, Version);
