@@ -8,6 +8,7 @@
 #include "KernelApi.h"
 #include "KivoNotify.h"
 #include "MessageBoxes.h"
+#include "ManagerCommands.h"
 #include "MessageNames.h"
 #include "NavigationStandIn.h"
 #include "OutsideWindows.h"
@@ -278,6 +279,7 @@ std::optional<std::string> ScriptRunner::device_to_prepare()
 
 void ScriptRunner::add_commands()
 {
+    add_manager_commands(m_commands, m_simulator);
     m_commands["boot"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
         if (words.size() != 1)
             return "usage: boot";

@@ -54,6 +54,7 @@ bool Simulator::prepare(std::string* error)
     if (m_device) {
         options.clock.system_time_start = m_device->clock().system_time();
         m_phones_world = m_device->component<SimulatedPhones>().world();
+        m_manager_knobs = m_device->component<ZolRecord>().knobs();
     }
     // The old device goes first: it keeps what an orderly stop keeps, and its threads are gone
     // before the new device reads the same root.
@@ -72,6 +73,7 @@ bool Simulator::prepare(std::string* error)
         return false;
     apply_hardware();
     m_device->component<SimulatedPhones>().restore_world(m_phones_world);
+    m_device->component<ZolRecord>().restore_knobs(m_manager_knobs);
     install_programs(*m_device);
     m_device->component<ProgramImages>().install();
     return true;

@@ -4,6 +4,7 @@
 #include "Device.h"
 #include "PhoneWorld.h"
 #include "Types.h"
+#include "ZolRecord.h"
 
 #include <filesystem>
 #include <memory>
@@ -80,6 +81,8 @@ private:
     // The phones around the device go on with their range, signal, battery and calls while it
     // restarts.
     PhonesWorld m_phones_world;
+    // The Bluetooth manager's failure knobs hold across a restart too.
+    ZolKnobs m_manager_knobs;
     std::unique_ptr<Device> m_device;
     bool m_switched_on = false;
 };
