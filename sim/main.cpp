@@ -75,6 +75,8 @@ CODE may also be a notify code's name such as APP_CLOSE):
                                 (time, put and delete before 'boot' prepare what the boot starts from)
   answer BUTTON                 the button (OK, Cancel, Yes, No, Abort, Retry, Ignore) that answers
                                 the next message box
+  manager missing|present|lacks ENTRY|fail ENTRY CODE [N]|delay ENTRY MS|clear
+                                the Bluetooth manager's failure knobs; they hold across boots
   shot FILE                     write the screen as PNG into the --shots folder (FILE a path
                                 inside it)
   expect power on|off|reset     whether the device runs, was powered off or was reset

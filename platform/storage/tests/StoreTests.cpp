@@ -7,6 +7,7 @@
 #include "StoreApi.h"
 #include "VersionApi.h"
 #include "WideCrt.h"
+#include "WideText.h"
 
 using namespace kivo;
 using namespace kivo::test;
@@ -299,6 +300,60 @@ TEST(Library, ABareNameIsFoundBesideTheProgramThatLoadsIt)
     ASSERT_TRUE(device->create_process(u"\\NAND\\App\\BT\\Voxlane.exe", u"", error));
     device->run_until_idle();
     EXPECT_EQ(found, u"\\NAND\\App\\BT\\KivoProbe.dll");
+}
+
+TEST(Library, OnceInstalledASharedLibraryLoadsOnlyFromAnImageFileBesideItsProgramOrInWindows)
+{
+    auto device = make_test_device();
+    device->component<ProgramImages>().install();
+    auto load_from = [&](const std::u16string& program) {
+        std::u16string found;
+        DWORD error = ERROR_SUCCESS;
+        device->programs().add(program, [&](std::u16string_view) {
+            HMODULE module = LoadLibrary(u"KivoProbe.dll");
+            error = module ? ERROR_SUCCESS : GetLastError();
+            WCHAR path[MAX_PATH] = {};
+            GetModuleFileName(module, path, MAX_PATH);
+            found = module ? path : u"";
+            FreeLibrary(module);
+            return 0;
+        });
+        device->component<ProgramImages>().install();
+        DWORD ignored;
+        EXPECT_TRUE(device->create_process(program, u"", ignored));
+        device->run_until_idle();
+        return std::make_pair(error, found);
+    };
+    auto put = [](const char16_t* path) {
+        HANDLE file = CreateFile(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+    };
+    EXPECT_EQ(load_from(u"\\NAND\\App\\one.exe"), std::make_pair(DWORD { ERROR_MOD_NOT_FOUND }, std::u16string()));
+    put(u"\\Windows\\KivoProbe.dll");
+    EXPECT_EQ(load_from(u"\\NAND\\App\\two.exe"), std::make_pair(DWORD { ERROR_SUCCESS }, std::u16string(u"\\Windows\\KivoProbe.dll")));
+    put(u"\\NAND\\App\\KivoProbe.dll");
+    EXPECT_EQ(load_from(u"\\NAND\\App\\three.exe"), std::make_pair(DWORD { ERROR_SUCCESS }, std::u16string(u"\\NAND\\App\\KivoProbe.dll")));
+    // Named with its folder, it is looked for there alone.
+    EXPECT_EQ(LoadLibrary(u"\\SDMMC\\KivoProbe.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    // The system's libraries have theirs.
+    for (auto& library : ProgramImages::system_libraries())
+        EXPECT_NE(GetFileAttributes(library.c_str()), INVALID_FILE_ATTRIBUTES) << to_utf8(library);
+}
+
+TEST(Library, AWithheldExportIsNotFoundUntilGivenBack)
+{
+    auto device = make_test_device();
+    auto& loader = device->component<LibraryLoader>();
+    HMODULE module = LoadLibrary(u"KivoProbe.dll");
+    ASSERT_NE(module, nullptr);
+    loader.set_withheld(u"kivoprobe.DLL", "ProbeAnswer", true);
+    EXPECT_EQ(GetProcAddress(module, "ProbeAnswer"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    loader.set_withheld(u"KivoProbe.dll", "ProbeAnswer", false);
+    EXPECT_NE(GetProcAddress(module, "ProbeAnswer"), nullptr);
+    FreeLibrary(module);
 }
 
 int ManagerOpen()

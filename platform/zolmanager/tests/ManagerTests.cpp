@@ -426,25 +426,3 @@ TEST_F(ManagerTest, DetachEndsTheThreadAndDropsTheBuffersLeft)
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().kind, ZolBufferEvent::Kind::DroppedAtDetach);
 }
-
-TEST_F(ManagerTest, ALibraryIsLoadedOnlyWhereItsImageFileLies)
-{
-    // Not beside a program elsewhere, until it is in \Windows too.
-    const std::u16string elsewhere = u"\\NAND\\App\\Other.exe";
-    DWORD error = 0;
-    ASSERT_TRUE(run_program(elsewhere, [&] {
-        EXPECT_EQ(LoadLibrary(ZOL_MANAGER_LIBRARY), nullptr);
-        error = GetLastError();
-    }));
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-    ASSERT_TRUE(CopyFile(u"\\NAND\\App\\BT\\ZolManagerU.dll", u"\\Windows\\ZolManagerU.dll", TRUE));
-    std::u16string path;
-    ASSERT_TRUE(run_program(elsewhere, [&] {
-        HMODULE module = LoadLibrary(ZOL_MANAGER_LIBRARY);
-        WCHAR name[MAX_PATH] = {};
-        GetModuleFileName(module, name, MAX_PATH);
-        path = name;
-        FreeLibrary(module);
-    }));
-    EXPECT_EQ(path, u"\\Windows\\ZolManagerU.dll");
-}
