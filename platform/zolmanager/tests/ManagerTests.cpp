@@ -73,6 +73,19 @@ TEST_F(ManagerTest, ConnectionsAndALinkLostOutOfRangeReachTheProgramOnTheManager
         DWORD before = GetTickCount();
         EXPECT_EQ(connect_mobile(), MANAGER_OK);
         EXPECT_GE(GetTickCount() - before, ZOL_CONNECT_MS);
+        PhoneSupportFun support {};
+        EXPECT_EQ(manager.entry<ZOL_GetPhoneSupportFun_t>("ZOL_GetPhoneSupportFun")(&support), MANAGER_OK);
+        EXPECT_EQ(support.functions[PHONE_SUPPORT_DIAL_UP], 1);
+        EXPECT_EQ(support.functions[0], 0);
+        // The phone's dial-up link, and a phone without one.
+        auto dial_up = manager.entry<ZOL_GPRSConnection_t>("ZOL_GPRSConnection");
+        auto hang_up = manager.entry<ZOL_GPRSDisconnection_t>("ZOL_GPRSDisconnection");
+        EXPECT_EQ(dial_up(), MANAGER_OK);
+        EXPECT_TRUE(phones().dial_up_open());
+        EXPECT_EQ(hang_up(), MANAGER_OK);
+        EXPECT_EQ(hang_up(), ZOL_NO_DIAL_UP);
+        phones().set_lacks(dana, PhoneFunction::DialUp);
+        EXPECT_EQ(dial_up(), ZOL_NOT_SUPPORTED);
         Sleep(10);
         phones().set_in_range(dana, false);
         Sleep(10);
