@@ -55,6 +55,22 @@ std::string phone_names(const SimulatedPhones& phones)
     return names.empty() ? "none" : names;
 }
 
+// A phone's name for the messages (its address, should it have gone meanwhile).
+std::string name_of(const SimulatedPhones& phones, PhoneAddress address)
+{
+    auto data = phones.phone(address);
+    return data ? to_utf8(data->identity.name) : address_text(address);
+}
+
+std::optional<std::string> find_current(const SimulatedPhones& phones, Target& target)
+{
+    auto address = phones.current_phone();
+    if (!address)
+        return std::string("no phone to act on: none is connected, in a call or paired (pair one with 'phone pair NAME')");
+    target = { *address, name_of(phones, *address) };
+    return std::nullopt;
+}
+
 // The phone named by the words from `name_at` on (joined, so a name needs no quotes at the end of
 // a line), or the current phone when there are none.
 std::optional<std::string> find_target(const SimulatedPhones& phones, const std::vector<std::string>& words, size_t name_at, Target& target)
@@ -64,14 +80,10 @@ std::optional<std::string> find_target(const SimulatedPhones& phones, const std:
         auto address = phones.find_by_name(to_utf16(name));
         if (!address)
             return "no phone named \"" + name + "\" (the phones: " + phone_names(phones) + ")";
-        target = { *address, to_utf8(phones.phone(*address)->identity.name) };
+        target = { *address, name_of(phones, *address) };
         return std::nullopt;
     }
-    auto address = phones.current_phone();
-    if (!address)
-        return std::string("no phone to act on: none is connected, in a call or paired (pair one with 'phone pair NAME')");
-    target = { *address, to_utf8(phones.phone(*address)->identity.name) };
-    return std::nullopt;
+    return find_current(phones, target);
 }
 
 std::optional<std::string> refused(PhoneError error, const std::string& what, const Target& target)
@@ -90,9 +102,11 @@ std::optional<int> bars(const std::string& word)
 }
 
 // The number of F6's call and F9's message: the phone's first contact with a number.
-std::u16string contact_number(const PhoneData& phone)
+std::u16string contact_number(const std::optional<PhoneData>& phone)
 {
-    for (auto& contact : phone.contacts) {
+    if (!phone)
+        return PhoneCommands::fallback_number;
+    for (auto& contact : phone->contacts) {
         for (auto& field : contact.fields) {
             if (is_phone_number_field(field.type) && !field.text.empty())
                 return field.text;
@@ -182,7 +196,7 @@ std::optional<std::string> PhoneCommands::run(const std::vector<std::string>& wo
         if (what == "ring" || what == "dial") {
             if (words.size() < 3 || (what == "dial" && words.size() != 3))
                 return what == "ring" ? std::string("usage: phone ring NUMBER [CALLER]") : std::string("usage: phone dial NUMBER");
-            if (auto error = find_target(phones, words, words.size(), target))
+            if (auto error = find_current(phones, target))
                 return error;
             auto number = to_utf16(words[2]);
             return what == "ring" ? refused(phones.ring(target.address, number, to_utf16(join(words, 3))), "ring", target)
@@ -191,7 +205,7 @@ std::optional<std::string> PhoneCommands::run(const std::vector<std::string>& wo
         if (what == "sms") {
             if (words.size() < 4)
                 return std::string("usage: phone sms NUMBER TEXT");
-            if (auto error = find_target(phones, words, words.size(), target))
+            if (auto error = find_current(phones, target))
                 return error;
             return refused(phones.receive_sms(target.address, to_utf16(words[2]), to_utf16(join(words, 3))), "send a message to", target);
         }
@@ -241,7 +255,7 @@ std::optional<std::string> PhoneCommands::expect(const std::vector<std::string>&
     const std::string& state = words[2];
     if (state == "connected" || state == "disconnected") {
         auto linked = phones.connected_phone();
-        std::string linked_name = linked ? to_utf8(phones.phone(*linked)->identity.name) : std::string();
+        std::string linked_name = linked ? name_of(phones, *linked) : std::string();
         bool met = false;
         std::string wanted = state == "connected" ? "a phone connected" : "no phone connected";
         if (words.size() > 3) {
@@ -269,7 +283,10 @@ std::optional<std::string> PhoneCommands::expect(const std::vector<std::string>&
     Target target;
     if (auto error = find_target(phones, words, dtmf ? 4 : 3, target))
         return error;
-    auto call = phones.world_of(target.address)->call;
+    auto world = phones.world_of(target.address);
+    if (!world)
+        return "no phone named \"" + target.name + "\" any more";
+    auto& call = world->call;
     if (dtmf) {
         // The tones the far party heard during the call under way, all of them in order.
         if (to_utf8(call.dtmf_heard) != words[3])
@@ -287,7 +304,7 @@ std::optional<std::string> PhoneCommands::on_current_phone(const char* what, con
     if (auto error = prepare())
         return error;
     Target target;
-    if (auto error = find_target(phones(), {}, 0, target))
+    if (auto error = find_current(phones(), target))
         return error;
     auto error = refused(action(phones(), target.address), what, target);
     settle();
@@ -297,7 +314,7 @@ std::optional<std::string> PhoneCommands::on_current_phone(const char* what, con
 std::optional<std::string> PhoneCommands::ring_from_contact()
 {
     return on_current_phone("ring", [](SimulatedPhones& phones, PhoneAddress phone) {
-        return phones.ring(phone, contact_number(*phones.phone(phone)));
+        return phones.ring(phone, contact_number(phones.phone(phone)));
     });
 }
 
@@ -314,14 +331,15 @@ std::optional<std::string> PhoneCommands::hang_up()
 std::optional<std::string> PhoneCommands::sms_from_contact()
 {
     return on_current_phone("send a message to", [](SimulatedPhones& phones, PhoneAddress phone) {
-        return phones.receive_sms(phone, contact_number(*phones.phone(phone)), sample_sms_text);
+        return phones.receive_sms(phone, contact_number(phones.phone(phone)), sample_sms_text);
     });
 }
 
 std::optional<std::string> PhoneCommands::toggle_range()
 {
     return on_current_phone("move", [](SimulatedPhones& phones, PhoneAddress phone) {
-        return phones.set_in_range(phone, !phones.world_of(phone)->in_range);
+        auto world = phones.world_of(phone);
+        return world ? phones.set_in_range(phone, !world->in_range) : PhoneError::UnknownPhone;
     });
 }
 

@@ -69,6 +69,7 @@ private:
     // Button names for the next question boxes, in order ('answer question').
     std::vector<std::u16string> m_question_answers;
     // Paints the Bluetooth strip for 'shot window' and 'shot strip', made at the first.
-    std::unique_ptr<BluetoothStrip> m_strip;};
+    std::unique_ptr<BluetoothStrip> m_strip;
+};
 
 } // namespace kivo
