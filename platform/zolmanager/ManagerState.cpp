@@ -105,11 +105,6 @@ ZolRecord& ManagerState::record() const
     return m_device.component<ZolRecord>();
 }
 
-DWORD ManagerState::thread_id() const
-{
-    return m_thread ? m_thread->id() : 0;
-}
-
 bool ManagerState::start()
 {
     std::weak_ptr<ManagerState> weak = weak_from_this();

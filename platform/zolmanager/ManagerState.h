@@ -40,8 +40,6 @@ public:
     SimulatedPhones& phones() const;
     ZolRecord& record() const;
     HMODULE module() const { return m_module; }
-    DWORD process_id() const { return m_process_id; }
-    DWORD thread_id() const;
 
     void set_start_callback(ZolStartFn);
     void set_connect_callback(ConnectStatusFn);

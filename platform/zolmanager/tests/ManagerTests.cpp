@@ -103,6 +103,10 @@ TEST_F(ManagerTest, ConnectionsAndALinkLostOutOfRangeReachTheProgramOnTheManager
         EXPECT_EQ(thread, heard.statuses[0].second);
     }
     EXPECT_EQ(statuses, (std::vector<int> { MANAGER_OK, MANAGER_NOT_CONNECTED, MANAGER_OK, ZOL_RADIO_OFF }));
+    for (auto& call : record().calls()) {
+        EXPECT_EQ(call.process, process_id) << call.entry;
+        EXPECT_EQ(call.thread, program_thread) << call.entry;
+    }
     for (auto& callback : record().callbacks_of("ConnectStatusFn")) {
         EXPECT_EQ(callback.process, process_id);
         EXPECT_EQ(callback.thread, heard.statuses[0].second);
@@ -113,7 +117,9 @@ TEST_F(ManagerTest, ConnectionsAndALinkLostOutOfRangeReachTheProgramOnTheManager
 TEST_F(ManagerTest, CallsInAndOutReachTheProgramWithTheirParty)
 {
     std::u16string tones;
+    DWORD program_thread = 0;
     run([&](const Manager& manager) {
+        program_thread = GetCurrentThreadId();
         connect(manager);
         manager.entry<ZOL_SetIncomingframeCallBack_t>("ZOL_SetIncomingframeCallBack")(on_call, on_sms);
         // A ring, its repeat 5 s on, answered on the device, ended by the far side.
@@ -137,6 +143,13 @@ TEST_F(ManagerTest, CallsInAndOutReachTheProgramWithTheirParty)
         Sleep(10);
     });
     EXPECT_EQ(tones, u"12#");
+    // Every callback came from the manager's one thread, none from the thread that caused it.
+    auto callbacks = record().callbacks();
+    ASSERT_FALSE(callbacks.empty());
+    for (auto& callback : callbacks) {
+        EXPECT_EQ(callback.thread, callbacks[0].thread) << callback.callback;
+        EXPECT_NE(callback.thread, program_thread) << callback.callback;
+    }
     std::vector<int> states;
     for (auto& call : heard.calls)
         states.push_back(call.state);
