@@ -7,24 +7,24 @@
 // The result codes ZolManagerU answers beyond success (MANAGER_OK), and the device time its
 // operations take. The phone link shows each code with a text of its own (2000 + n as text
 // 14015 + n, 500 to 504, 9999); see docs/zolmanager.md.
-inline constexpr int ZOL_BAD_ARGUMENT = 500;       // a null out pointer, an unknown storage or device
-inline constexpr int ZOL_UNKNOWN_BUFFER = 501;     // a release of a buffer the process does not hold
-inline constexpr int ZOL_NOT_ATTACHED = 502;       // the library holds no state for the calling process
-inline constexpr int ZOL_RADIO_OFF = 2003;         // Bluetooth is off
-inline constexpr int ZOL_OUT_OF_RANGE = 2004;      // the phone is out of range
-inline constexpr int ZOL_NOT_PAIRED = 2005;        // the phone is not paired
-inline constexpr int ZOL_WRONG_PIN = 2006;         // the phone refused the PIN
-inline constexpr int ZOL_NO_DEFAULT_PHONE = 2007;  // connect without an activated phone
-inline constexpr int ZOL_UNKNOWN_PHONE = 2008;     // no phone with that address
-inline constexpr int ZOL_BUSY = 2010;              // the phone has a call already
-inline constexpr int ZOL_NO_CALL = 2011;           // no call in the state the request needs
-inline constexpr int ZOL_NOT_SUPPORTED = 2012;     // the phone lacks the function
-inline constexpr int ZOL_NOTHING_TO_REDIAL = 2013; // redial before anything was dialled
-inline constexpr int ZOL_BAD_VALUE = 2014;         // a number or tones the phone refuses
-inline constexpr int ZOL_NO_SUCH_FILE = 2015;      // the folder or file is not on the phone
+inline constexpr int ZOL_BAD_ARGUMENT = 500;          // a null out pointer, an unknown storage or device
+inline constexpr int ZOL_UNKNOWN_BUFFER = 501;        // a release of a buffer the process does not hold
+inline constexpr int ZOL_NOT_ATTACHED = 502;          // the library holds no state for the calling process
+inline constexpr int ZOL_RADIO_OFF = 2003;            // Bluetooth is off
+inline constexpr int ZOL_OUT_OF_RANGE = 2004;         // the phone is out of range
+inline constexpr int ZOL_NOT_PAIRED = 2005;           // the phone is not paired
+inline constexpr int ZOL_WRONG_PIN = 2006;            // the phone refused the PIN
+inline constexpr int ZOL_NO_DEFAULT_PHONE = 2007;     // connect without an activated phone
+inline constexpr int ZOL_UNKNOWN_PHONE = 2008;        // no phone with that address
+inline constexpr int ZOL_BUSY = 2010;                 // the phone has a call already
+inline constexpr int ZOL_NO_CALL = 2011;              // no call in the state the request needs
+inline constexpr int ZOL_NOT_SUPPORTED = 2012;        // the phone lacks the function
+inline constexpr int ZOL_NOTHING_TO_REDIAL = 2013;    // redial before anything was dialled
+inline constexpr int ZOL_BAD_VALUE = 2014;            // a number or tones the phone refuses
+inline constexpr int ZOL_NO_SUCH_FILE = 2015;         // the folder or file is not on the phone
 inline constexpr int ZOL_SETTINGS_NOT_WRITTEN = 2016; // mobile_setting.ini could not be written
 // MANAGER_COPY_FAILED (2017): the copy could not be written on the device.
-inline constexpr int ZOL_NO_DIAL_UP = 2018;        // dial-up disconnection without a dial-up link
+inline constexpr int ZOL_NO_DIAL_UP = 2018;          // dial-up disconnection without a dial-up link
 inline constexpr int ZOL_ENTRY_NOT_SUPPORTED = 9999; // the 49 entries this manager does not offer
 
 // ConnectStatusFn's statuses: 1 connected (MANAGER_OK), a link lost out of range

@@ -235,15 +235,19 @@ void ManagerState::start_inquiry(InquiryFn callback)
         device.addressHigh = static_cast<uint32_t>(found[i].address >> 32);
         WriteRecordText(device.name, found[i].name);
         std::string arguments = address_text(found[i].address) + ", " + to_utf8(found[i].name) + ", 0";
-        post("InquiryFn", [this, callback, device, arguments, still_searching] {
-            if (still_searching())
-                record().record_callback("InquiryFn", arguments, callback(device, 0, 0));
-        }, (i + 1) * ZOL_INQUIRY_STEP_MS);
+        post(
+            "InquiryFn", [this, callback, device, arguments, still_searching] {
+                if (still_searching())
+                    record().record_callback("InquiryFn", arguments, callback(device, 0, 0));
+            },
+            (i + 1) * ZOL_INQUIRY_STEP_MS);
     }
-    post("InquiryFn", [this, callback, still_searching] {
-        if (still_searching())
-            record().record_callback("InquiryFn", "finished", callback(DeviceRecord {}, 0, 1));
-    }, (found.size() + 1) * ZOL_INQUIRY_STEP_MS);
+    post(
+        "InquiryFn", [this, callback, still_searching] {
+            if (still_searching())
+                record().record_callback("InquiryFn", "finished", callback(DeviceRecord {}, 0, 1));
+        },
+        (found.size() + 1) * ZOL_INQUIRY_STEP_MS);
 }
 
 void ManagerState::stop_inquiry()

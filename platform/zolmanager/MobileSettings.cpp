@@ -16,7 +16,8 @@ namespace {
 std::string ansi_of(std::u16string text)
 {
     // A line break inside a value would start a new line of the file.
-    std::replace_if(text.begin(), text.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
+    std::replace_if(
+        text.begin(), text.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
     if (text.empty())
         return {};
     int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);

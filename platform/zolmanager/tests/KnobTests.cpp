@@ -98,9 +98,11 @@ TEST_F(ManagerTest, AHungEntryReturnsWhenClearedOrEndsWithItsProcess)
         HMODULE module = LoadLibrary(ZOL_MANAGER_LIBRARY);
         static HMODULE shared;
         shared = module;
-        HANDLE worker = CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
-            return static_cast<DWORD>(Manager { shared }.entry<ZOL_GetBTPower_t>("ZOL_GetBTPower")());
-        }, nullptr, 0, nullptr);
+        HANDLE worker = CreateThread(
+            nullptr, 0, [](LPVOID) -> DWORD {
+                return static_cast<DWORD>(Manager { shared }.entry<ZOL_GetBTPower_t>("ZOL_GetBTPower")());
+            },
+            nullptr, 0, nullptr);
         Sleep(1000);
         CloseHandle(worker);
     });
