@@ -100,10 +100,12 @@ HMODULE LibraryLoader::load(std::u16string_view name, DWORD& error)
         return nullptr;
     }
     auto in_process = m_modules.find(key);
+    auto held = m_loaded.find(key);
+    bool held_by_caller = held != m_loaded.end() && held->second.loads.contains(caller_id());
     std::optional<std::u16string> image;
-    if (in_process == m_modules.end()) {
-        // A shared library needs its image file at each load. It is looked for without the lock,
-        // since the file system's locks come first.
+    if (in_process == m_modules.end() && !held_by_caller) {
+        // A shared library needs its image file, unless the process holds it already. It is
+        // looked for without the lock, since the file system's locks come first.
         guard.unlock();
         image = image_of(name);
         if (!image) {

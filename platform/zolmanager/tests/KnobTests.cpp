@@ -21,7 +21,18 @@ TEST_F(ManagerTest, AMissingLibraryFailsToLoadWhetherItsFileIsGoneOrTheLoaderIsT
     EXPECT_EQ(load_error(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
     record().set_missing(false);
     EXPECT_EQ(load_error(), static_cast<DWORD>(ERROR_SUCCESS));
-    ASSERT_TRUE(DeleteFile(u"\\NAND\\App\\BT\\ZolManagerU.dll"));
+    // A process that holds the library loads it again without its file; a new one cannot.
+    HMODULE first = nullptr;
+    HMODULE again = nullptr;
+    EXPECT_TRUE(run_program(program, [&] {
+        first = LoadLibrary(ZOL_MANAGER_LIBRARY);
+        EXPECT_TRUE(DeleteFile(u"\\NAND\\App\\BT\\ZolManagerU.dll"));
+        again = LoadLibrary(ZOL_MANAGER_LIBRARY);
+        FreeLibrary(again);
+        FreeLibrary(first);
+    }));
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(again, first);
     EXPECT_EQ(load_error(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
 }
 
