@@ -74,15 +74,20 @@ int not_offered(const char* name)
     });
 }
 
-// Arguments as the record shows them.
-std::string text_argument(const WCHAR* text)
+// A program's text, read no further than the limit: a longer one is refused as too long by the
+// phones rather than read past its end.
+std::u16string_view bounded_text(const WCHAR* text)
 {
-    if (!text)
-        return "null";
     size_t length = 0;
     while (length < 1024 && text[length])
         ++length;
-    return to_utf8(std::u16string_view(text, length));
+    return { text, length };
+}
+
+// Arguments as the record shows them.
+std::string text_argument(const WCHAR* text)
+{
+    return text ? to_utf8(bounded_text(text)) : "null";
 }
 
 std::string pointer_argument(const void* pointer, const char* what = "out")
@@ -474,7 +479,7 @@ int ZOL_DevicePair(int address_low, int address_high, const WCHAR* pin, BYTE* ou
         if (!pin)
             return ZOL_BAD_ARGUMENT;
         Sleep(ZOL_PAIR_MS);
-        int result = code_of(state.phones().pair_with_pin(address_of(address_low, address_high), pin));
+        int result = code_of(state.phones().pair_with_pin(address_of(address_low, address_high), bounded_text(pin)));
         if (out && result == MANAGER_OK)
             *out = 1;
         return result;
@@ -510,7 +515,7 @@ int ZOL_DeleteDefaultPhone(int address_low, int address_high)
 
 int ZOL_GetContactsEx(const char* storage, BYTE** entries, int* count, ManagerProgressFn progress)
 {
-    std::string arguments = std::string(storage ? storage : "null") + ", " + pointer_argument(entries) + ", " + pointer_argument(count)
+    std::string arguments = (storage ? std::string(storage, strnlen(storage, 8)) : std::string("null")) + ", " + pointer_argument(entries) + ", " + pointer_argument(count)
         + ", " + pointer_argument(reinterpret_cast<void*>(progress), "callback");
     return run_entry("ZOL_GetContactsEx", std::move(arguments), [&](ManagerState& state) {
         if (!storage || !entries || !count)
@@ -695,7 +700,7 @@ int ZOL_DisconnectMobile()
 int ZOL_Dial(const WCHAR* number)
 {
     return run_entry("ZOL_Dial", text_argument(number), [&](ManagerState& state) {
-        return number ? code_of(state.phones().dial_on_device(number)) : ZOL_BAD_ARGUMENT;
+        return number ? code_of(state.phones().dial_on_device(bounded_text(number))) : ZOL_BAD_ARGUMENT;
     });
 }
 
@@ -742,7 +747,7 @@ int ZOL_GetPhoneSupportFun(PhoneSupportFun* out)
 int ZOL_DialDTMF(const WCHAR* digits)
 {
     return run_entry("ZOL_DialDTMF", text_argument(digits), [&](ManagerState& state) {
-        return digits ? code_of(state.phones().send_dtmf(digits)) : ZOL_BAD_ARGUMENT;
+        return digits ? code_of(state.phones().send_dtmf(bounded_text(digits))) : ZOL_BAD_ARGUMENT;
     });
 }
 
