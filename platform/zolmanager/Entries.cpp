@@ -823,57 +823,54 @@ int ZOL_TransferAudio(int value)
 }
 
 // The entries this manager does not offer: each answers ZOL_ENTRY_NOT_SUPPORTED.
-#define ZOL_NOT_OFFERED(name) \
-    int name() { return not_offered(#name); }
-
-ZOL_NOT_OFFERED(ZOL_DeviceUnPair)
-ZOL_NOT_OFFERED(ZOL_ActivateFTPDevice)
-ZOL_NOT_OFFERED(ZOL_GetDevicePaired)
-ZOL_NOT_OFFERED(ZOL_ActivateHeadset)
-ZOL_NOT_OFFERED(ZOL_ActivateMP3)
-ZOL_NOT_OFFERED(ZOL_GetOperatorInfo)
-ZOL_NOT_OFFERED(ZOL_GetSignalQualityInfo)
-ZOL_NOT_OFFERED(ZOL_GetBatteryChargeInfo)
-ZOL_NOT_OFFERED(ZOL_DeviceRefuse)
-ZOL_NOT_OFFERED(ZOL_DeviceInversePair)
-ZOL_NOT_OFFERED(ZOL_GetContacts)
-ZOL_NOT_OFFERED(ZOL_AddContacts)
-ZOL_NOT_OFFERED(ZOL_DeleteContacts)
-ZOL_NOT_OFFERED(ZOL_ModifyContact)
-ZOL_NOT_OFFERED(ZOL_GetCalendars)
-ZOL_NOT_OFFERED(ZOL_AddCalendars)
-ZOL_NOT_OFFERED(ZOL_DeleteCalendars)
-ZOL_NOT_OFFERED(ZOL_ModifyCalendar)
-ZOL_NOT_OFFERED(ZOL_GetTasks)
-ZOL_NOT_OFFERED(ZOL_AddTasks)
-ZOL_NOT_OFFERED(ZOL_DeleteTasks)
-ZOL_NOT_OFFERED(ZOL_ModifyTask)
-ZOL_NOT_OFFERED(ZOL_AddSMSs)
-ZOL_NOT_OFFERED(ZOL_DeleteSMS)
-ZOL_NOT_OFFERED(ZOL_SendSMSs)
-ZOL_NOT_OFFERED(ZOL_FileTransferDeleteFile)
-ZOL_NOT_OFFERED(ZOL_FileTransferPutFile)
-ZOL_NOT_OFFERED(ZOL_InitSynchronization)
-ZOL_NOT_OFFERED(ZOL_GetSupportMailSystem)
-ZOL_NOT_OFFERED(ZOL_GetOutlookProfileList)
-ZOL_NOT_OFFERED(ZOL_GetOutlookFolderList)
-ZOL_NOT_OFFERED(ZOL_Synchronization)
-ZOL_NOT_OFFERED(ZOL_MemoryDial)
-ZOL_NOT_OFFERED(ZOL_HFVoiceDial)
-ZOL_NOT_OFFERED(ZOL_CallWaiting)
-ZOL_NOT_OFFERED(ZOL_QueryCurrentCall)
-ZOL_NOT_OFFERED(ZOL_Mute)
-ZOL_NOT_OFFERED(ZOL_HSConnect)
-ZOL_NOT_OFFERED(ZOL_StereoConnect)
-ZOL_NOT_OFFERED(ZOL_MP3StereoConnect)
-ZOL_NOT_OFFERED(ZOL_MP3StereoSetVolume)
-ZOL_NOT_OFFERED(ZOL_AVRCPCommand)
-ZOL_NOT_OFFERED(ZOL_SetStereoConnectStatusCallBack)
-ZOL_NOT_OFFERED(ZOL_GetDeviceSupportProfile)
-ZOL_NOT_OFFERED(ZOL_GetDeviceVol)
-ZOL_NOT_OFFERED(ZOL_AddContact2MSOT)
-ZOL_NOT_OFFERED(ZOL_AddCalendar2MSOT)
-ZOL_NOT_OFFERED(ZOL_AddTask2MSOT)
-ZOL_NOT_OFFERED(ZOL_AddSMS2MSOT)
+int ZOL_DeviceUnPair() { return not_offered("ZOL_DeviceUnPair"); }
+int ZOL_ActivateFTPDevice() { return not_offered("ZOL_ActivateFTPDevice"); }
+int ZOL_GetDevicePaired() { return not_offered("ZOL_GetDevicePaired"); }
+int ZOL_ActivateHeadset() { return not_offered("ZOL_ActivateHeadset"); }
+int ZOL_ActivateMP3() { return not_offered("ZOL_ActivateMP3"); }
+int ZOL_GetOperatorInfo() { return not_offered("ZOL_GetOperatorInfo"); }
+int ZOL_GetSignalQualityInfo() { return not_offered("ZOL_GetSignalQualityInfo"); }
+int ZOL_GetBatteryChargeInfo() { return not_offered("ZOL_GetBatteryChargeInfo"); }
+int ZOL_DeviceRefuse() { return not_offered("ZOL_DeviceRefuse"); }
+int ZOL_DeviceInversePair() { return not_offered("ZOL_DeviceInversePair"); }
+int ZOL_GetContacts() { return not_offered("ZOL_GetContacts"); }
+int ZOL_AddContacts() { return not_offered("ZOL_AddContacts"); }
+int ZOL_DeleteContacts() { return not_offered("ZOL_DeleteContacts"); }
+int ZOL_ModifyContact() { return not_offered("ZOL_ModifyContact"); }
+int ZOL_GetCalendars() { return not_offered("ZOL_GetCalendars"); }
+int ZOL_AddCalendars() { return not_offered("ZOL_AddCalendars"); }
+int ZOL_DeleteCalendars() { return not_offered("ZOL_DeleteCalendars"); }
+int ZOL_ModifyCalendar() { return not_offered("ZOL_ModifyCalendar"); }
+int ZOL_GetTasks() { return not_offered("ZOL_GetTasks"); }
+int ZOL_AddTasks() { return not_offered("ZOL_AddTasks"); }
+int ZOL_DeleteTasks() { return not_offered("ZOL_DeleteTasks"); }
+int ZOL_ModifyTask() { return not_offered("ZOL_ModifyTask"); }
+int ZOL_AddSMSs() { return not_offered("ZOL_AddSMSs"); }
+int ZOL_DeleteSMS() { return not_offered("ZOL_DeleteSMS"); }
+int ZOL_SendSMSs() { return not_offered("ZOL_SendSMSs"); }
+int ZOL_FileTransferDeleteFile() { return not_offered("ZOL_FileTransferDeleteFile"); }
+int ZOL_FileTransferPutFile() { return not_offered("ZOL_FileTransferPutFile"); }
+int ZOL_InitSynchronization() { return not_offered("ZOL_InitSynchronization"); }
+int ZOL_GetSupportMailSystem() { return not_offered("ZOL_GetSupportMailSystem"); }
+int ZOL_GetOutlookProfileList() { return not_offered("ZOL_GetOutlookProfileList"); }
+int ZOL_GetOutlookFolderList() { return not_offered("ZOL_GetOutlookFolderList"); }
+int ZOL_Synchronization() { return not_offered("ZOL_Synchronization"); }
+int ZOL_MemoryDial() { return not_offered("ZOL_MemoryDial"); }
+int ZOL_HFVoiceDial() { return not_offered("ZOL_HFVoiceDial"); }
+int ZOL_CallWaiting() { return not_offered("ZOL_CallWaiting"); }
+int ZOL_QueryCurrentCall() { return not_offered("ZOL_QueryCurrentCall"); }
+int ZOL_Mute() { return not_offered("ZOL_Mute"); }
+int ZOL_HSConnect() { return not_offered("ZOL_HSConnect"); }
+int ZOL_StereoConnect() { return not_offered("ZOL_StereoConnect"); }
+int ZOL_MP3StereoConnect() { return not_offered("ZOL_MP3StereoConnect"); }
+int ZOL_MP3StereoSetVolume() { return not_offered("ZOL_MP3StereoSetVolume"); }
+int ZOL_AVRCPCommand() { return not_offered("ZOL_AVRCPCommand"); }
+int ZOL_SetStereoConnectStatusCallBack() { return not_offered("ZOL_SetStereoConnectStatusCallBack"); }
+int ZOL_GetDeviceSupportProfile() { return not_offered("ZOL_GetDeviceSupportProfile"); }
+int ZOL_GetDeviceVol() { return not_offered("ZOL_GetDeviceVol"); }
+int ZOL_AddContact2MSOT() { return not_offered("ZOL_AddContact2MSOT"); }
+int ZOL_AddCalendar2MSOT() { return not_offered("ZOL_AddCalendar2MSOT"); }
+int ZOL_AddTask2MSOT() { return not_offered("ZOL_AddTask2MSOT"); }
+int ZOL_AddSMS2MSOT() { return not_offered("ZOL_AddSMS2MSOT"); }
 
 } // extern "C"
