@@ -1,7 +1,7 @@
 #include "PhoneScreen.h"
 
-#include "program_services.h"
 #include "Skinkit.h"
+#include "program_services.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 // One picture of a list, as the skin describes it.
 struct SkinPicture {
-    int32_t reserved; // always 0
+    int32_t reserved;   // always 0
     WCHAR picName[260]; // the picture file
     int32_t picCount;   // frames side by side
     RECT rect;          // where the screen shows it

@@ -83,7 +83,7 @@ private:
         throw "not an entry of the manager";
     }
 
-    template <typename Entry, size_t Index, typename Missing, typename... Args>
+    template<typename Entry, size_t Index, typename Missing, typename... Args>
     auto Call(Missing missing, Args... args) const
     {
         auto entry = reinterpret_cast<Entry>(m_entries[Index]);

@@ -55,24 +55,55 @@ struct Fake<Index, Result (*)(Args...)> {
     }
 };
 
-// The 33 entries the phone link calls, as the stand-in exports them.
-#define KIVO_FAKE_ENTRY(name) { #name, reinterpret_cast<void*>(&Fake<entry_index(u## #name), name##_t>::call) }
-const std::map<std::string, void*, std::less<>> called_entries = {
-    KIVO_FAKE_ENTRY(ZOL_ManagerInitial), KIVO_FAKE_ENTRY(ZOL_ManagerClose), KIVO_FAKE_ENTRY(ZOL_GPRSConnection),
-    KIVO_FAKE_ENTRY(ZOL_GPRSDisconnection), KIVO_FAKE_ENTRY(ZOL_DeviceInitial), KIVO_FAKE_ENTRY(ZOL_DeviceClose),
-    KIVO_FAKE_ENTRY(ZOL_DeviceInquiry), KIVO_FAKE_ENTRY(ZOL_DeviceInquiryStop), KIVO_FAKE_ENTRY(ZOL_DevicePair),
-    KIVO_FAKE_ENTRY(ZOL_ActivateMobile), KIVO_FAKE_ENTRY(ZOL_DeleteDefaultPhone), KIVO_FAKE_ENTRY(ZOL_GetContactsEx),
-    KIVO_FAKE_ENTRY(ZOL_ReleaseMemory), KIVO_FAKE_ENTRY(ZOL_GetSMSs), KIVO_FAKE_ENTRY(ZOL_FileTransferGetFileList),
-    KIVO_FAKE_ENTRY(ZOL_FileTransferGetFile), KIVO_FAKE_ENTRY(ZOL_SetConnectStatusCallBack), KIVO_FAKE_ENTRY(ZOL_ConnectMobile),
-    KIVO_FAKE_ENTRY(ZOL_DisconnectMobile), KIVO_FAKE_ENTRY(ZOL_Dial), KIVO_FAKE_ENTRY(ZOL_DialDTMF), KIVO_FAKE_ENTRY(ZOL_ReDial),
-    KIVO_FAKE_ENTRY(ZOL_HFInitial), KIVO_FAKE_ENTRY(ZOL_HFAudioConnect), KIVO_FAKE_ENTRY(ZOL_GetHFStatus),
-    KIVO_FAKE_ENTRY(ZOL_AnswerCall), KIVO_FAKE_ENTRY(ZOL_HangupCall), KIVO_FAKE_ENTRY(ZOL_SetIncomingframeCallBack),
-    KIVO_FAKE_ENTRY(ZOL_GetPhoneSupportFun), KIVO_FAKE_ENTRY(ZOL_SetDeviceVol), KIVO_FAKE_ENTRY(ZOL_SetBTPower),
-    KIVO_FAKE_ENTRY(ZOL_GetBTPower), KIVO_FAKE_ENTRY(ZOL_TransferAudio),
-};
-#undef KIVO_FAKE_ENTRY
+// One exported entry of the stand-in: its name and its fake.
+template<typename Entry, size_t Index>
+std::pair<const std::string, void*> exported()
+{
+    static_assert(Index < ZOL_ENTRY_NAMES.size());
+    return { kivo::to_utf8(ZOL_ENTRY_NAMES[Index]), reinterpret_cast<void*>(&Fake<Index, Entry>::call) };
+}
 
-int status_callback(int) { return 0; }
+// The 33 entries the phone link calls, as the stand-in exports them.
+const std::map<std::string, void*, std::less<>> called_entries = {
+    exported<ZOL_ManagerInitial_t, entry_index(u"ZOL_ManagerInitial")>(),
+    exported<ZOL_ManagerClose_t, entry_index(u"ZOL_ManagerClose")>(),
+    exported<ZOL_GPRSConnection_t, entry_index(u"ZOL_GPRSConnection")>(),
+    exported<ZOL_GPRSDisconnection_t, entry_index(u"ZOL_GPRSDisconnection")>(),
+    exported<ZOL_DeviceInitial_t, entry_index(u"ZOL_DeviceInitial")>(),
+    exported<ZOL_DeviceClose_t, entry_index(u"ZOL_DeviceClose")>(),
+    exported<ZOL_DeviceInquiry_t, entry_index(u"ZOL_DeviceInquiry")>(),
+    exported<ZOL_DeviceInquiryStop_t, entry_index(u"ZOL_DeviceInquiryStop")>(),
+    exported<ZOL_DevicePair_t, entry_index(u"ZOL_DevicePair")>(),
+    exported<ZOL_ActivateMobile_t, entry_index(u"ZOL_ActivateMobile")>(),
+    exported<ZOL_DeleteDefaultPhone_t, entry_index(u"ZOL_DeleteDefaultPhone")>(),
+    exported<ZOL_GetContactsEx_t, entry_index(u"ZOL_GetContactsEx")>(),
+    exported<ZOL_ReleaseMemory_t, entry_index(u"ZOL_ReleaseMemory")>(),
+    exported<ZOL_GetSMSs_t, entry_index(u"ZOL_GetSMSs")>(),
+    exported<ZOL_FileTransferGetFileList_t, entry_index(u"ZOL_FileTransferGetFileList")>(),
+    exported<ZOL_FileTransferGetFile_t, entry_index(u"ZOL_FileTransferGetFile")>(),
+    exported<ZOL_SetConnectStatusCallBack_t, entry_index(u"ZOL_SetConnectStatusCallBack")>(),
+    exported<ZOL_ConnectMobile_t, entry_index(u"ZOL_ConnectMobile")>(),
+    exported<ZOL_DisconnectMobile_t, entry_index(u"ZOL_DisconnectMobile")>(),
+    exported<ZOL_Dial_t, entry_index(u"ZOL_Dial")>(),
+    exported<ZOL_DialDTMF_t, entry_index(u"ZOL_DialDTMF")>(),
+    exported<ZOL_ReDial_t, entry_index(u"ZOL_ReDial")>(),
+    exported<ZOL_HFInitial_t, entry_index(u"ZOL_HFInitial")>(),
+    exported<ZOL_HFAudioConnect_t, entry_index(u"ZOL_HFAudioConnect")>(),
+    exported<ZOL_GetHFStatus_t, entry_index(u"ZOL_GetHFStatus")>(),
+    exported<ZOL_AnswerCall_t, entry_index(u"ZOL_AnswerCall")>(),
+    exported<ZOL_HangupCall_t, entry_index(u"ZOL_HangupCall")>(),
+    exported<ZOL_SetIncomingframeCallBack_t, entry_index(u"ZOL_SetIncomingframeCallBack")>(),
+    exported<ZOL_GetPhoneSupportFun_t, entry_index(u"ZOL_GetPhoneSupportFun")>(),
+    exported<ZOL_SetDeviceVol_t, entry_index(u"ZOL_SetDeviceVol")>(),
+    exported<ZOL_SetBTPower_t, entry_index(u"ZOL_SetBTPower")>(),
+    exported<ZOL_GetBTPower_t, entry_index(u"ZOL_GetBTPower")>(),
+    exported<ZOL_TransferAudio_t, entry_index(u"ZOL_TransferAudio")>(),
+};
+
+int status_callback(int)
+{
+    return 0;
+}
 
 constexpr int other_dial_answer = 9001;
 int other_dial(const WCHAR*) { return other_dial_answer; }
@@ -269,13 +300,48 @@ TEST(ManagerErrorTexts, EachResultCodeHasItsText)
         int code;
         int text;
     } cases[] = {
-        { 1, 0 }, { 0, 14038 }, { -1, 14038 }, { 99, 14038 }, { 100, 14039 }, { 102, 14041 }, { 103, 14038 },
-        { 200, 14043 }, { 201, 14044 }, { 202, 14038 }, { 499, 14038 }, { 500, 14000 }, { 504, 14004 }, { 505, 14038 },
-        { 800, 14005 }, { 801, 14006 }, { 802, 14038 }, { 803, 14007 }, { 805, 14009 }, { 806, 14038 }, { 807, 14010 },
-        { 809, 14012 }, { 810, 14038 }, { 1000, 14013 }, { 1001, 14014 }, { 1002, 14038 }, { 1999, 14038 },
-        { 2000, 14015 }, { 2001, 14016 }, { 2002, 14017 }, { 2009, 14024 }, { 2017, 14032 }, { 2021, 14036 },
-        { 2022, 14038 }, { 2999, 14038 }, { 3000, 30019 }, { 3001, 30021 }, { 3002, 30023 }, { 3003, 14038 },
-        { 9998, 14038 }, { 9999, 14037 }, { 10000, 14038 },
+        { 1, 0 },
+        { 0, 14038 },
+        { -1, 14038 },
+        { 99, 14038 },
+        { 100, 14039 },
+        { 102, 14041 },
+        { 103, 14038 },
+        { 200, 14043 },
+        { 201, 14044 },
+        { 202, 14038 },
+        { 499, 14038 },
+        { 500, 14000 },
+        { 504, 14004 },
+        { 505, 14038 },
+        { 800, 14005 },
+        { 801, 14006 },
+        { 802, 14038 },
+        { 803, 14007 },
+        { 805, 14009 },
+        { 806, 14038 },
+        { 807, 14010 },
+        { 809, 14012 },
+        { 810, 14038 },
+        { 1000, 14013 },
+        { 1001, 14014 },
+        { 1002, 14038 },
+        { 1999, 14038 },
+        { 2000, 14015 },
+        { 2001, 14016 },
+        { 2002, 14017 },
+        { 2009, 14024 },
+        { 2017, 14032 },
+        { 2021, 14036 },
+        { 2022, 14038 },
+        { 2999, 14038 },
+        { 3000, 30019 },
+        { 3001, 30021 },
+        { 3002, 30023 },
+        { 3003, 14038 },
+        { 9998, 14038 },
+        { 9999, 14037 },
+        { 10000, 14038 },
     };
     for (auto& c : cases)
         EXPECT_EQ(CZolManagerAPI::ErrorStringId(c.code), c.text) << c.code;

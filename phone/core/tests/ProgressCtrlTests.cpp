@@ -25,7 +25,9 @@ TEST(ProgressBarWidth, ThePositionIsKeptInTheRangeAndCountedFromItsLowerEnd)
     struct Case {
         int position, lower, upper, width, columns;
     } cases[] = {
-        { 50, 0, 100, 202, 100 }, { 0, 0, 100, 202, 0 }, { 100, 0, 100, 202, 200 },
+        { 50, 0, 100, 202, 100 },
+        { 0, 0, 100, 202, 0 },
+        { 100, 0, 100, 202, 200 },
         { 60, 10, 110, 202, 100 }, // from the lower end: 120 if counted from 0
         { 150, 0, 100, 202, 200 }, // above the range: full
         { -5, 0, 100, 202, 0 },    // below the range: empty
