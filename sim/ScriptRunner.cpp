@@ -1,6 +1,7 @@
 #include "ScriptRunner.h"
 
 #include "BacklightDriver.h"
+#include "BluetoothStrip.h"
 #include "DeviceEvents.h"
 #include "FilterGraphs.h"
 #include "FrameBuffer.h"
@@ -11,10 +12,12 @@
 #include "MessageNames.h"
 #include "NavigationStandIn.h"
 #include "OutsideWindows.h"
+#include "PhoneCommands.h"
 #include "Process.h"
 #include "Scheduler.h"
 #include "Screenshot.h"
 #include "Simulator.h"
+#include "SkinBoxes.h"
 #include "SoundDevice.h"
 #include "TouchInput.h"
 #include "VideoPlane.h"
@@ -29,6 +32,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -187,6 +191,8 @@ ScriptRunner::ScriptRunner(Simulator& simulator, std::ostream& errors)
 {
     add_commands();
 }
+
+ScriptRunner::~ScriptRunner() = default;
 
 std::vector<std::string> ScriptRunner::split(const std::string& line, std::string* error)
 {
@@ -534,11 +540,19 @@ void ScriptRunner::add_commands()
     m_commands["answer"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
         if (auto error = require_device())
             return error;
+        if (words.size() >= 2 && words[1] == "question")
+            return answer_question(words);
         auto button = words.size() == 2 ? button_number(words[1]) : std::nullopt;
         if (!button)
-            return "usage: answer OK|Cancel|Yes|No|Abort|Retry|Ignore";
-        m_answers.push_back(*button);
+            return "usage: answer OK|Cancel|Yes|No|Abort|Retry|Ignore | answer question NAME";
+        {
+            std::lock_guard guard(m_answers_lock);
+            m_answers.push_back(*button);
+        }
+        // The responder runs on the box's thread, which the real clock runs beside this one; the
+        // lock is never held across a call into the device.
         m_simulator.device().component<MessageBoxes>().set_responder([this](const MessageBoxRecord&) {
+            std::lock_guard guard(m_answers_lock);
             if (m_answers.empty())
                 return 0; // left open for a tap
             int answer = m_answers.front();
@@ -546,27 +560,41 @@ void ScriptRunner::add_commands()
             return answer;
         });
         // A box already open takes its answer at once.
-        if (m_simulator.device().component<MessageBoxes>().answer(*button))
-            m_answers.pop_back();
+        if (m_simulator.device().component<MessageBoxes>().answer(*button)) {
+            std::lock_guard guard(m_answers_lock);
+            if (!m_answers.empty())
+                m_answers.pop_back();
+        }
         m_simulator.device().run_until_idle();
         return std::nullopt;
     };
+    m_commands["phone"] = [this](const Words& words, const std::string&) { return PhoneCommands(m_simulator).run(words); };
     m_commands["shot"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
         if (auto error = require_device())
             return error;
-        if (words.size() != 2)
-            return "usage: shot FILE";
+        bool of_window = words.size() == 3 && (words[1] == "window" || words[1] == "strip");
+        if (words.size() != 2 && !of_window)
+            return "usage: shot [window|strip] FILE";
         // A shot stays inside the shots folder: a script does not write elsewhere on this machine.
-        std::filesystem::path name = words[1];
+        std::filesystem::path name = words.back();
         if (name.is_absolute() || name.has_root_name() || !name.has_filename()
             || std::any_of(name.begin(), name.end(), [](const auto& part) { return part == ".."; }))
-            return "a shot goes inside the shots folder: " + words[1] + " is not a path within it";
+            return "a shot goes inside the shots folder: " + words.back() + " is not a path within it";
         std::filesystem::path path = m_simulator.options().shots / name;
         std::error_code failure;
         std::filesystem::create_directories(path.parent_path(), failure);
         if (failure)
             return "cannot make the folder " + path.parent_path().string() + " (" + failure.message() + ")";
-        if (!write_screenshot_png(m_simulator.device(), path))
+        bool written = false;
+        if (of_window) {
+            if (!m_strip)
+                m_strip = std::make_unique<BluetoothStrip>();
+            auto picture = words[1] == "window" ? window_picture(m_simulator.device(), *m_strip) : strip_picture(m_simulator.device(), *m_strip);
+            written = write_png_file(path, png_of_rgb(picture.width, picture.height, picture.bytes));
+        } else {
+            written = write_screenshot_png(m_simulator.device(), path);
+        }
+        if (!written)
             return "cannot write " + path.string();
         return std::nullopt;
     };
@@ -585,6 +613,34 @@ void ScriptRunner::add_commands()
         }
         return error;
     };
+}
+
+std::optional<std::string> ScriptRunner::answer_question(const Words& words)
+{
+    if (words.size() != 3 || words[2].empty())
+        return std::string("usage: answer question NAME (the name of a button of the question box)");
+    auto& boxes = m_simulator.device().component<SkinBoxes>();
+    auto name = to_utf16(words[2]);
+    {
+        std::lock_guard guard(m_answers_lock);
+        m_question_answers.push_back(name);
+    }
+    boxes.set_responder([this](const SkinBoxRecord&) {
+        std::lock_guard guard(m_answers_lock);
+        if (m_question_answers.empty())
+            return std::u16string(); // left open for a tap
+        auto answer = m_question_answers.front();
+        m_question_answers.erase(m_question_answers.begin());
+        return answer;
+    });
+    // A box already open takes its answer at once.
+    if (boxes.answer(name)) {
+        std::lock_guard guard(m_answers_lock);
+        if (!m_question_answers.empty())
+            m_question_answers.pop_back();
+    }
+    m_simulator.device().run_until_idle();
+    return std::nullopt;
 }
 
 std::optional<std::string> ScriptRunner::expect(const Words& words, const std::string& rest)
@@ -660,6 +716,8 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
         cursor = *found + 1;
         return std::nullopt;
     }
+    if (what == "phone" || what == "bt")
+        return PhoneCommands(m_simulator).expect(words);
     if (what == "playback") {
         // expect playback running|paused|stopped [NAME]: NAME is part of the path of a file the
         // graph's sources read, in any case.

@@ -4,6 +4,8 @@
 #include <functional>
 #include <istream>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <ostream>
@@ -12,6 +14,7 @@
 
 namespace kivo {
 
+class BluetoothStrip;
 class Simulator;
 
 // Runs a simulator script: one command a line, '#' starts a comment. A command that fails (an
@@ -20,6 +23,7 @@ class Simulator;
 class ScriptRunner {
 public:
     ScriptRunner(Simulator&, std::ostream& errors);
+    ~ScriptRunner();
 
     // True when every line ran and every expectation held.
     bool run(std::istream& script, const std::string& script_name);
@@ -41,6 +45,8 @@ private:
 
     void add_commands();
     std::optional<std::string> expect(const Words&, const std::string& rest);
+    // 'answer question NAME': the button of Skinkit's question box that answers the next one.
+    std::optional<std::string> answer_question(const Words&);
     std::optional<std::string> require_device() const;
     // The device that the next boot starts from: the running one, or one prepared for it.
     std::optional<std::string> device_to_prepare();
@@ -57,8 +63,13 @@ private:
     uint64_t m_text_cursor = 0;
     // Message names the script declared with 'register'.
     std::set<std::string> m_registered;
-    // Buttons for the next message boxes, in order ('answer').
+    // Buttons for the next message boxes, in order ('answer'); the boxes' threads take them.
+    std::mutex m_answers_lock;
     std::vector<int> m_answers;
+    // Button names for the next question boxes, in order ('answer question').
+    std::vector<std::u16string> m_question_answers;
+    // Paints the Bluetooth strip for 'shot window' and 'shot strip', made at the first.
+    std::unique_ptr<BluetoothStrip> m_strip;
 };
 
 } // namespace kivo

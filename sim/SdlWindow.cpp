@@ -1,14 +1,18 @@
 #include "SdlWindow.h"
 
+#include "BluetoothStrip.h"
 #include "DeviceEvents.h"
 #include "FrameBuffer.h"
 #include "NavigationStandIn.h"
+#include "PhoneCommands.h"
+#include "SimulatedPhones.h"
 #include "Simulator.h"
 #include "SoundDevice.h"
 #include "TouchInput.h"
 #include "VideoPlane.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +22,8 @@ namespace kivo {
 
 namespace {
 
-constexpr int scale = 2;
+constexpr int scale = window_scale;
+constexpr int screen_height = FrameBuffer::height * scale;
 constexpr int frame_interval_ms = 33;
 
 struct EventKey {
@@ -60,6 +65,8 @@ SdlWindow::~SdlWindow()
         SDL_CloseAudioDevice(m_audio);
     if (m_texture)
         SDL_DestroyTexture(m_texture);
+    if (m_strip_texture)
+        SDL_DestroyTexture(m_strip_texture);
     if (m_renderer)
         SDL_DestroyRenderer(m_renderer);
     if (m_window)
@@ -98,14 +105,18 @@ bool SdlWindow::open()
         std::fprintf(stderr, "kivo-sim: no sound (%s)\n", SDL_GetError());
     else
         open_audio();
+    // The screen, and the Bluetooth strip under it.
     m_window = SDL_CreateWindow("kivo", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, FrameBuffer::width * scale,
-        FrameBuffer::height * scale, 0);
+        screen_height + BluetoothStrip::height, 0);
     if (m_window)
         m_renderer = SDL_CreateRenderer(m_window, -1, 0);
-    if (m_renderer)
+    if (m_renderer) {
         m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, FrameBuffer::width,
             FrameBuffer::height);
-    if (!m_texture) {
+        m_strip_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_STREAMING,
+            FrameBuffer::width * scale, BluetoothStrip::height);
+    }
+    if (!m_texture || !m_strip_texture) {
         std::fprintf(stderr, "kivo-sim: cannot open a window (%s)\n", SDL_GetError());
         return false;
     }
@@ -164,8 +175,19 @@ void SdlWindow::present()
     m_frame.resize(FrameBuffer::visible_pixels);
     m_simulator.device().component<VideoPlane>().copy_shown_screen(m_frame);
     SDL_UpdateTexture(m_texture, nullptr, m_frame.data(), FrameBuffer::width * sizeof(uint16_t));
+    // The strip is painted again only when what it shows changed.
+    auto view = bluetooth_strip_view(m_simulator.device().component<SimulatedPhones>());
+    if (!m_strip_view || *m_strip_view != view) {
+        RgbPicture strip(FrameBuffer::width * scale, BluetoothStrip::height);
+        m_strip.paint(view, strip, 0);
+        SDL_UpdateTexture(m_strip_texture, nullptr, strip.bytes.data(), strip.width * 3);
+        m_strip_view = std::move(view);
+    }
     SDL_RenderClear(m_renderer);
-    SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
+    SDL_Rect screen { 0, 0, FrameBuffer::width * scale, screen_height };
+    SDL_Rect strip { 0, screen_height, FrameBuffer::width * scale, BluetoothStrip::height };
+    SDL_RenderCopy(m_renderer, m_texture, nullptr, &screen);
+    SDL_RenderCopy(m_renderer, m_strip_texture, nullptr, &strip);
     SDL_RenderPresent(m_renderer);
 }
 
@@ -188,7 +210,16 @@ void SdlWindow::handle_key(int key)
             return;
         }
     }
+    // The current phone's side: a call from its first contact, answered, ended; a message; range.
+    const std::pair<SDL_Keycode, std::optional<std::string> (PhoneCommands::*)()> phone_keys[] = {
+        { SDLK_F6, &PhoneCommands::ring_from_contact }, { SDLK_F7, &PhoneCommands::answer }, { SDLK_F8, &PhoneCommands::hang_up },
+        { SDLK_F9, &PhoneCommands::sms_from_contact }, { SDLK_F10, &PhoneCommands::toggle_range }
+    };
     std::optional<std::string> error;
+    for (auto& [phone_key, action] : phone_keys) {
+        if (key == phone_key)
+            error = (PhoneCommands(m_simulator).*action)();
+    }
     if (key >= SDLK_0 && key <= SDLK_7) {
         error = DeviceEvents(m_simulator).raise("battery", key - SDLK_0);
     } else {
@@ -213,20 +244,21 @@ int SdlWindow::run()
             case SDL_QUIT:
                 return 0;
             case SDL_MOUSEBUTTONDOWN:
-                if (event.button.button == SDL_BUTTON_LEFT && m_simulator.device().running()) {
+                // The strip under the screen is no part of the touch screen.
+                if (event.button.button == SDL_BUTTON_LEFT && event.button.y < screen_height && m_simulator.device().running()) {
                     pressed = true;
                     m_simulator.device().component<TouchInput>().press(event.button.x / scale, event.button.y / scale);
                 }
                 break;
             case SDL_MOUSEMOTION:
                 if (pressed && m_simulator.device().running())
-                    m_simulator.device().component<TouchInput>().move(event.motion.x / scale, event.motion.y / scale);
+                    m_simulator.device().component<TouchInput>().move(event.motion.x / scale, std::min(event.motion.y, screen_height - 1) / scale);
                 break;
             case SDL_MOUSEBUTTONUP:
                 if (event.button.button == SDL_BUTTON_LEFT && pressed) {
                     pressed = false;
                     if (m_simulator.device().running())
-                        m_simulator.device().component<TouchInput>().release(event.button.x / scale, event.button.y / scale);
+                        m_simulator.device().component<TouchInput>().release(event.button.x / scale, std::min(event.button.y, screen_height - 1) / scale);
                 }
                 break;
             case SDL_KEYDOWN:

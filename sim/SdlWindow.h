@@ -1,9 +1,11 @@
 #pragma once
 
+#include "BluetoothStrip.h"
 #include "SampleRing.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 struct SDL_Renderer;
 struct SDL_Texture;
@@ -14,7 +16,8 @@ namespace kivo {
 class Simulator;
 
 // The simulator's window: the device's screen at twice its size, refreshed from the frame buffer,
-// the mouse as the touch screen, keys for the device events (listed by --help) and the device's
+// with the Bluetooth strip under it (the radio, the phones around, the calls); the mouse as the
+// touch screen, keys for the device events and the phones (listed by --help) and the device's
 // sounds through the host's audio.
 class SdlWindow {
 public:
@@ -43,7 +46,11 @@ private:
     SDL_Window* m_window = nullptr;
     SDL_Renderer* m_renderer = nullptr;
     SDL_Texture* m_texture = nullptr;
+    SDL_Texture* m_strip_texture = nullptr;
     std::vector<uint16_t> m_frame;
+    BluetoothStrip m_strip;
+    // What the strip texture shows now.
+    std::optional<BluetoothStripView> m_strip_view;
 
     // The device's mix reaches the host's audio callback through the ring, so the callback
     // never waits for the device.

@@ -75,8 +75,28 @@ CODE may also be a notify code's name such as APP_CLOSE):
                                 (time, put and delete before 'boot' prepare what the boot starts from)
   answer BUTTON                 the button (OK, Cancel, Yes, No, Abort, Retry, Ignore) that answers
                                 the next message box
+  answer question NAME          the button, by its name in any case, that answers the next question
+                                box of Skinkit (ZolMessageBoxEx), or the one open now
   shot FILE                     write the screen as PNG into the --shots folder (FILE a path
                                 inside it)
+  shot window FILE              the window as PNG: the screen at twice its size, the Bluetooth strip
+                                under it
+  shot strip FILE               the Bluetooth strip alone
+  phone add NAME ADDRESS MODEL  a new phone around the device, not paired (ADDRESS twelve hex digits,
+                                as 001A2B3C4D5E or 00:1A:2B:3C:4D:5E)
+  phone remove NAME / phone pair NAME   the phone taken away / accepting the device as paired
+  phone ring NUMBER [CALLER]    a call comes in (CALLER: else the phone's contact for the number)
+  phone answer / phone hangup   the call answered on the phone (a call dialled: the called party
+                                picks up) / ended on the phone or by the far side
+  phone dial NUMBER             a number dialled on the phone
+  phone sms NUMBER TEXT         a message arrives (TEXT in double quotes keeps its blanks as they are)
+  phone range out|in [NAME]     the phone leaves the device's range / comes back
+  phone signal N [NAME] / phone battery N [NAME]    the phone's bars, 0 to 5
+  phone lacks FUNCTION [NAME]   the phone stops offering sms, files, phonebook, dialup, handsfree,
+                                smslist or calllog
+                                (without NAME a phone command acts on the current phone: the
+                                connected one, else the first with a call, else the first paired;
+                                a NAME at the end of a line needs no quotes)
   expect power on|off|reset     whether the device runs, was powered off or was reset
   expect window TITLE visible|hidden|absent
   expect foreground TITLE       the window in front
@@ -103,12 +123,21 @@ CODE may also be a notify code's name such as APP_CLOSE):
   expect text TEXT              a line of exactly TEXT drawn on the screen (some of it visible)
                                 since the last 'expect text'
   expect sound NAME             a sound whose file name contains NAME has been played
+  expect phone connected|disconnected [NAME]
+                                whether the device is linked to a phone (to that phone)
+  expect phone idle|ringing|outgoing|active [NAME]
+                                the call of the current phone (of that phone)
+  expect phone dtmf DIGITS [NAME]       the tones the far party heard during the call under way
+  expect bt on|off              the device's Bluetooth radio
 A failed line prints the file, the line, what was expected and what was found, and so does a line
 during which a program crashed; the run then exits 1.
 
 In the window the mouse is the touch screen and F5 boots the device again; while the navigation
 runs, F1 and F2 post its voice code 13 with 0 and 1, F3 its dial code 17 and F4 code 18, and a tap
-on the cross at the right end of its title band closes it.
+on the cross at the right end of its title band closes it. The Bluetooth strip under the screen
+shows the radio, the phones around the device (the current one framed) and their calls; on the
+current phone F6 rings from its first contact's number, F7 answers, F8 hangs up, F9 sends a
+message from that number and F10 takes it out of range or back.
 Device events (script 'event NAME', or keys in the window):
 )";
 

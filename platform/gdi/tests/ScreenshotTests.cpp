@@ -2,6 +2,8 @@
 #include "ScreenshotPixels.h"
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 using namespace kivo;
@@ -38,6 +40,26 @@ TEST_F(GdiTest, DirectFrameBufferWritesAndDrawingBothShowInTheScreenshot)
     auto file = device->root() / "shot.png";
     ASSERT_TRUE(write_screenshot_png(*device, file));
     EXPECT_EQ(std::filesystem::file_size(file), screenshot_png(*device).size());
+}
+
+TEST_F(GdiTest, AShotThatCannotBeWrittenKeepsThePictureBefore)
+{
+    auto file = device->root() / "kept.png";
+    auto bytes_of = [&] {
+        std::ifstream in(file, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    };
+    ASSERT_TRUE(write_screenshot_png(*device, file));
+    auto before = bytes_of();
+    // The temporary file beside it cannot be made: a folder stands in its place.
+    std::filesystem::create_directory(device->root() / "kept.png.new");
+    RECT all { 0, 0, 480, 272 };
+    FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    EXPECT_FALSE(write_screenshot_png(*device, file));
+    EXPECT_EQ(bytes_of(), before);
+    // Rows that do not fill the size given are no picture.
+    EXPECT_TRUE(png_of_rgb(2, 2, std::vector<uint8_t>(11)).empty());
+    EXPECT_EQ(decode_png(png_of_rgb(2, 1, std::vector<uint8_t>(6, 200))).width, 2u);
 }
 
 // Full-screen pictures in two colours drawn one after another on the real clock while a host
