@@ -11,6 +11,7 @@
 #include "MediaClasses.h"
 #include "VendorFilters.h"
 #include "NavigationStandIn.h"
+#include "PhoneSkinTree.h"
 #include "ProgramImages.h"
 #include "SimulatedPhones.h"
 #include "StreamDrivers.h"
@@ -76,7 +77,8 @@ bool Simulator::prepare(std::string* error)
     m_device->component<ZolRecord>().restore_knobs(m_manager_knobs);
     install_programs(*m_device);
     m_device->component<ProgramImages>().install();
-    return true;
+    // The phone link's skin and language files, those a person changed in the root kept.
+    return install_phone_skin(*m_device, error);
 }
 
 bool Simulator::boot(std::string* error)

@@ -176,6 +176,9 @@ void CDialog::EndDialog(int result)
     m_nModalResult = result;
     if (m_modal) {
         m_continue_modal = false;
+        // A message sent from another thread is served inside the loop's wait; this wakes it.
+        if (m_hWnd)
+            ::PostMessage(m_hWnd, WM_NULL, 0, 0);
         return;
     }
     // A modeless dialog only hides; the program destroys it.

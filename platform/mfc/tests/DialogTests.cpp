@@ -211,6 +211,40 @@ public:
 
 } // namespace
 
+TEST_F(Dialogs, ADialogEndedByAMessageFromAnotherThreadEndsAtOnce)
+{
+    // The message is served while the dialog's loop waits; ending must not wait for another one.
+    constexpr UINT end_now = WM_APP + 2;
+    class Ending : public CDialog {
+    public:
+        Ending()
+            : CDialog(screen_template)
+        {
+        }
+        LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override
+        {
+            if (message != end_now)
+                return CDialog::WindowProc(message, wparam, lparam);
+            EndDialog(static_cast<int>(wparam));
+            return 0;
+        }
+    };
+    INT_PTR result = -1;
+    start(u"\\Windows\\ending.exe", [&](std::u16string_view) {
+        register_templates();
+        Ending dialog;
+        result = dialog.DoModal();
+        return 0;
+    });
+    device->run_until_idle();
+    HWND window = FindWindow(nullptr, u"screen");
+    ASSERT_NE(window, nullptr);
+    SendMessage(window, end_now, 7, 0);
+    device->run_until_idle();
+    EXPECT_EQ(result, 7);
+    EXPECT_FALSE(IsWindow(window));
+}
+
 TEST_F(Dialogs, TemplateControlsAreBoundAndButtonsClickOnReleaseInside)
 {
     INT_PTR result = 0;

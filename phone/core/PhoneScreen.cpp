@@ -1,0 +1,57 @@
+#include "PhoneScreen.h"
+
+#include "Skinkit.h"
+#include "program_services.h"
+
+namespace {
+
+kivo::ProcessLocal<std::u16string> s_skin_folder;
+
+// "x,y" as the device's run-time reads "%d,%d": blanks before each number, then the comma.
+bool ParsePoint(const WCHAR* text, POINT& point)
+{
+    WCHAR* end = nullptr;
+    long x = wcstol(text, &end, 10);
+    if (end == text || *end != u',')
+        return false;
+    const WCHAR* second = end + 1;
+    long y = wcstol(second, &end, 10);
+    if (end == second)
+        return false;
+    point = { static_cast<LONG>(x), static_cast<LONG>(y) };
+    return true;
+}
+
+} // namespace
+
+void SetSkinFolder(std::u16string folder)
+{
+    *s_skin_folder = std::move(folder);
+}
+
+std::u16string GetSkinFolder()
+{
+    return *s_skin_folder;
+}
+
+std::u16string SkinFilePath(std::u16string_view folder, std::u16string_view file)
+{
+    std::u16string path = GetSkinFolder();
+    path += folder;
+    path += u'\\';
+    path += file;
+    return path;
+}
+
+void CPhoneScreen::PlaceFromSkin(LPCWSTR skinFile)
+{
+    WCHAR text[64] = {};
+    if (al_GetSettingString(u"panel", u"Cursorpoint", skinFile, text, static_cast<int>(std::size(text)))
+        && ParsePoint(text, m_cursorPoint.point)) {
+        m_cursorPoint.given = true;
+        SetCursorPos(m_cursorPoint.point.x, m_cursorPoint.point.y);
+    }
+    RECT rect = DEFAULT_SCREEN_RECT;
+    al_GetSettingRect(u"panel", u"rect", skinFile, &rect);
+    MoveWindow(&rect);
+}

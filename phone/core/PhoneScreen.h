@@ -1,0 +1,39 @@
+#pragma once
+
+// What every window of the phone link shares: the skin folder, the path of a screen's skin file,
+// and the placing of a screen from its skin's section "panel".
+
+#include "platform.h"
+
+#include <string>
+#include <string_view>
+
+// The phone link's skin folder, ending in a backslash (the program's "skin\default\" folder).
+// One per process; the application sets it at start.
+void SetSkinFolder(std::u16string folder);
+std::u16string GetSkinFolder();
+
+// The skin file of a screen: the skin folder, then "<folder>\<file>".
+std::u16string SkinFilePath(std::u16string_view folder, std::u16string_view file);
+
+// The window rectangle a skin gives when it names none.
+inline constexpr RECT DEFAULT_SCREEN_RECT { 0, 0, 320, 240 };
+
+// A screen of the phone link: an empty dialog laid out from its skin file.
+class CPhoneScreen : public CDialog {
+public:
+    using CDialog::CDialog;
+
+protected:
+    // Where the skin puts the cursor while the screen is open (its optional "Cursorpoint").
+    struct CursorPoint {
+        POINT point {};
+        bool given = false;
+    };
+
+    // Reads the skin's section "panel": moves the cursor to "Cursorpoint" ("x,y") when the skin
+    // gives one, and the window to "rect".
+    void PlaceFromSkin(LPCWSTR skinFile);
+
+    CursorPoint m_cursorPoint;
+};
