@@ -39,15 +39,19 @@ TEST_F(ManagerTest, AMissingLibraryFailsToLoadWhetherItsFileIsGoneOrTheLoaderIsT
 TEST_F(ManagerTest, AWithheldExportIsNotFoundWhileTheOthersAre)
 {
     record().set_lacking("ZOL_SetDeviceVol", true);
-    run([&](const Manager& manager) {
+    run([&](Manager& manager) {
         EXPECT_EQ(GetProcAddress(manager.module, u"ZOL_SetDeviceVol"), nullptr);
-        EXPECT_NE(GetProcAddress(manager.module, u"ZOL_GetBTPower"), nullptr);
+        // Only the withheld entry fails: the mute and volume requests are refused, the rest work.
+        EXPECT_EQ(manager.SetDeviceVol(ZOL_DEVICE_SPEAKER, 9), 0);
+        EXPECT_EQ(manager.SetBTPower(1), MANAGER_OK);
+        EXPECT_EQ(manager.GetBTPower(), 1);
     });
+    EXPECT_NE(phones().speaker_volume(), 9);
     record().set_lacking("ZOL_SetDeviceVol", false);
-    run([&](const Manager& manager) {
-        EXPECT_EQ(manager.entry<ZOL_SetDeviceVol_t>("ZOL_SetDeviceVol")(ZOL_DEVICE_SPEAKER, 9), MANAGER_OK);
-        EXPECT_EQ(manager.entry<ZOL_SetDeviceVol_t>("ZOL_SetDeviceVol")(ZOL_DEVICE_MICROPHONE, 0), MANAGER_OK);
-        EXPECT_EQ(manager.entry<ZOL_SetDeviceVol_t>("ZOL_SetDeviceVol")(7, 0), 0);
+    run([&](Manager& manager) {
+        EXPECT_EQ(manager.SetDeviceVol(ZOL_DEVICE_SPEAKER, 9), MANAGER_OK);
+        EXPECT_EQ(manager.SetDeviceVol(ZOL_DEVICE_MICROPHONE, 0), MANAGER_OK);
+        EXPECT_EQ(manager.SetDeviceVol(7, 0), 0);
     });
     EXPECT_EQ(phones().speaker_volume(), 9);
     EXPECT_FALSE(phones().microphone_on());
@@ -57,19 +61,17 @@ TEST_F(ManagerTest, AnEntryFailsForTheNextCallsOrUntilCleared)
 {
     record().fail("ZOL_Dial", ZOL_BUSY, 2);
     record().fail("ZOL_GetBTPower", 0);
-    run([&](const Manager& manager) {
+    run([&](Manager& manager) {
         connect(manager);
-        auto dial = manager.entry<ZOL_Dial_t>("ZOL_Dial");
-        EXPECT_EQ(dial(u"10086"), ZOL_BUSY);
+        EXPECT_EQ(manager.Dial(u"10086"), ZOL_BUSY);
         EXPECT_EQ(phones().world_of(dana)->call.state, CallState::Idle);
-        EXPECT_EQ(dial(u"10086"), ZOL_BUSY);
-        EXPECT_EQ(dial(u"10086"), MANAGER_OK);
+        EXPECT_EQ(manager.Dial(u"10086"), ZOL_BUSY);
+        EXPECT_EQ(manager.Dial(u"10086"), MANAGER_OK);
         EXPECT_EQ(phones().world_of(dana)->call.state, CallState::Outgoing);
-        auto power = manager.entry<ZOL_GetBTPower_t>("ZOL_GetBTPower");
         for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(power(), 0);
+            EXPECT_EQ(manager.GetBTPower(), 0);
         record().clear("ZOL_GetBTPower");
-        EXPECT_EQ(power(), 1);
+        EXPECT_EQ(manager.GetBTPower(), 1);
     });
     auto dials = record().calls_of("ZOL_Dial");
     ASSERT_EQ(dials.size(), 3u);
@@ -80,7 +82,7 @@ TEST_F(ManagerTest, AnEntryFailsForTheNextCallsOrUntilCleared)
 TEST_F(ManagerTest, AnEntryTakesTheDelayItIsGiven)
 {
     record().delay("ZOL_GetBTPower", 700);
-    run([&](const Manager& manager) { manager.entry<ZOL_GetBTPower_t>("ZOL_GetBTPower")(); });
+    run([&](Manager& manager) { manager.GetBTPower(); });
     auto calls = record().calls_of("ZOL_GetBTPower");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].ended_ms - calls[0].started_ms, 700u);
@@ -91,9 +93,9 @@ TEST_F(ManagerTest, AHungEntryReturnsWhenClearedOrEndsWithItsProcess)
     record().hang("ZOL_ConnectMobile");
     int result = -1;
     HANDLE process = start_program(program, [&] {
-        HMODULE module = LoadLibrary(ZOL_MANAGER_LIBRARY);
-        result = Manager { module }.entry<ZOL_ConnectMobile_t>("ZOL_ConnectMobile")();
-        FreeLibrary(module);
+        CZolManagerAPI manager;
+        manager.Load(false);
+        result = manager.ConnectMobile();
     });
     ASSERT_NE(process, nullptr);
     device->advance(60'000);
@@ -106,14 +108,10 @@ TEST_F(ManagerTest, AHungEntryReturnsWhenClearedOrEndsWithItsProcess)
     // The main thread leaves while a worker is hung: the process ends all the same.
     record().hang("ZOL_GetBTPower");
     process = start_program(u"\\NAND\\App\\BT\\Leaver.exe", [&] {
-        HMODULE module = LoadLibrary(ZOL_MANAGER_LIBRARY);
-        static HMODULE shared;
-        shared = module;
+        static CZolManagerAPI manager;
+        manager.Load(true);
         HANDLE worker = CreateThread(
-            nullptr, 0, [](LPVOID) -> DWORD {
-                return static_cast<DWORD>(Manager { shared }.entry<ZOL_GetBTPower_t>("ZOL_GetBTPower")());
-            },
-            nullptr, 0, nullptr);
+            nullptr, 0, [](LPVOID) -> DWORD { return static_cast<DWORD>(manager.GetBTPower()); }, nullptr, 0, nullptr);
         Sleep(1000);
         CloseHandle(worker);
     });
@@ -130,9 +128,9 @@ TEST_F(ManagerTest, CallbacksAreDelayedOrWithheld)
     record().withhold_callbacks("ConnectStatusFn", true);
     record().delay_callbacks("CallStatusFn", 3000);
     size_t heard_after_a_second = 0;
-    run([&](const Manager& manager) {
-        manager.entry<ZOL_SetConnectStatusCallBack_t>("ZOL_SetConnectStatusCallBack")(on_status);
-        manager.entry<ZOL_SetIncomingframeCallBack_t>("ZOL_SetIncomingframeCallBack")(on_call, on_sms);
+    run([&](Manager& manager) {
+        manager.SetConnectStatusCallBack(on_status);
+        manager.SetIncomingframeCallBack(on_call, on_sms);
         connect(manager);
         phones().ring(dana, u"10086");
         Sleep(1000);

@@ -7,6 +7,7 @@
 #include "SimulatedPhones.h"
 #include "TestDevice.h"
 #include "ZolManagerU.h"
+#include "ZolManagerAPI.h"
 #include "ZolRecord.h"
 
 #include <gtest/gtest.h>
@@ -24,17 +25,10 @@ inline constexpr PhoneAddress kestrel = 0x00224466880Aull;
 inline constexpr int dana_low = 0x2B3C4D5E;
 inline constexpr int dana_high = 0x001A;
 
-// The manager loaded by a program beside it, with its entries looked up by name.
-struct Manager {
+// The manager as the phone link calls it: through its wrapper, from a program beside it. The module
+// is held as well, to look up the names the phone link never calls.
+struct Manager : CZolManagerAPI {
     HMODULE module = nullptr;
-
-    template<typename T>
-    T entry(const char* name) const
-    {
-        auto address = GetProcAddress(module, name);
-        EXPECT_NE(address, nullptr) << name;
-        return reinterpret_cast<T>(address);
-    }
 };
 
 // What the program's callbacks heard, and on which thread.
@@ -120,22 +114,25 @@ protected:
     }
 
     // Runs the body in a program of its own, with the manager loaded, until the program ends.
-    void run(const std::function<void(const Manager&)>& body, const std::u16string& image = program)
+    void run(const std::function<void(Manager&)>& body, const std::u16string& image = program)
     {
         ASSERT_TRUE(run_program(image, [&] {
-            Manager manager { LoadLibrary(ZOL_MANAGER_LIBRARY) };
+            Manager manager;
+            manager.module = LoadLibrary(ZOL_MANAGER_LIBRARY);
             ASSERT_NE(manager.module, nullptr) << GetLastError();
+            ASSERT_EQ(manager.Load(false), 1);
             body(manager);
+            manager.Unload();
             FreeLibrary(manager.module);
         }));
     }
 
     // Switches Bluetooth on, makes the default phone the manager's and connects it.
-    static void connect(const Manager& manager)
+    static void connect(CZolManagerAPI& manager)
     {
-        manager.entry<ZOL_SetBTPower_t>("ZOL_SetBTPower")(1);
-        ASSERT_EQ(manager.entry<ZOL_ActivateMobile_t>("ZOL_ActivateMobile")(dana_low, dana_high), MANAGER_OK);
-        ASSERT_EQ(manager.entry<ZOL_ConnectMobile_t>("ZOL_ConnectMobile")(), MANAGER_OK);
+        manager.SetBTPower(1);
+        ASSERT_EQ(manager.ActivateMobile(dana_low, dana_high), MANAGER_OK);
+        ASSERT_EQ(manager.ConnectMobile(), MANAGER_OK);
     }
 
     std::unique_ptr<Device> device = make_test_device();
