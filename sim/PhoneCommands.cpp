@@ -130,16 +130,6 @@ SimulatedPhones& PhoneCommands::phones() const
     return m_simulator.device().component<SimulatedPhones>();
 }
 
-std::optional<std::string> PhoneCommands::prepare()
-{
-    if (m_simulator.booted() && m_simulator.device().running())
-        return std::nullopt;
-    std::string error;
-    if (!m_simulator.prepare(&error))
-        return error;
-    return std::nullopt;
-}
-
 void PhoneCommands::settle()
 {
     if (m_simulator.booted() && m_simulator.device().running())
@@ -159,7 +149,7 @@ std::optional<std::string> PhoneCommands::run(const std::vector<std::string>& wo
             if (!address)
                 return "not a Bluetooth address: " + words[3] + " (twelve hexadecimal digits, as 001A2B3C4D5E or 00:1A:2B:3C:4D:5E)";
             PhoneIdentity identity { to_utf16(words[2]), *address, to_utf16(words[4]), {}, {} };
-            if (auto error = prepare())
+            if (auto error = m_simulator.device_for_commands())
                 return error;
             switch (phones().add_phone(identity)) {
             case PhoneError::None:
@@ -176,7 +166,7 @@ std::optional<std::string> PhoneCommands::run(const std::vector<std::string>& wo
             || what == "dial" || what == "sms" || what == "range" || what == "signal" || what == "battery" || what == "lacks";
         if (!known)
             return "unknown phone command '" + what + "' (" + phone_usage + ")";
-        if (auto error = prepare())
+        if (auto error = m_simulator.device_for_commands())
             return error;
         auto& phones = this->phones();
         Target target;
@@ -301,7 +291,7 @@ std::optional<std::string> PhoneCommands::expect(const std::vector<std::string>&
 
 std::optional<std::string> PhoneCommands::on_current_phone(const char* what, const std::function<PhoneError(SimulatedPhones&, PhoneAddress)>& action)
 {
-    if (auto error = prepare())
+    if (auto error = m_simulator.device_for_commands())
         return error;
     Target target;
     if (auto error = find_current(phones(), target))

@@ -47,8 +47,6 @@ public:
 
 private:
     SimulatedPhones& phones() const;
-    // The device a command acts on: the running one, or one prepared for the next boot.
-    std::optional<std::string> prepare();
     // Lets the device hear what the phones reported, when it runs.
     void settle();
     // Runs an action of the window's keys on the current phone; `what` names it in a refusal.

@@ -273,16 +273,6 @@ std::optional<std::string> ScriptRunner::require_device() const
     return std::nullopt;
 }
 
-std::optional<std::string> ScriptRunner::device_to_prepare()
-{
-    if (m_simulator.booted() && m_simulator.device().running())
-        return std::nullopt;
-    std::string error;
-    if (!m_simulator.prepare(&error))
-        return error;
-    return std::nullopt;
-}
-
 void ScriptRunner::add_commands()
 {
     add_manager_commands(m_commands, m_simulator);
@@ -357,7 +347,7 @@ void ScriptRunner::add_commands()
             || std::sscanf((words[1] + " " + words[2]).c_str(), "%d-%d-%d %d:%d:%d%c", &year, &month, &day, &hour, &minute, &second, &end) != 6
             || year < 1601 || year > 30827)
             return "usage: time YYYY-MM-DD HH:MM:SS";
-        if (auto error = device_to_prepare())
+        if (auto error = m_simulator.device_for_commands())
             return error;
         time.wYear = static_cast<WORD>(year);
         time.wMonth = static_cast<WORD>(month);
@@ -385,7 +375,7 @@ void ScriptRunner::add_commands()
                 return "cannot read the host file " + words[2];
             content.assign(std::istreambuf_iterator<char>(host), {});
         }
-        if (auto error = device_to_prepare())
+        if (auto error = m_simulator.device_for_commands())
             return error;
         HANDLE file = CreateFile(to_utf16(words[1]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
@@ -401,7 +391,7 @@ void ScriptRunner::add_commands()
     m_commands["delete"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
         if (words.size() != 2)
             return "usage: delete PATH";
-        if (auto error = device_to_prepare())
+        if (auto error = m_simulator.device_for_commands())
             return error;
         auto path = to_utf16(words[1]);
         DWORD attributes = GetFileAttributes(path.c_str());

@@ -48,8 +48,6 @@ private:
     // 'answer question NAME': the button of Skinkit's question box that answers the next one.
     std::optional<std::string> answer_question(const Words&);
     std::optional<std::string> require_device() const;
-    // The device that the next boot starts from: the running one, or one prepared for it.
-    std::optional<std::string> device_to_prepare();
     std::optional<std::string> crash_since(size_t debug_sequence) const;
 
     Simulator& m_simulator;

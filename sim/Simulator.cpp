@@ -81,6 +81,16 @@ bool Simulator::prepare(std::string* error)
     return install_phone_skin(*m_device, error);
 }
 
+std::optional<std::string> Simulator::device_for_commands()
+{
+    if (booted() && m_device->running())
+        return std::nullopt;
+    std::string error;
+    if (!prepare(&error))
+        return error;
+    return std::nullopt;
+}
+
 bool Simulator::boot(std::string* error)
 {
     if (!prepare(error))

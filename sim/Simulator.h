@@ -58,6 +58,9 @@ public:
     // the board's clock keeps running across a restart. Nothing is done when one is ready already.
     // False, with the reason, when the root cannot be made.
     bool prepare(std::string* error = nullptr);
+    // The device a command acts on: the running one, or one prepared for the next boot; the reason
+    // when none can be made.
+    std::optional<std::string> device_for_commands();
     // Switches the prepared device on (preparing one first when there is none): the boot
     // launcher's table runs.
     bool boot(std::string* error = nullptr);

@@ -71,6 +71,16 @@ public:
         return std::vector<T>(m_entries.begin() + skip, m_entries.end());
     }
     std::vector<T> all() const { return std::vector<T>(m_entries.begin(), m_entries.end()); }
+    // The entries kept that `accepts` takes, in order.
+    template<typename Predicate>
+    std::vector<T> matching(Predicate accepts) const
+    {
+        std::vector<T> found;
+        for (const T& entry : m_entries)
+            if (accepts(entry))
+                found.push_back(entry);
+        return found;
+    }
 
     // Forgets every entry; sequence numbers go on from where they were.
     void clear()

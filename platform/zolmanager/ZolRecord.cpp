@@ -272,10 +272,8 @@ std::vector<ZolCall> ZolRecord::calls() const
 
 std::vector<ZolCall> ZolRecord::calls_of(std::string_view entry) const
 {
-    std::vector<ZolCall> found;
     std::lock_guard guard(m_lock);
-    std::copy_if(m_calls.begin(), m_calls.end(), std::back_inserter(found), [&](const ZolCall& call) { return call.entry == entry; });
-    return found;
+    return m_calls.matching([&](const ZolCall& call) { return call.entry == entry; });
 }
 
 std::vector<ZolCallback> ZolRecord::callbacks() const
@@ -286,11 +284,8 @@ std::vector<ZolCallback> ZolRecord::callbacks() const
 
 std::vector<ZolCallback> ZolRecord::callbacks_of(std::string_view callback) const
 {
-    std::vector<ZolCallback> found;
     std::lock_guard guard(m_lock);
-    std::copy_if(m_callbacks.begin(), m_callbacks.end(), std::back_inserter(found),
-        [&](const ZolCallback& call) { return call.callback == callback; });
-    return found;
+    return m_callbacks.matching([&](const ZolCallback& call) { return call.callback == callback; });
 }
 
 std::vector<ZolBufferEvent> ZolRecord::buffer_events() const

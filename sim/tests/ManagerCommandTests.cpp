@@ -1,4 +1,4 @@
-#include "ScriptRunner.h"
+#include "ScriptTest.h"
 #include "Simulator.h"
 #include "ZolRecord.h"
 #include "platform.h"
@@ -11,19 +11,7 @@ using namespace kivo;
 
 namespace {
 
-struct ManagerCommands : ::testing::Test {
-    std::filesystem::path root = std::filesystem::temp_directory_path() / ("kivo-manager-test-" + std::to_string(::getpid()));
-    Simulator simulator { { root, ClockMode::Virtual, false, root / "shots" } };
-    std::ostringstream errors;
-    ScriptRunner runner { simulator, errors };
-
-    ~ManagerCommands() override { std::filesystem::remove_all(root); }
-
-    bool run(const std::string& script)
-    {
-        std::istringstream in(script);
-        return runner.run(in, "test.sim");
-    }
+struct ManagerCommands : kivo::test::ScriptTest {
     ZolRecord& record() { return simulator.device().component<ZolRecord>(); }
 };
 

@@ -6,7 +6,7 @@
 #include "BluetoothStrip.h"
 #include "PhoneCommands.h"
 #include "ProgramImages.h"
-#include "ScriptRunner.h"
+#include "ScriptTest.h"
 #include "SimulatedPhones.h"
 #include "Simulator.h"
 #include "Skinkit.h"
@@ -28,19 +28,7 @@ constexpr PhoneAddress dana = 0x001A2B3C4D5Eull;
 constexpr PhoneAddress kestrel = 0x00224466880Aull;
 constexpr PhoneAddress pebble = 0x00247E112233ull;
 
-struct PhoneCommandTest : ::testing::Test {
-    std::filesystem::path root = std::filesystem::temp_directory_path() / ("kivo-sim-phones-" + std::to_string(::getpid()));
-    Simulator simulator { { root, ClockMode::Virtual, false, root / "shots" } };
-    std::ostringstream errors;
-    ScriptRunner runner { simulator, errors };
-
-    ~PhoneCommandTest() override { std::filesystem::remove_all(root); }
-
-    bool run(const std::string& script)
-    {
-        std::istringstream in(script);
-        return runner.run(in, "test.sim");
-    }
+struct PhoneCommandTest : kivo::test::ScriptTest {
     SimulatedPhones& phones() { return simulator.device().component<SimulatedPhones>(); }
     PhoneWorldState world(PhoneAddress phone) { return *phones().world_of(phone); }
 };

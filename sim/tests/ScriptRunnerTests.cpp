@@ -7,7 +7,7 @@
 #include "KivoNotify.h"
 #include "NavigationStandIn.h"
 #include "ProgramImages.h"
-#include "ScriptRunner.h"
+#include "ScriptTest.h"
 #include "SimulatedPhones.h"
 #include "Simulator.h"
 #include "VideoPlane.h"
@@ -24,25 +24,12 @@ using namespace std::string_literals;
 
 namespace {
 
-struct ScriptFixture : ::testing::Test {
-    std::filesystem::path root = std::filesystem::temp_directory_path() / ("kivo-sim-test-" + std::to_string(::getpid()));
-    Simulator simulator { { root, ClockMode::Virtual, false, root / "shots" } };
-    std::ostringstream errors;
-    ScriptRunner runner { simulator, errors };
-
-    ~ScriptFixture() override { std::filesystem::remove_all(root); }
-
+struct ScriptFixture : kivo::test::ScriptTest {
     // A program installed on the running device, its image file included.
     void add_program(std::u16string_view path, ProgramTable::Entry entry)
     {
         simulator.device().programs().add(path, std::move(entry));
         simulator.device().component<ProgramImages>().install();
-    }
-
-    bool run(const std::string& script)
-    {
-        std::istringstream in(script);
-        return runner.run(in, "test.sim");
     }
 };
 

@@ -44,6 +44,20 @@ protected:
         return rect;
     }
 
+    // Where the dialog stands and where the cursor is.
+    void expect_placed(RECT expected, POINT cursor_expected)
+    {
+        RECT rect = window_rect();
+        EXPECT_EQ(rect.left, expected.left);
+        EXPECT_EQ(rect.top, expected.top);
+        EXPECT_EQ(rect.right, expected.right);
+        EXPECT_EQ(rect.bottom, expected.bottom);
+        POINT cursor {};
+        GetCursorPos(&cursor);
+        EXPECT_EQ(cursor.x, cursor_expected.x);
+        EXPECT_EQ(cursor.y, cursor_expected.y);
+    }
+
     HWND m_hwnd = nullptr;
     INT_PTR m_result = -1;
 };
@@ -61,15 +75,7 @@ TEST_F(MessageDialogTest, AFileWithStaticsShowsThemAndIgnoresTheCallersText)
         EXPECT_TRUE(draw_log().find_shown_text(text, 0).has_value()) << kivo::to_utf8(text);
     EXPECT_FALSE(draw_log().find_shown_text(u"Caller's text", 0).has_value());
     // Placed by the skin, with the cursor where it asks.
-    RECT rect = window_rect();
-    EXPECT_EQ(rect.left, 40);
-    EXPECT_EQ(rect.top, 30);
-    EXPECT_EQ(rect.right, 360);
-    EXPECT_EQ(rect.bottom, 200);
-    POINT cursor {};
-    GetCursorPos(&cursor);
-    EXPECT_EQ(cursor.x, 100);
-    EXPECT_EQ(cursor.y, 200);
+    expect_placed({ 40, 30, 360, 200 }, { 100, 200 });
     EXPECT_EQ(png.pixel_565(40 + 110, 30 + 150), c565(kivo::BitmapCanvas::Palette::panel_light)); // "OK"
     tap(40 + 160, 30 + 138);
     EXPECT_EQ(m_result, IDOK);
@@ -138,15 +144,7 @@ TEST_F(MessageDialogTest, TheFileNameIsTakenAsItStandsAndTheDefaultsPlaceIt)
     open(u"100%d%s.ini", 0, nullptr);
     shot("phone-message-defaults");
     EXPECT_TRUE(draw_log().find_shown_text(u"Named with percent", 0).has_value());
-    RECT rect = window_rect();
-    EXPECT_EQ(rect.left, 0);
-    EXPECT_EQ(rect.top, 0);
-    EXPECT_EQ(rect.right, 320);
-    EXPECT_EQ(rect.bottom, 240);
-    POINT cursor {};
-    GetCursorPos(&cursor);
-    EXPECT_EQ(cursor.x, 7);
-    EXPECT_EQ(cursor.y, 9);
+    expect_placed({ 0, 0, 320, 240 }, { 7, 9 });
     SendMessage(m_hwnd, WM_PHONE_CLOSE, 0, 0);
     device->run_until_idle();
 }
