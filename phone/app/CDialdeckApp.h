@@ -4,6 +4,7 @@
 
 #include "ZolManagerAPI.h"
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -52,7 +53,7 @@ public:
     bool m_connectWanted = false;    // the panel's "Connect" toggle
     int m_cardState = 1;             // 0 no card; the card screens refuse 0 and 2
     std::u16string m_imei;           // of the current phone, read before each use
-    bool m_linkLost = false;         // the last disconnection was reported as 2002
+    std::atomic<bool> m_linkLost = false; // the last disconnection was reported as 2002 (on the manager's thread)
     std::u16string m_callerNumber;   // the number the incoming-call screen shows
 
     // The call as the manager last reported it, the number of the call under way and the one last
