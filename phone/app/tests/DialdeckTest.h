@@ -15,6 +15,7 @@
 #include "DrawLog.h"
 #include "Gdi.h"
 #include "KivoNotify.h"
+#include "PhoneSkinTree.h"
 #include "Process.h"
 #include "ProgramImages.h"
 #include "SimulatedPhones.h"
@@ -89,12 +90,13 @@ public:
 
     // A new device, set up as a fresh root: for each case of a table. `before_install` writes what
     // the install is to keep.
-    void start_over(const std::function<void()>& before_install = {})
+    void start_over(const std::function<void()>& before_install = {}, bool with_drivers = true)
     {
         g_heard = {};
         device.reset();
         device = kivo::test::make_test_device();
-        kivo::install_stream_drivers(*device);
+        if (with_drivers)
+            kivo::install_stream_drivers(*device);
         register_dialdeck(*device);
         device->programs().add(watchdog_image, [](std::u16string_view command_line) {
             g_heard.watchdog_starts.emplace_back(command_line);

@@ -187,6 +187,40 @@ TEST_F(DialdeckTest, ThePowerPictureShowsTheReportedFrameWithinTheStrip)
     }
 }
 
+TEST_F(DialdeckTest, APowerStripWithoutFramesOrADriverWithoutAnAnswerIsHarmless)
+{
+    // No battery driver: the frame shown at start stays.
+    start_over({}, false);
+    auto process = start(u"-type:2");
+    EXPECT_EQ(panel(*process).PowerPicture(), 2);
+
+    // A skin whose strip names no frames draws nothing there, whatever is reported.
+    start_over([] {
+        std::string text;
+        for (auto& file : kivo::phone_tree_texts())
+            if (std::u16string(file.path) == u"skin\\default\\Mainskin\\panel.ini")
+                text = file.utf8;
+        auto at = text.find("PicCount=6");
+        ASSERT_NE(at, std::string::npos);
+        text.erase(at, 10);
+        CreateDirectory(u"\\NAND\\App\\BT\\skin", nullptr);
+        CreateDirectory(u"\\NAND\\App\\BT\\skin\\default", nullptr);
+        CreateDirectory(u"\\NAND\\App\\BT\\skin\\default\\Mainskin", nullptr);
+        HANDLE file = CreateFile(u"\\NAND\\App\\BT\\skin\\default\\Mainskin\\panel.ini", GENERIC_WRITE, 0, nullptr,
+            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD done = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+        CloseHandle(file);
+    });
+    process = start(u"-type:2");
+    SendMessage(panel_window(), WM_KIVO_NOTIFY, DRV_BATT_CHANGE, 4);
+    device->run_until_idle();
+    EXPECT_FALSE(process->ended());
+    auto png = shot("dialdeck-power-no-frames");
+    EXPECT_EQ(png.pixel_565(404, 20), png.pixel_565(380, 20)); // the title band only
+}
+
 TEST_F(DialdeckTest, CloseTheProgramsDisconnectsTellsTheHomeScreenAndKeepsRunning)
 {
     start_home();
