@@ -49,6 +49,12 @@ void PostOrFree(HWND window, UINT message, WPARAM wparam, void* copy, void (*fre
         free(copy);
 }
 
+void Enable(CLayoutBtn* button, bool enable)
+{
+    if (button)
+        button->EnableWindow(enable);
+}
+
 void PostIfWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (window)
@@ -68,16 +74,6 @@ CLayoutBtn* CDialdeckDlg::FindButton(LPCWSTR name)
         return button;
     return m_titleLayout.FindButtonByName(name);
 }
-
-namespace {
-
-void Enable(CLayoutBtn* button, bool enable)
-{
-    if (button)
-        button->EnableWindow(enable);
-}
-
-} // namespace
 
 BOOL CDialdeckDlg::OnInitDialog()
 {
