@@ -35,8 +35,8 @@ TEST_F(DialdeckTest, EachStartModeShowsTheDeclaredPanelAndOkHidesOrEnds)
         // The command line wins over the settings file.
         { u"-h", 1, false, "absent", "0", false },
         // Compared whole and with case: these name no mode, and ShowUI decides.
-        { u"-type:1 ", 1, true, "1", "1", true },
-        { u"-TYPE:1", 2, true, "1", "0", false },
+        { u"-type:1 ", 2, true, "1", "0", false },
+        { u"-TYPE:1", 3, false, "absent", "1", true },
         { u"", -1, false, "absent", "0", false },
     };
     for (const auto& c : cases) {
