@@ -318,3 +318,37 @@ TEST_F(DialdeckTest, ACallPlacedOnThePhoneTakesItsOwnNumber)
     EXPECT_EQ(app(*process).GetCallState(), 0);
     EXPECT_FALSE(app(*process).IsCallBusy());
 }
+
+TEST_F(DialdeckTest, EachOpenerNamesItsScreenAndReconnectsAsItsRoadSays)
+{
+    struct Case {
+        const char* button;
+        int x, y;
+        const char* screen;
+        bool reconnects;
+    };
+    const Case cases[] = {
+        { "SMS", 181, 80, "CSMSDlg not built yet", true },
+        { "File", 415, 80, "CFileManagerDlg not built yet", true },
+        // A pair list that was not asked to search reconnects while "Phone" "bConnect" says so.
+        { "Pairlist", 298, 155, "CPairListDlg not built yet", true },
+        // A settings screen that did not change the phone asks for nothing.
+        { "Setting", 64, 230, "CSettingDlg not built yet", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        start_over();
+        auto process = start(u"-type:2");
+        settle();
+        auto before = manager_calls(*process);
+        device->component<kivo::TouchInput>().tap(c.x, c.y);
+        settle();
+        EXPECT_TRUE(debug_has(c.screen));
+        auto after = manager_calls(*process);
+        auto connects = [](const std::vector<std::string>& calls) {
+            return std::count(calls.begin(), calls.end(), "ZOL_ConnectMobile()");
+        };
+        EXPECT_EQ(connects(after) - connects(before), c.reconnects ? 1 : 0);
+        EXPECT_TRUE(IsWindowVisible(panel_window()));
+    }
+}
