@@ -4,14 +4,15 @@
 #include "BatteryDriver.h"
 #include "Board.h"
 #include "CHubscreenApp.h"
+#include "CDialdeckApp.h"
 #include "CMelodoApp.h"
+#include "DialdeckInstall.h"
 #include "Explorer.h"
 #include "FileSystem.h"
 #include "Gdi.h"
 #include "MediaClasses.h"
 #include "VendorFilters.h"
 #include "NavigationStandIn.h"
-#include "PhoneSkinTree.h"
 #include "ProgramImages.h"
 #include "SimulatedPhones.h"
 #include "StreamDrivers.h"
@@ -77,8 +78,9 @@ bool Simulator::prepare(std::string* error)
     m_device->component<ZolRecord>().restore_knobs(m_manager_knobs);
     install_programs(*m_device);
     m_device->component<ProgramImages>().install();
-    // The phone link's skin and language files, those a person changed in the root kept.
-    return install_phone_skin(*m_device, error);
+    // The phone link's skin, language, settings and sound files, its paired-device file and its
+    // registry values; those a person changed in the root kept.
+    return install_dialdeck(*m_device, error);
 }
 
 std::optional<std::string> Simulator::device_for_commands()
@@ -178,6 +180,7 @@ void Simulator::install_programs(Device& device)
     register_explorer(device);
     register_navigation(device);
     register_melodo(device);
+    register_dialdeck(device);
     // The device boots into its home screen.
     device.boot_launcher().set_table({ { std::u16string(hubscreen_image_path), 50, {} } });
 }

@@ -55,3 +55,9 @@ void CPhoneScreen::PlaceFromSkin(LPCWSTR skinFile)
     al_GetSettingRect(u"panel", u"rect", skinFile, &rect);
     MoveWindow(&rect);
 }
+
+void CPhoneScreen::RestoreCursor()
+{
+    if (m_cursorPoint.given)
+        SetCursorPos(m_cursorPoint.point.x, m_cursorPoint.point.y);
+}

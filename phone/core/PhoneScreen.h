@@ -34,6 +34,9 @@ protected:
     // Reads the skin's section "panel": moves the cursor to "Cursorpoint" ("x,y") when the skin
     // gives one, and the window to "rect".
     void PlaceFromSkin(LPCWSTR skinFile);
+    // Puts the cursor back on the skin's point after a child screen closed; nothing when the skin
+    // gave none.
+    void RestoreCursor();
 
     CursorPoint m_cursorPoint;
 };

@@ -65,6 +65,11 @@ private:
 
 } // namespace
 
+bool put_phone_file(Device& device, const std::u16string& path, std::string_view bytes, std::string* error)
+{
+    return TreeWriter(device, error).put(path, bytes);
+}
+
 bool install_phone_skin(Device& device, std::string* error)
 {
     TreeWriter writer(device, error);

@@ -42,4 +42,8 @@ const std::vector<PhoneSkinPicture>& phone_skin_pictures();
 // place and moved there whole. False, with the reason, at the first file that cannot be written.
 bool install_phone_skin(Device&, std::string* error = nullptr);
 
+// Writes one file of the phone link's install the same way: kept when it is there already,
+// folders made on the way, written beside its place and moved there whole.
+bool put_phone_file(Device&, const std::u16string& path, std::string_view bytes, std::string* error = nullptr);
+
 } // namespace kivo

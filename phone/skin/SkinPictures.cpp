@@ -10,6 +10,8 @@ using Palette = BitmapCanvas::Palette;
 constexpr COLORREF key = BitmapCanvas::transparent_key;
 constexpr COLORREF box_face = RGB(24, 52, 88);
 constexpr COLORREF band_face = RGB(40, 88, 144);
+// The main panel's disabled buttons: dark enough for their grey caption to show.
+constexpr COLORREF disabled_face = RGB(52, 60, 72);
 
 // A box with round corners on the key colour, a title band and a frame line under the band.
 void draw_box(BitmapCanvas& canvas, int band)
@@ -33,6 +35,15 @@ void draw_frames(BitmapCanvas& canvas, std::initializer_list<COLORREF> faces, in
         canvas.fill_round_rect({ left + 1, 1, left + width - 1, canvas.height() - 1 }, radius - 1, face);
         left += width;
     }
+}
+
+// A battery of the power strip in a 32 by 24 frame, with `bars` of four filled.
+void draw_battery(BitmapCanvas& canvas, int left, int bars, COLORREF fill)
+{
+    canvas.frame_rect({ left + 3, 5, left + 27, 19 }, Palette::white, 2);
+    canvas.fill_rect({ left + 27, 9, left + 30, 15 }, Palette::white);
+    for (int i = 0; i < bars; ++i)
+        canvas.fill_rect({ left + 6 + 5 * i, 8, left + 10 + 5 * i, 16 }, fill);
 }
 
 } // namespace
@@ -71,6 +82,72 @@ const std::vector<PhoneSkinPicture>& phone_skin_pictures()
                 draw_box(canvas, 2);
                 canvas.fill_ellipse({ 12, 14, 36, 38 }, Palette::white);
                 canvas.label({ 12, 14, 36, 38 }, u"?", box_face, 20, true);
+            } },
+        { u"Mainskin\\title.bmp", 480, 40,
+            "the main panel's title band: a blue gradient with a light line under it",
+            [](BitmapCanvas& canvas) {
+                canvas.vertical_gradient(canvas.bounds(), band_face, box_face);
+                canvas.line(0, 39, 479, 39, Palette::frame);
+            } },
+        { u"Mainskin\\panel.bmp", 480, 232,
+            "the main panel's button area: dark blue with a darker band behind each row of buttons",
+            [](BitmapCanvas& canvas) {
+                canvas.fill(Palette::panel);
+                for (int top : { 8, 82, 156 })
+                    canvas.fill_rect({ 6, top, 474, top + 70 }, RGB(12, 30, 56));
+            } },
+        { u"Mainskin\\button.bmp", 315, 62,
+            "a main-panel button in three frames of 105 by 62: normal (blue), pressed (orange), disabled (slate)",
+            [](BitmapCanvas& canvas) { draw_frames(canvas, { Palette::panel_light, Palette::highlight, disabled_face }, 8); } },
+        { u"Mainskin\\toggle.bmp", 630, 62,
+            "a main-panel toggle in six frames of 105 by 62: off normal (dark blue), pressed (orange), disabled "
+            "(slate); on normal (green), pressed (orange), disabled (slate)",
+            [](BitmapCanvas& canvas) {
+                draw_frames(canvas, { box_face, Palette::highlight, disabled_face, Palette::ok, Palette::highlight, disabled_face }, 8);
+            } },
+        { u"Mainskin\\btstatus.bmp", 108, 32,
+            "the Bluetooth status button in three frames of 36 by 32: a white Bluetooth rune on blue (normal), on "
+            "orange (pressed), on slate (disabled)",
+            [](BitmapCanvas& canvas) {
+                draw_frames(canvas, { Palette::panel_light, Palette::highlight, disabled_face }, 6);
+                for (int left : { 0, 36, 72 }) {
+                    int x = left + 17;
+                    canvas.line(x, 6, x, 26, Palette::white);
+                    canvas.line(x, 6, x + 6, 11, Palette::white);
+                    canvas.line(x + 6, 11, x - 5, 21, Palette::white);
+                    canvas.line(x, 26, x + 6, 21, Palette::white);
+                    canvas.line(x + 6, 21, x - 5, 11, Palette::white);
+                }
+            } },
+        { u"Mainskin\\exit.bmp", 96, 32,
+            "the main panel's close button in three frames of 32 by 32: a white cross on red (normal), on orange "
+            "(pressed), on grey (disabled)",
+            [](BitmapCanvas& canvas) {
+                draw_frames(canvas, { Palette::warning, Palette::highlight, Palette::grey }, 6);
+                for (int left : { 0, 32, 64 }) {
+                    for (int shift : { 0, 1 }) {
+                        canvas.line(left + 9 + shift, 9, left + 22 + shift, 22, Palette::white);
+                        canvas.line(left + 22 + shift, 9, left + 9 + shift, 22, Palette::white);
+                    }
+                }
+            } },
+        { u"Mainskin\\power.bmp", 192, 24,
+            "the power picture in six frames of 32 by 24 on the title band's blue: a battery with one red bar "
+            "(low), two, three and four white bars, a battery crossed out in red (fault), and a green plug "
+            "(mains)",
+            [](BitmapCanvas& canvas) {
+                canvas.fill(band_face);
+                draw_battery(canvas, 0, 1, Palette::warning);
+                draw_battery(canvas, 32, 2, Palette::white);
+                draw_battery(canvas, 64, 3, Palette::white);
+                draw_battery(canvas, 96, 4, Palette::white);
+                draw_battery(canvas, 128, 0, Palette::white);
+                canvas.line(131, 4, 158, 20, Palette::warning);
+                canvas.line(131, 20, 158, 4, Palette::warning);
+                canvas.fill_rect({ 168, 8, 182, 18 }, Palette::ok);
+                canvas.fill_rect({ 170, 3, 172, 8 }, Palette::ok);
+                canvas.fill_rect({ 178, 3, 180, 8 }, Palette::ok);
+                canvas.fill_rect({ 174, 18, 176, 23 }, Palette::ok);
             } },
     };
     return pictures;

@@ -440,7 +440,11 @@ int ZOL_GPRSDisconnection()
 
 int ZOL_DeviceInitial()
 {
-    return run_entry("ZOL_DeviceInitial", "", [](ManagerState&) { return MANAGER_OK; });
+    // Bringing the stack up switches the radio on, as the device's Bluetooth card does at start.
+    return run_entry("ZOL_DeviceInitial", "", [](ManagerState& state) {
+        state.phones().set_radio_power(true);
+        return MANAGER_OK;
+    });
 }
 
 int ZOL_DeviceClose()

@@ -1,0 +1,104 @@
+#pragma once
+
+// Dialdeck's main panel "ZOL_VOXLANE": it starts the Bluetooth manager, powers Bluetooth up,
+// connects the known phone, keeps its buttons in step with the connection and the call, shows the
+// power picture, opens the phone link's screens, starts the watchdog and closes everything in
+// order. It is the window the home screen, the watchdog and the manager's callbacks reach.
+
+#include "PhoneRecords.h"
+#include "PhoneScreen.h"
+#include "SkinControls.h"
+#include "Skinkit.h"
+
+#include <vector>
+
+class CDialdeckDlg : public CPhoneScreen {
+public:
+    CDialdeckDlg();
+
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    LRESULT WindowProc(UINT message, WPARAM, LPARAM) override;
+
+    // The button of that name in either layout (any case), or null.
+    CLayoutBtn* FindButton(LPCWSTR name);
+    // The frame of the power picture shown now.
+    int PowerPicture() const { return m_powerPicture; }
+    bool IsConnected() const { return m_connected; }
+
+    // Bluetooth at start: powered up and the known phone connected when the settings ask for it.
+    void InitBTPower();
+    // The home screen's notify codes (27 and 28 the power picture, 34 close the programs, 39 the
+    // key click); answers 1.
+    using CPhoneScreen::OnNotify;
+    LRESULT OnNotify(WPARAM code, LPARAM argument);
+    // "Phonebook", "SMS", "File", "gprs", "HF", "dialpad", "callLog" and "btstatus" together.
+    void EnablePhoneButtons(bool enable);
+    // The buttons of a connected phone, by what it supports and whether a call is up.
+    void ApplyPhoneSupport(const PhoneSupportFun& support);
+
+protected:
+    void OnPaint() override;
+    BOOL OnEraseBkgnd(CDC*) override { return FALSE; }
+    void OnLButtonDown(UINT flags, CPoint point) override;
+    void OnLButtonUp(UINT flags, CPoint point) override;
+    void OnMouseMove(UINT flags, CPoint point) override;
+    void OnShowWindow(BOOL show, UINT status) override;
+    void OnTimer(UINT_PTR id) override;
+    void OnClose() override;
+    void OnDestroy() override;
+
+private:
+    // Answers 0 when the click ended the panel.
+    LRESULT OnButtonClick(const CLayoutBtn& button);
+    void OnConnectPhone(WPARAM fromStartUp, LPARAM noKnownPhone);
+    void OnConnectStatus(WPARAM connected);
+    void OnCallActive(WPARAM state);
+    // The buttons that follow a change of callBusy.
+    void ApplyCallBusy(bool busy, const PhoneSupportFun& support);
+    void StartWatchdog();
+    void ReadPowerFromBattery();
+    void InvalidatePowerFrame();
+    void DrawPowerFrame(CDC& dc);
+    // The strings "name", "phone" and "company" of the settings file's section "mobile".
+    bool KnowsPhone();
+    std::u16string PhoneName();
+
+    // The screens the buttons open. Each runs modally with its reference set, then the cursor
+    // goes back to the skin's point; a screen not built yet is named in the debug output and
+    // answers IDCANCEL.
+    void OpenPhoneBook();
+    void OpenSMS();
+    void OpenFileManager();
+    void OpenSetting();
+    void OpenPairList();
+    INT_PTR RunScreen(const char16_t* className, CWnd** reference);
+    void RepaintNow();
+    void ReconnectAfterScreen();
+
+    bool m_connected = false;
+    bool m_hfOn = true;
+    int m_volume = 5;
+    HICON m_hIcon = nullptr;
+    bool m_firstConnect = true;
+    bool m_wasConnected = true;
+    CWnd* m_incomingScreen = nullptr;
+    CWnd* m_smsPopup = nullptr;
+    CWnd* m_openScreen = nullptr;
+    CWnd* m_smsScreen = nullptr;
+    bool m_btReady = false;
+    CLayout m_titleLayout;
+    CLayout m_buttonLayout;
+    RECT m_panelRect = DEFAULT_SCREEN_RECT;
+    std::vector<SkinPicture> m_powerPictures;
+    CBitmap m_powerBitmap;
+    int m_powerPicture = 2;
+    StaticInfo m_titleText;
+    int m_showMode = 0;
+};
+
+// The manager's callbacks: they run on its threads, copy what they are given and post it to the
+// panel.
+int OnConnectStatusCallback(int status);
+int OnCallStatusCallback(PhonebookEntry party, int state);
+int OnIncomingSMSCallback(SmsRecord message);
