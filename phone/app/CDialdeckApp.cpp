@@ -241,6 +241,14 @@ HWND CDialdeckApp::WindowOf(WindowRef which)
     return window && ::IsWindow(window->m_hWnd) ? window->m_hWnd : nullptr;
 }
 
+void CDialdeckApp::NotifySubscribers(std::u16string_view messageName, WPARAM wparam, LPARAM lparam)
+{
+    WCHAR line[160];
+    wsprintf(line, u"subscribers: %s %d %d\r\n", std::u16string(messageName).c_str(), static_cast<int>(wparam),
+        static_cast<int>(lparam));
+    OutputDebugString(line);
+}
+
 void register_dialdeck(kivo::Device& device)
 {
     kivo::register_program(device, dialdeck_image_path, dialdeck_main);

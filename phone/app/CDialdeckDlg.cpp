@@ -231,21 +231,15 @@ LRESULT CDialdeckDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_PHONE_CALLACTIVE:
         OnCallActive(wparam);
         return 0;
-    case WM_PHONE_CALLSTATUS: {
-        // The call road (the incoming-call and call-out screens) is not built yet: the report's
-        // copy is only freed.
-        std::unique_ptr<PhonebookEntry> party(reinterpret_cast<PhonebookEntry*>(lparam));
-        if (wparam == 1)
-            OutputDebugString(u"CIncomingCallDlg not built yet\r\n");
-        else if (wparam == 3)
-            OutputDebugString(u"CCallOutDlg not built yet\r\n");
+    case WM_PHONE_CALLSTATUS:
+        OnCallStatus(wparam, reinterpret_cast<PhonebookEntry*>(lparam));
         return 0;
-    }
-    case WM_PHONE_INCOMINGSMS: {
-        std::unique_ptr<SmsRecord> sms(reinterpret_cast<SmsRecord*>(lparam));
-        OutputDebugString(u"CIncomingSMS not built yet\r\n");
+    case WM_PHONE_CALLSTATE:
+        OnCallState(wparam);
         return 0;
-    }
+    case WM_PHONE_INCOMINGSMS:
+        OnIncomingSMS(reinterpret_cast<SmsRecord*>(lparam));
+        return 0;
     default:
         return CPhoneScreen::WindowProc(message, wparam, lparam);
     }
@@ -450,6 +444,7 @@ void CDialdeckDlg::OnConnectStatus(WPARAM connected)
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
     if (connected == 1) {
         m_connected = true;
+        ReportCallStatus(1);
         PhoneSupportFun support {};
         app.m_manager.GetPhoneSupportFun(&support);
         ApplyPhoneSupport(support);
@@ -469,6 +464,7 @@ void CDialdeckDlg::OnConnectStatus(WPARAM connected)
         EnablePhoneButtons(false);
     }
     m_connected = false;
+    ReportCallStatus(0);
 }
 
 void CDialdeckDlg::EnablePhoneButtons(bool enable)

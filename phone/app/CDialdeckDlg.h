@@ -36,6 +36,11 @@ public:
     void EnablePhoneButtons(bool enable);
     // The buttons of a connected phone, by what it supports and whether a call is up.
     void ApplyPhoneSupport(const PhoneSupportFun& support);
+    // The call status last told to the subscribed programs: 0 no phone, 1 idle, 2 ringing,
+    // 3 dialling, 4 active.
+    int ReportedStatus() const { return m_reportedStatus; }
+    // The incoming-call screen while it is open, else null.
+    CWnd* IncomingScreen() const { return m_incomingScreen; }
 
 protected:
     void OnPaint() override;
@@ -54,6 +59,15 @@ private:
     void OnConnectPhone(WPARAM fromStartUp, LPARAM noKnownPhone);
     void OnConnectStatus(WPARAM connected);
     void OnCallActive(WPARAM state);
+    // The call road (PhoneEvents.cpp): the ring and its screen, the call-out screens, the
+    // subscribers' call status and an incoming message.
+    void OnCallStatus(WPARAM state, PhonebookEntry* party);
+    void RunIncomingCall(const PhonebookEntry* party);
+    void RunAnsweredCall(const CString& shownName);
+    void OpenOutgoingCallScreen();
+    void OnCallState(WPARAM state);
+    void ReportCallStatus(int status);
+    void OnIncomingSMS(SmsRecord* message);
     // The buttons that follow a change of callBusy.
     void ApplyCallBusy(bool busy, const PhoneSupportFun& support);
     void StartWatchdog();
@@ -95,6 +109,7 @@ private:
     int m_powerPicture = 2;
     StaticInfo m_titleText;
     int m_showMode = 0;
+    int m_reportedStatus = 0;
 };
 
 // The manager's callbacks: they run on its threads, copy what they are given and post it to the

@@ -15,8 +15,9 @@ void add_dialdeck_resources()
     auto& templates = kivo::dialog_templates();
     if (templates.find(module, IDD_DIALDECK))
         return;
-    // The skin's "panel" "rect" places and sizes the page when it opens.
-    templates.add(module, { IDD_DIALDECK, WS_POPUP, 0, { 0, 0, 480, 272 }, u"", {}, true });
+    // The skin's "panel" "rect" places and sizes each page when it opens.
+    for (UINT page : { IDD_DIALDECK, IDD_INCOMING_CALL, IDD_CALL_OUT })
+        templates.add(module, { page, WS_POPUP, 0, { 0, 0, 480, 272 }, u"", {}, true });
     // A handset in a blue tile.
     kivo::module_resources(module).add_icon(IDI_DIALDECK, 32, 32, [](BitmapCanvas& c) {
         c.fill_round_rect({ 0, 0, 32, 32 }, 6, Palette::panel_light);

@@ -46,6 +46,28 @@ void draw_battery(BitmapCanvas& canvas, int left, int bars, COLORREF fill)
         canvas.fill_rect({ left + 6 + 5 * i, 8, left + 10 + 5 * i, 16 }, fill);
 }
 
+// The call screens' panel behind the caller's name and number; the incoming-call screen redraws a
+// changed text on exactly this colour.
+constexpr COLORREF call_info_face = RGB(36, 76, 94);
+
+// A handset lying on its side, centred in a rectangle: the call buttons' sign.
+void draw_handset(BitmapCanvas& canvas, const RECT& around, COLORREF colour)
+{
+    int x = (around.left + around.right) / 2;
+    int y = (around.top + around.bottom) / 2;
+    canvas.fill_round_rect({ x - 16, y - 4, x + 16, y + 3 }, 3, colour);
+    canvas.fill_round_rect({ x - 18, y - 2, x - 8, y + 9 }, 3, colour);
+    canvas.fill_round_rect({ x + 8, y - 2, x + 18, y + 9 }, 3, colour);
+}
+
+// The whole screen of a call: the title band and, below it, the dark body with the information
+// panel.
+void draw_call_title(BitmapCanvas& canvas)
+{
+    canvas.vertical_gradient({ 0, 0, canvas.width(), 40 }, band_face, box_face);
+    canvas.line(0, 39, canvas.width() - 1, 39, Palette::frame);
+}
+
 } // namespace
 
 const std::vector<PhoneSkinPicture>& phone_skin_pictures()
@@ -148,6 +170,51 @@ const std::vector<PhoneSkinPicture>& phone_skin_pictures()
                 canvas.fill_rect({ 170, 3, 172, 8 }, Palette::ok);
                 canvas.fill_rect({ 178, 3, 180, 8 }, Palette::ok);
                 canvas.fill_rect({ 174, 18, 176, 23 }, Palette::ok);
+            } },
+        { u"Mainskin\\incall.bmp", 480, 272,
+            "the incoming-call screen: the title band, a dark blue body and, in it, the panel of the caller's name "
+            "and number (36, 76, 94)",
+            [](BitmapCanvas& canvas) {
+                canvas.fill(box_face);
+                draw_call_title(canvas);
+                canvas.fill_round_rect({ 30, 60, 450, 170 }, 10, Palette::frame);
+                canvas.fill_round_rect({ 32, 62, 448, 168 }, 9, call_info_face);
+            } },
+        { u"Mainskin\\answer.bmp", 540, 60,
+            "the answer button in three frames of 180 by 60: green (normal), orange (pressed), grey (disabled); "
+            "the caption comes from the skin",
+            [](BitmapCanvas& canvas) { draw_frames(canvas, { Palette::ok, Palette::highlight, Palette::grey }, 10); } },
+        { u"Mainskin\\reject.bmp", 540, 60,
+            "the reject button in three frames of 180 by 60: red (normal), orange (pressed), grey (disabled); the "
+            "caption comes from the skin",
+            [](BitmapCanvas& canvas) { draw_frames(canvas, { Palette::warning, Palette::highlight, Palette::grey }, 10); } },
+        { u"PhoneBook\\callout_title.bmp", 480, 40,
+            "the call-out screen's title band: a blue gradient with a light line under it and the close cross, "
+            "white on red, at its right (440 to 472)",
+            [](BitmapCanvas& canvas) {
+                draw_call_title(canvas);
+                canvas.fill_round_rect({ 440, 4, 472, 36 }, 6, Palette::frame);
+                canvas.fill_round_rect({ 441, 5, 471, 35 }, 5, Palette::warning);
+                for (int shift : { 0, 1 }) {
+                    canvas.line(449 + shift, 13, 462 + shift, 26, Palette::white);
+                    canvas.line(462 + shift, 13, 449 + shift, 26, Palette::white);
+                }
+            } },
+        { u"PhoneBook\\callout_info.bmp", 480, 232,
+            "the call-out screen below the title: a dark blue body, the panel of the name and number (36, 76, 94), "
+            "a red hang-up button with a white handset (150 to 330 across, 156 to 216 down) and a blue button "
+            "with a small window (360 to 450) that leaves the call to the dial pad",
+            [](BitmapCanvas& canvas) {
+                canvas.fill(box_face);
+                canvas.fill_round_rect({ 30, 10, 450, 140 }, 10, Palette::frame);
+                canvas.fill_round_rect({ 32, 12, 448, 138 }, 9, call_info_face);
+                canvas.fill_round_rect({ 150, 156, 330, 216 }, 10, Palette::frame);
+                canvas.fill_round_rect({ 151, 157, 329, 215 }, 9, Palette::warning);
+                draw_handset(canvas, { 150, 156, 330, 216 }, Palette::white);
+                canvas.fill_round_rect({ 360, 156, 450, 216 }, 10, Palette::frame);
+                canvas.fill_round_rect({ 361, 157, 449, 215 }, 9, Palette::panel_light);
+                canvas.frame_rect({ 385, 172, 425, 200 }, Palette::white, 2);
+                canvas.fill_rect({ 385, 172, 425, 178 }, Palette::white);
             } },
     };
     return pictures;

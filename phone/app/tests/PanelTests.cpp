@@ -300,25 +300,6 @@ TEST_F(DialdeckTest, ScreenshotsOfThePanelConnectedAndDisconnected)
     EXPECT_FALSE(panel(*process).IsConnected());
 }
 
-TEST_F(DialdeckTest, ACallPlacedOnThePhoneTakesItsOwnNumber)
-{
-    auto process = start(u"-type:2");
-    settle();
-    // A number dialled here before must not stand for a call placed on the handset.
-    app(*process).SetLastDialled(u"13800138000");
-    phones().dial(dana, u"10086");
-    settle();
-    EXPECT_EQ(app(*process).GetCallState(), 3);
-    EXPECT_TRUE(app(*process).IsCallBusy());
-    EXPECT_EQ(app(*process).GetCallNumber(), u"10086");
-    EXPECT_EQ(app(*process).GetLastDialled(), u"10086");
-    EXPECT_TRUE(debug_has("CCallOutDlg not built yet"));
-    phones().hang_up(dana);
-    settle();
-    EXPECT_EQ(app(*process).GetCallState(), 0);
-    EXPECT_FALSE(app(*process).IsCallBusy());
-}
-
 TEST_F(DialdeckTest, EachOpenerNamesItsScreenAndReconnectsAsItsRoadSays)
 {
     struct Case {

@@ -1,0 +1,229 @@
+#include "CCallOutDlg.h"
+
+#include "CDialdeckApp.h"
+#include "CIncomingCallDlg.h"
+#include "DialdeckResources.h"
+#include "PhoneMessages.h"
+
+namespace {
+
+constexpr int TEXT_CALL_ACTIVE = 30200;
+constexpr int TEXT_CALL_ANSWERED = 30201;
+constexpr int SCREEN_WIDTH = 480;
+constexpr int SCREEN_HEIGHT = 272;
+
+std::u16string SkinFile()
+{
+    return SkinFilePath(u"PhoneBook", u"Callout.ini");
+}
+
+} // namespace
+
+CCallOutDlg::CCallOutDlg(CWnd* owner)
+    : CPhoneScreen(IDD_CALL_OUT, owner)
+{
+    add_dialdeck_resources();
+}
+
+void CCallOutDlg::SetNameNumber(const std::u16string& name, const std::u16string& number)
+{
+    m_name = name;
+    m_number = number;
+}
+
+BOOL CCallOutDlg::CreateModeless()
+{
+    m_modeless = true;
+    return Create(IDD_CALL_OUT, m_pParentWnd);
+}
+
+BOOL CCallOutDlg::OnInitDialog()
+{
+    CPhoneScreen::OnInitDialog();
+    SetForegroundWindow();
+    CDialdeckApp& app = CDialdeckApp::Get();
+
+    std::u16string file = SkinFile();
+    PlaceFromSkin(file.c_str());
+    GetStaticCtlInfoFromSetting(m_title, u"st_Title", file.c_str());
+    GetStaticCtlInfoFromSetting(m_nameCaption, u"st_Name", file.c_str());
+    GetStaticCtlInfoFromSetting(m_numberCaption, u"st_Number", file.c_str());
+    GetStaticCtlInfoFromSetting(m_nameInfo, u"st_NameInfo", file.c_str());
+    GetStaticCtlInfoFromSetting(m_numberInfo, u"st_NumberInfo", file.c_str());
+    GetStaticCtlInfoFromSetting(m_calling, u"st_Calling", file.c_str());
+    m_titleLayout.InitLayout(file.c_str(), u"Title_layout", m_hWnd);
+    m_infoLayout.InitLayout(file.c_str(), u"Info_layout", m_hWnd);
+    m_statusLayout.InitLayout(file.c_str(), u"Status_layout", m_hWnd);
+    m_nameInfo.text = m_name.c_str();
+    m_numberInfo.text = m_number.c_str();
+    int state = app.GetCallState();
+    if (state == 2) {
+        m_title.text = LanguageText(TEXT_CALL_ANSWERED).c_str();
+        m_calling.text = LanguageText(TEXT_CALL_ACTIVE).c_str();
+    }
+
+    ShowWindow(SW_SHOW);
+    // The whole screen, whatever the skin's rectangle.
+    SetWindowPos(&wndTopMost, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, 0);
+    UpdateWindow();
+
+    if (state != 2 && state != 3) {
+        // Opened while no call is up: this screen places the call. A failed dial leaves the
+        // number shown until the user leaves.
+        WCHAR number[260] = {};
+        wcsncpy(number, m_number.c_str(), 259);
+        app.m_manager.Dial(number);
+    }
+    app.SetCallNumber(m_number);
+    return TRUE;
+}
+
+LRESULT CCallOutDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_LAYOUTBTN_CLICK:
+        return OnButtonClick(*reinterpret_cast<CLayoutBtn*>(lparam));
+    case WM_PHONE_CALLUPDATE:
+        // A modeless screen is gone after the idle report: nothing of it may be touched here.
+        OnCallUpdate(wparam);
+        return 1;
+    case WM_PHONE_LANGCHANGED:
+        OnLanguageChanged();
+        return 1;
+    case WM_PHONE_CLOSE:
+        HangUp();
+        return 1;
+    case WM_PHONE_SHOWHIDE:
+        return 1;
+    default:
+        return CPhoneScreen::WindowProc(message, wparam, lparam);
+    }
+}
+
+LRESULT CCallOutDlg::OnButtonClick(const CLayoutBtn& button)
+{
+    LPCWSTR name = button.m_strName;
+    if (_wcsicmp(name, u"exit") == 0) {
+        // The call goes on.
+        EndDialog(IDOK);
+        return 0;
+    }
+    if (_wcsicmp(name, u"mini") == 0) {
+        ShowWindow(SW_HIDE);
+        CDialdeckApp::Get().SetCallNumber(static_cast<LPCWSTR>(m_numberInfo.text));
+        // The panel's dial pad request: the pad runs on top of this hidden screen.
+        if (CWnd* main = AfxGetMainWnd())
+            ::SendMessage(main->m_hWnd, RegisterWindowMessage(u"WM_ZOLBT_INMSG_SHOWHIDE_DIALER"), 1, 0);
+        return 0;
+    }
+    if (_wcsicmp(name, u"Hangup") == 0)
+        HangUp();
+    return 1;
+}
+
+void CCallOutDlg::HangUp()
+{
+    CDialdeckApp& app = CDialdeckApp::Get();
+    SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    // A failed hang-up still ends the screen; the manager's next report settles the rest.
+    app.m_manager.HangupCall();
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    app.SetCallState(0);
+    EndDialog(IDOK);
+}
+
+void CCallOutDlg::OnCallUpdate(WPARAM state)
+{
+    if (state == 0) {
+        EndDialog(IDOK);
+        if (m_modeless)
+            DestroyWindow(); // frees the screen
+        return;
+    }
+    if (state == 2) {
+        std::u16string active = LanguageText(TEXT_CALL_ACTIVE);
+        if (_wcsicmp(active.c_str(), m_calling.text) != 0) {
+            m_calling.text = active.c_str();
+            InvalidateRect(&m_calling.rect, TRUE);
+        }
+    }
+}
+
+void CCallOutDlg::OnLanguageChanged()
+{
+    std::u16string file = SkinFile();
+    CClientDC dc(this);
+    struct Caption {
+        StaticInfo& info;
+        LPCWSTR section;
+    };
+    for (Caption caption : { Caption { m_title, u"st_Title" }, Caption { m_nameCaption, u"st_Name" },
+             Caption { m_numberCaption, u"st_Number" }, Caption { m_calling, u"st_Calling" } }) {
+        int id = 0;
+        if (!al_GetSettingInt(caption.section, u"TextId", file.c_str(), &id) || id <= 0)
+            continue;
+        caption.info.text = LanguageText(id).c_str();
+        if (&caption.info == &m_title) {
+            m_titleLayout.DrawLayout(dc);
+            DrawStaticText2(dc, caption.info);
+        } else {
+            m_infoLayout.DrawLayout(dc, caption.info.rect);
+            DrawStaticText(dc, caption.info, 0);
+        }
+    }
+}
+
+void CCallOutDlg::OnPaint()
+{
+    CPaintDC dc(this);
+    RECT client {};
+    GetClientRect(&client);
+    CDC memory;
+    memory.CreateCompatibleDC(&dc);
+    CBitmap canvas;
+    canvas.CreateCompatibleBitmap(&dc, client.right, client.bottom);
+    CBitmap* old = memory.SelectObject(&canvas);
+    m_titleLayout.DrawLayout(memory);
+    m_infoLayout.DrawLayout(memory);
+    DrawStaticText2(memory, m_title);
+    for (const StaticInfo* info : { &m_nameCaption, &m_numberCaption, &m_nameInfo, &m_numberInfo, &m_calling })
+        DrawStaticText(memory, *info, 0);
+    dc.BitBlt(0, 0, client.right, client.bottom, &memory, 0, 0, SRCCOPY);
+    memory.SelectObject(old);
+}
+
+void CCallOutDlg::OnLButtonDown(UINT flags, CPoint point)
+{
+    for (CLayout* layout : { &m_titleLayout, &m_infoLayout, &m_statusLayout })
+        layout->OnLButtonDown(flags, point);
+    CPhoneScreen::OnLButtonDown(flags, point);
+}
+
+void CCallOutDlg::OnLButtonUp(UINT flags, CPoint point)
+{
+    for (CLayout* layout : { &m_titleLayout, &m_infoLayout, &m_statusLayout })
+        layout->OnLButtonUp(flags, point);
+    CPhoneScreen::OnLButtonUp(flags, point);
+}
+
+void CCallOutDlg::OnMouseMove(UINT flags, CPoint point)
+{
+    for (CLayout* layout : { &m_titleLayout, &m_infoLayout, &m_statusLayout })
+        layout->OnMouseMove(flags, point);
+    CPhoneScreen::OnMouseMove(flags, point);
+}
+
+void CCallOutDlg::OnDestroy()
+{
+    // The call-status callback must find no window of this screen from now on.
+    CDialdeckApp& app = CDialdeckApp::Get();
+    if (app.GetWindowRef(WindowRef::CallScreen) == this)
+        app.SetWindowRef(WindowRef::CallScreen, nullptr);
+    CPhoneScreen::OnDestroy();
+}
+
+void CCallOutDlg::PostNcDestroy()
+{
+    if (m_modeless)
+        delete this;
+}

@@ -1,0 +1,253 @@
+#include "CIncomingCallDlg.h"
+
+#include "CDialdeckApp.h"
+#include "Contacts.h"
+#include "DialdeckResources.h"
+#include "PhoneMessages.h"
+#include "StoredFiles.h"
+
+namespace {
+
+constexpr int TEXT_UNKNOWN_NAME = 30021;
+constexpr int TEXT_UNKNOWN_NUMBER = 30022;
+// The colour beneath the caller's name and number in the skin's picture: a changed text is drawn
+// on it alone, without painting the whole screen.
+constexpr COLORREF INFO_BACKGROUND = RGB(36, 76, 94);
+
+std::u16string SkinFile()
+{
+    return SkinFilePath(u"Mainskin", u"incall.ini");
+}
+
+} // namespace
+
+std::u16string LanguageText(int id)
+{
+    WCHAR text[260] = {};
+    LoadStringFromRC(text, 260, id);
+    return text;
+}
+
+CIncomingCallDlg::CIncomingCallDlg()
+    : CPhoneScreen(IDD_INCOMING_CALL, nullptr)
+{
+    add_dialdeck_resources();
+}
+
+BOOL CIncomingCallDlg::OnInitDialog()
+{
+    CPhoneScreen::OnInitDialog();
+    SetForegroundWindow();
+    SetWindowPos(&wndTopMost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+
+    std::u16string file = SkinFile();
+    PlaceFromSkin(file.c_str());
+    GetStaticCtlInfoFromSetting(m_title, u"st_Title", file.c_str());
+    GetStaticCtlInfoFromSetting(m_nameCaption, u"st_Name", file.c_str());
+    GetStaticCtlInfoFromSetting(m_numberCaption, u"st_Number", file.c_str());
+    GetStaticCtlInfoFromSetting(m_nameInfo, u"st_NameInfo", file.c_str());
+    GetStaticCtlInfoFromSetting(m_numberInfo, u"st_NumberInfo", file.c_str());
+    m_layouts[2].InitLayout(file.c_str(), u"Status_layout", m_hWnd);
+
+    if (m_party) {
+        std::u16string name;
+        std::u16string number;
+        GetContactDisplayName(m_party, &name);
+        GetFirstNumber(m_party, &number);
+        m_nameInfo.text = name.empty() ? LanguageText(TEXT_UNKNOWN_NAME).c_str() : name.c_str();
+        m_numberInfo.text = number.empty() ? LanguageText(TEXT_UNKNOWN_NUMBER).c_str() : number.c_str();
+        // A caller the phone knows only by number is looked up among the stored contacts at once.
+        if (!number.empty() && name.empty())
+            PostMessage(WM_PHONE_CALLERINFO, 0, reinterpret_cast<LPARAM>(m_party));
+    }
+
+    al_GetRegSettingInt(u"Volume", u"CurrentVolume", 5, &m_volume);
+    CDialdeckApp::Get().m_manager.SetDeviceVol(1, m_volume);
+
+    ShowWindow(SW_SHOW);
+    UpdateWindow();
+    SetWindowText(u"Incoming Call");
+    return TRUE;
+}
+
+LRESULT CIncomingCallDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_LAYOUTBTN_CLICK:
+        return OnButtonClick(*reinterpret_cast<CLayoutBtn*>(lparam));
+    case WM_PHONE_ANSWERED:
+        OnAnsweredOnPhone();
+        return 1;
+    case WM_PHONE_CALLERINFO:
+        OnCallerInfo(reinterpret_cast<const PhonebookEntry*>(lparam));
+        return 1;
+    case WM_PHONE_LANGCHANGED:
+        OnLanguageChanged();
+        return 1;
+    case WM_PHONE_CLOSE:
+        HangUp();
+        return 1;
+    case WM_PHONE_SHOWHIDE:
+        // The ring stays in front whatever the other screens do.
+        return 1;
+    default:
+        return CPhoneScreen::WindowProc(message, wparam, lparam);
+    }
+}
+
+LRESULT CIncomingCallDlg::OnButtonClick(const CLayoutBtn& button)
+{
+    LPCWSTR name = button.m_strName;
+    if (_wcsicmp(name, u"Answercall") == 0) {
+        Answer();
+    } else if (_wcsicmp(name, u"Hangup") == 0) {
+        HangUp();
+    } else if (_wcsicmp(name, u"exit") == 0) {
+        HangUp();
+        return 0;
+    }
+    return 1;
+}
+
+void CIncomingCallDlg::Answer()
+{
+    CDialdeckApp& app = CDialdeckApp::Get();
+    m_answered = true;
+    SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    app.SetCallState(2);
+    // A failed answer is settled by the manager's next report.
+    app.m_manager.AnswerCall();
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    DisableAnswer();
+    EndDialog(IDOK);
+}
+
+void CIncomingCallDlg::HangUp()
+{
+    SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    CDialdeckApp::Get().m_manager.HangupCall();
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    EndDialog(IDCANCEL);
+}
+
+void CIncomingCallDlg::OnAnsweredOnPhone()
+{
+    m_answered = true;
+    DisableAnswer();
+    EndDialog(IDOK);
+    if (CWnd* main = AfxGetMainWnd())
+        ::PostMessage(main->m_hWnd, WM_PHONE_CALLACTIVE, 2, 0);
+}
+
+void CIncomingCallDlg::DisableAnswer()
+{
+    if (CLayoutBtn* answer = m_layouts[2].FindButtonByName(u"Answercall"))
+        answer->EnableWindow(FALSE);
+}
+
+void CIncomingCallDlg::OnCallerInfo(const PhonebookEntry* party)
+{
+    if (!party)
+        return;
+    std::u16string name;
+    std::u16string number;
+    GetContactDisplayName(party, &name);
+    GetFirstNumber(party, &number);
+    CDialdeckApp::Get().m_callerNumber = number;
+    if (!number.empty() && name.empty()) {
+        // Looked up once: later reports without a name leave the shown one alone.
+        if (!m_lookedUp) {
+            if (!FindNameByNumber(number, &name))
+                name = LanguageText(TEXT_UNKNOWN_NAME);
+            m_lookedUp = true;
+        }
+    }
+    UpdateInfo(m_nameInfo, name);
+    UpdateInfo(m_numberInfo, number);
+}
+
+void CIncomingCallDlg::UpdateInfo(StaticInfo& info, const std::u16string& text)
+{
+    if (text.empty() || _wcsicmp(text.c_str(), info.text) == 0)
+        return;
+    info.text = text.c_str();
+    CClientDC dc(this);
+    m_layouts[1].DrawLayout(dc, info.rect);
+    CBrush background(INFO_BACKGROUND);
+    dc.FillRect(&info.rect, &background);
+    DrawStaticText(dc, info, 0);
+}
+
+void CIncomingCallDlg::OnLanguageChanged()
+{
+    std::u16string file = SkinFile();
+    CClientDC dc(this);
+    struct Caption {
+        StaticInfo& info;
+        LPCWSTR section;
+    };
+    for (Caption caption : { Caption { m_title, u"st_Title" }, Caption { m_nameCaption, u"st_Name" },
+             Caption { m_numberCaption, u"st_Number" } }) {
+        int id = 0;
+        if (!al_GetSettingInt(caption.section, u"TextId", file.c_str(), &id) || id <= 0)
+            continue;
+        caption.info.text = LanguageText(id).c_str();
+        if (&caption.info == &m_title) {
+            m_layouts[0].DrawLayout(dc);
+            DrawStaticText2(dc, caption.info);
+        } else {
+            m_layouts[1].DrawLayout(dc, caption.info.rect);
+            DrawStaticText(dc, caption.info, 0);
+        }
+    }
+}
+
+void CIncomingCallDlg::OnPaint()
+{
+    CPaintDC dc(this);
+    RECT client {};
+    GetClientRect(&client);
+    CDC memory;
+    memory.CreateCompatibleDC(&dc);
+    CBitmap canvas;
+    canvas.CreateCompatibleBitmap(&dc, client.right, client.bottom);
+    CBitmap* old = memory.SelectObject(&canvas);
+    for (CLayout& layout : m_layouts)
+        layout.DrawLayout(memory);
+    DrawStaticText2(memory, m_title);
+    for (const StaticInfo* info : { &m_nameCaption, &m_numberCaption, &m_nameInfo, &m_numberInfo })
+        DrawStaticText(memory, *info, 0);
+    dc.BitBlt(0, 0, client.right, client.bottom, &memory, 0, 0, SRCCOPY);
+    memory.SelectObject(old);
+}
+
+void CIncomingCallDlg::OnLButtonDown(UINT flags, CPoint point)
+{
+    for (CLayout& layout : m_layouts)
+        layout.OnLButtonDown(flags, point);
+    CPhoneScreen::OnLButtonDown(flags, point);
+}
+
+void CIncomingCallDlg::OnLButtonUp(UINT flags, CPoint point)
+{
+    for (CLayout& layout : m_layouts)
+        layout.OnLButtonUp(flags, point);
+    CPhoneScreen::OnLButtonUp(flags, point);
+}
+
+void CIncomingCallDlg::OnMouseMove(UINT flags, CPoint point)
+{
+    for (CLayout& layout : m_layouts)
+        layout.OnMouseMove(flags, point);
+    CPhoneScreen::OnMouseMove(flags, point);
+}
+
+void CIncomingCallDlg::OnDestroy()
+{
+    if (!m_answered) {
+        CDialdeckApp& app = CDialdeckApp::Get();
+        ++app.m_missedCalls;
+        app.NotifySubscribers(u"WM_ZOLBT_OUTMSG_MISSCALL", 1, 0);
+    }
+    CPhoneScreen::OnDestroy();
+}

@@ -1,0 +1,194 @@
+// The call road of the main panel: the manager's call and message reports, turned into the ring,
+// the incoming-call screen, the call-out screens, the call status the subscribed programs hear,
+// and the stored incoming messages.
+
+#include "CCallOutDlg.h"
+#include "CDialdeckApp.h"
+#include "CDialdeckDlg.h"
+#include "CIncomingCallDlg.h"
+#include "Contacts.h"
+#include "PhoneMessages.h"
+#include "StoredFiles.h"
+
+#include <memory>
+
+namespace {
+
+constexpr int TEXT_UNKNOWN_NAME = 30021;
+constexpr int TEXT_UNKNOWN_NUMBER = 30022;
+// A message is stored only while the card keeps more than this many bytes free.
+constexpr DWORD SMS_SPACE_RESERVE = 0xFFFFF;
+constexpr int RESULT_NO_CARD = 3000;
+constexpr int RESULT_CARD_FULL = 3002;
+
+void StopSound()
+{
+    PlaySound(nullptr, nullptr, 0);
+}
+
+// The call-out screen's name and number for a number: the stored contact's name, else the
+// language's "unknown" texts.
+void NameAndNumberOf(const std::u16string& number, std::u16string* name, std::u16string* shownNumber)
+{
+    if (number.empty()) {
+        *name = LanguageText(TEXT_UNKNOWN_NAME);
+        *shownNumber = LanguageText(TEXT_UNKNOWN_NUMBER);
+        return;
+    }
+    *shownNumber = number;
+    if (!FindNameByNumber(number, name))
+        *name = LanguageText(TEXT_UNKNOWN_NAME);
+}
+
+} // namespace
+
+void CDialdeckDlg::OnCallStatus(WPARAM state, PhonebookEntry* report)
+{
+    std::unique_ptr<PhonebookEntry> party(report);
+    CDialdeckApp& app = CDialdeckApp::Get();
+    std::u16string number;
+    if (party)
+        GetFirstNumber(party.get(), &number);
+    if (state == 0) {
+        app.SetCallNumber(u"");
+        // An answered call must never show a caller of before.
+        app.m_callerNumber.clear();
+        StopSound();
+    } else if (state == 2) {
+        StopSound();
+    } else if (state == 1 && !number.empty()) {
+        app.SetCallNumber(number);
+    }
+
+    if (m_incomingScreen && ::IsWindow(m_incomingScreen->m_hWnd)) {
+        HWND screen = m_incomingScreen->m_hWnd;
+        if (state == 0)
+            ::SendMessage(screen, WM_COMMAND, IDCANCEL, 0);
+        else if (state == 2)
+            ::SendMessage(screen, WM_PHONE_ANSWERED, 0, 0);
+        else if (state == 1)
+            // A repeated ring: the texts follow, the ring plays on.
+            ::SendMessage(screen, WM_PHONE_CALLERINFO, 0, reinterpret_cast<LPARAM>(party.get()));
+        return;
+    }
+    if (state == 1)
+        RunIncomingCall(party.get());
+    else if (state == 3)
+        OpenOutgoingCallScreen();
+}
+
+void CDialdeckDlg::RunIncomingCall(const PhonebookEntry* party)
+{
+    CDialdeckApp& app = CDialdeckApp::Get();
+    app.m_callerNumber.clear();
+    if (party)
+        GetFirstNumber(party, &app.m_callerNumber);
+    CIncomingCallDlg incoming;
+    incoming.SetParty(party);
+    m_incomingScreen = &incoming;
+    PlaySound(app.m_ringFile.c_str(), nullptr, SND_ASYNC | SND_LOOP | SND_FILENAME);
+    INT_PTR result = incoming.DoModal();
+    m_incomingScreen = nullptr;
+    if (result == IDOK)
+        RunAnsweredCall(incoming.ShownName());
+    RestoreCursor();
+    StopSound();
+}
+
+void CDialdeckDlg::RunAnsweredCall(const CString& shownName)
+{
+    CDialdeckApp& app = CDialdeckApp::Get();
+    std::u16string name;
+    std::u16string number;
+    NameAndNumberOf(app.m_callerNumber, &name, &number);
+    // The name the ring showed (the phone's own, or the stored contact's) stays with the call.
+    if (!app.m_callerNumber.empty() && !shownName.IsEmpty())
+        name = static_cast<LPCWSTR>(shownName);
+    auto screen = std::make_unique<CCallOutDlg>(this);
+    screen->SetNameNumber(name, number);
+    app.SetWindowRef(WindowRef::CallScreen, screen.get());
+    app.SetCallState(2);
+    screen->DoModal();
+    app.SetWindowRef(WindowRef::CallScreen, nullptr);
+}
+
+void CDialdeckDlg::OpenOutgoingCallScreen()
+{
+    CDialdeckApp& app = CDialdeckApp::Get();
+    if (app.WindowOf(WindowRef::CallScreen))
+        return;
+    std::u16string name;
+    std::u16string number;
+    NameAndNumberOf(app.GetLastDialled(), &name, &number);
+    // The screen frees itself when the call ends or the panel goes.
+    auto* screen = new CCallOutDlg(this);
+    screen->SetNameNumber(name, number);
+    app.SetWindowRef(WindowRef::CallScreen, screen);
+    app.SetCallState(3);
+    if (!screen->CreateModeless()) {
+        app.SetWindowRef(WindowRef::CallScreen, nullptr);
+        delete screen;
+        return;
+    }
+    screen->ShowWindow(SW_SHOW);
+    screen->SetForegroundWindow();
+}
+
+void CDialdeckDlg::OnCallState(WPARAM state)
+{
+    int status = 0;
+    switch (state) {
+    case 0:
+        status = 1;
+        break;
+    case 1:
+        status = 2;
+        break;
+    case 2:
+        status = 4;
+        break;
+    case 3:
+        status = 3;
+        break;
+    default:
+        break;
+    }
+    ReportCallStatus(status);
+}
+
+void CDialdeckDlg::ReportCallStatus(int status)
+{
+    if (status == m_reportedStatus)
+        return;
+    m_reportedStatus = status;
+    CDialdeckApp::Get().NotifySubscribers(u"WM_ZOLBT_OUTMSG_CALLSTATUS", static_cast<WPARAM>(status), 0);
+}
+
+void CDialdeckDlg::OnIncomingSMS(SmsRecord* received)
+{
+    std::unique_ptr<SmsRecord> message(received);
+    CDialdeckApp& app = CDialdeckApp::Get();
+    PlaySound(app.m_notifyFile.c_str(), nullptr, SND_ASYNC | SND_FILENAME);
+    if (!message)
+        return;
+    // The popup comes with its own screen; the message is stored all the same.
+    OutputDebugString(u"CIncomingSMS not built yet\r\n");
+    if (m_smsScreen && ::IsWindow(m_smsScreen->m_hWnd)) {
+        ::SendMessage(m_smsScreen->m_hWnd, WM_PHONE_NEWSMS, 0, reinterpret_cast<LPARAM>(message.get()));
+        return;
+    }
+    // Without a card there is nowhere to store it: that is no full card.
+    std::u16string folder;
+    if (!GetStorageCardFolder(&folder)) {
+        CZolManagerAPI::ShowError(RESULT_NO_CARD);
+        return;
+    }
+    std::u16string path = folder + u"SMS";
+    SmsList messages;
+    LoadSMSFile(path, messages);
+    messages.push_front(std::move(message));
+    if (GetFreeDiskSpace(folder) > SMS_SPACE_RESERVE)
+        SaveSMSFile(path, messages);
+    else
+        CZolManagerAPI::ShowError(RESULT_CARD_FULL);
+}

@@ -1,0 +1,316 @@
+// The call road: a ring and its screen, the answered call's screen, the missed calls, a call placed
+// on the phone, the call status the subscribed programs hear and an incoming message stored on
+// the card.
+
+#include "DialdeckTest.h"
+
+#include "CCallOutDlg.h"
+#include "CIncomingCallDlg.h"
+#include "Contacts.h"
+#include "SoundDevice.h"
+#include "StoredFiles.h"
+#include "Volumes.h"
+
+#include <cstring>
+
+using namespace dialdeck::test;
+
+namespace {
+
+// Where the skins put the buttons the tests tap.
+constexpr POINT answer_button { 130, 226 };
+constexpr POINT reject_button { 350, 226 };
+constexpr POINT close_cross { 456, 20 };
+constexpr POINT hang_up_button { 240, 226 };
+
+class CallRoadTest : public DialdeckTest {
+public:
+    std::shared_ptr<kivo::Process> process;
+
+    void start_connected()
+    {
+        process = start(u"-type:2");
+        settle();
+        ASSERT_TRUE(panel(*process).IsConnected());
+    }
+
+    CIncomingCallDlg* incoming() { return static_cast<CIncomingCallDlg*>(panel(*process).IncomingScreen()); }
+    CCallOutDlg* call_screen()
+    {
+        return app(*process).WindowOf(WindowRef::CallScreen)
+            ? static_cast<CCallOutDlg*>(app(*process).GetWindowRef(WindowRef::CallScreen))
+            : nullptr;
+    }
+
+    void tap(POINT at)
+    {
+        device->component<kivo::TouchInput>().tap(at.x, at.y);
+        device->run_until_idle();
+    }
+
+    std::vector<kivo::SoundDevice::Sound> sounds_of(const char16_t* file)
+    {
+        std::vector<kivo::SoundDevice::Sound> found;
+        for (auto& sound : device->component<kivo::SoundDevice>().sounds())
+            if (sound.file.ends_with(file))
+                found.push_back(sound);
+        return found;
+    }
+
+    // The lines of the subscribers' notices of one kind, in order.
+    std::vector<std::string> notices(const std::string& name)
+    {
+        std::vector<std::string> found;
+        for (auto& line : kivo::test::debug_lines(*device))
+            if (line.find("subscribers: " + name) != std::string::npos)
+                found.push_back(line.substr(line.find(name) + name.size() + 1, 3));
+        return found;
+    }
+
+    // A contact of the current phone stored on the card, as the phonebook screen keeps them.
+    void store_contact(const char16_t* name, const char16_t* number)
+    {
+        PhonebookEntry entry {};
+        entry.memoryType = 1;
+        std::strcpy(entry.location, "SM:1");
+        entry.fieldCount = 2;
+        entry.fields[0].type = 15;
+        std::char_traits<char16_t>::copy(entry.fields[0].text, name, std::char_traits<char16_t>::length(name));
+        entry.fields[1].type = 1;
+        std::char_traits<char16_t>::copy(entry.fields[1].text, number, std::char_traits<char16_t>::length(number));
+        std::vector<BYTE> packed(sizeof(PhonebookEntry));
+        ASSERT_GT(PackContact(&entry, packed.data()), 0);
+        std::u16string folder;
+        ASSERT_TRUE(GetStorageCardFolder(&folder));
+        SetCurrentIMEI(app(*process).m_imei);
+        ASSERT_TRUE(SaveContactsFile(folder + u"Contacts", ContactList { packed.data() }));
+    }
+};
+
+} // namespace
+
+TEST_F(CallRoadTest, ARingShowsTheCallersNameAndLoopsTheRing)
+{
+    struct Case {
+        const char* what;
+        const char16_t* number;
+        const char16_t* name_given; // by the phone
+        bool stored;                // a contact of that number on the card
+        const char16_t* shown;
+    };
+    const Case cases[] = {
+        { "the phone's name", u"0955123456", u"Mum", false, u"Mum" },
+        { "the stored contact's name", u"0955123456", u"", true, u"Boss" },
+        { "a caller nobody knows", u"0955000000", u"", false, u"未知" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        start_over();
+        start_connected();
+        if (c.stored)
+            store_contact(u"Boss", u"0955123456");
+        ASSERT_EQ(phones().ring(dana, c.number, c.name_given), kivo::PhoneError::None);
+        device->advance(500);
+        ASSERT_NE(incoming(), nullptr);
+        EXPECT_TRUE(IsWindowVisible(incoming()->m_hWnd));
+        EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(incoming()->ShownName())), c.shown);
+        EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(incoming()->ShownNumber())), c.number);
+        EXPECT_EQ(app(*process).m_callerNumber, c.number);
+        auto rings = sounds_of(u"ringin.wav");
+        ASSERT_EQ(rings.size(), 1u);
+        EXPECT_TRUE(rings[0].looping);
+        EXPECT_FALSE(rings[0].stop_ms.has_value());
+    }
+    shot("dialdeck-incoming-call");
+}
+
+TEST_F(CallRoadTest, AnAnsweredCallOpensTheCallScreenAndCountsNoMissedCall)
+{
+    struct Case {
+        const char* what;
+        std::function<void(CallRoadTest&)> answer;
+    };
+    const Case cases[] = {
+        { "answered here", [](CallRoadTest& t) { t.tap(answer_button); } },
+        { "answered on the phone", [](CallRoadTest& t) { t.phones().answer(dana); } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        start_over();
+        start_connected();
+        phones().ring(dana, u"0955123456", u"Mum");
+        device->advance(500);
+        ASSERT_NE(incoming(), nullptr);
+        c.answer(*this);
+        device->advance(500);
+        EXPECT_EQ(incoming(), nullptr);
+        ASSERT_NE(call_screen(), nullptr);
+        EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(call_screen()->Title())), u"已接聽來電");
+        EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(call_screen()->StateLine())), u"通話中");
+        EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(call_screen()->ShownName())), u"Mum");
+        EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(call_screen()->ShownNumber())), u"0955123456");
+        EXPECT_EQ(app(*process).GetCallState(), 2);
+        EXPECT_EQ(app(*process).m_missedCalls, 0);
+        EXPECT_TRUE(notices("WM_ZOLBT_OUTMSG_MISSCALL").empty());
+        EXPECT_TRUE(sounds_of(u"ringin.wav").at(0).stop_ms.has_value());
+        if (c.what == std::string("answered here"))
+            shot("dialdeck-call-active");
+
+        phones().hang_up(dana);
+        device->advance(500);
+        EXPECT_EQ(call_screen(), nullptr);
+        EXPECT_EQ(app(*process).GetCallState(), 0);
+        EXPECT_TRUE(app(*process).m_callerNumber.empty());
+        EXPECT_EQ(phones().world().at(dana).call.state, kivo::CallState::Idle);
+    }
+}
+
+TEST_F(CallRoadTest, ARingNotAnsweredCountsOneMissedCall)
+{
+    struct Case {
+        const char* what;
+        std::function<void(CallRoadTest&)> end;
+        bool link_lost;
+    };
+    const Case cases[] = {
+        { "rejected", [](CallRoadTest& t) { t.tap(reject_button); }, false },
+        { "closed", [](CallRoadTest& t) { t.tap(close_cross); }, false },
+        { "ended by the caller", [](CallRoadTest& t) { t.phones().hang_up(dana); }, false },
+        { "the phone out of range", [](CallRoadTest& t) { t.phones().set_in_range(dana, false); }, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        start_over();
+        start_connected();
+        phones().ring(dana, u"0955123456");
+        device->advance(500);
+        ASSERT_NE(incoming(), nullptr);
+        c.end(*this);
+        device->advance(1000);
+        EXPECT_EQ(incoming(), nullptr);
+        EXPECT_EQ(call_screen(), nullptr);
+        EXPECT_EQ(app(*process).m_missedCalls, 1);
+        EXPECT_EQ(notices("WM_ZOLBT_OUTMSG_MISSCALL"), std::vector<std::string> { "1 0" });
+        EXPECT_TRUE(sounds_of(u"ringin.wav").at(0).stop_ms.has_value());
+        EXPECT_EQ(panel(*process).IsConnected(), !c.link_lost);
+        EXPECT_EQ(panel(*process).ReportedStatus(), c.link_lost ? 0 : 1);
+    }
+}
+
+TEST_F(CallRoadTest, ARepeatedRingUpdatesTheScreenAndTheStatusGoesOutOncePerChange)
+{
+    start_connected();
+    phones().ring(dana, u"0955123456", u"Mum");
+    device->advance(500);
+    ASSERT_NE(incoming(), nullptr);
+    HWND screen = incoming()->m_hWnd;
+    // The phone repeats the ring every 5 s.
+    device->advance(11000);
+    EXPECT_EQ(incoming()->m_hWnd, screen);
+    EXPECT_EQ(sounds_of(u"ringin.wav").size(), 1u);
+    phones().answer(dana);
+    device->advance(500);
+    phones().hang_up(dana);
+    device->advance(500);
+    // Connected (1), ringing (2), active (4), idle (1): one notice each.
+    EXPECT_EQ(notices("WM_ZOLBT_OUTMSG_CALLSTATUS"), (std::vector<std::string> { "1 0", "2 0", "4 0", "1 0" }));
+}
+
+TEST_F(CallRoadTest, ACallPlacedOnThePhoneOpensAScreenThatGoesWithTheCall)
+{
+    start_connected();
+    // A number dialled here before must not stand for a call placed on the handset.
+    app(*process).SetLastDialled(u"13800138000");
+    phones().dial(dana, u"10086");
+    device->advance(500);
+    EXPECT_EQ(app(*process).GetCallNumber(), u"10086");
+    EXPECT_EQ(app(*process).GetLastDialled(), u"10086");
+    CCallOutDlg* first = call_screen();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(IsWindowVisible(first->m_hWnd));
+    EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(first->StateLine())), u"撥號中...");
+    EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(first->ShownNumber())), u"10086");
+    shot("dialdeck-call-calling");
+    phones().answer(dana);
+    device->advance(500);
+    EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(first->StateLine())), u"通話中");
+    // No screen of the phone's call dials again.
+    EXPECT_TRUE(device->component<kivo::ZolRecord>().calls_of("ZOL_Dial").empty());
+
+    phones().hang_up(dana);
+    device->advance(500);
+    EXPECT_EQ(call_screen(), nullptr);
+    EXPECT_EQ(app(*process).GetWindowRef(WindowRef::CallScreen), nullptr);
+
+    phones().dial(dana, u"10010");
+    device->advance(500);
+    ASSERT_NE(call_screen(), nullptr);
+    EXPECT_EQ(app(*process).GetCallNumber(), u"10010");
+    // The screen's hang-up ends the call on the phone; the idle report frees the screen.
+    tap(hang_up_button);
+    device->advance(500);
+    EXPECT_EQ(phones().world().at(dana).call.state, kivo::CallState::Idle);
+    EXPECT_EQ(call_screen(), nullptr);
+    EXPECT_FALSE(app(*process).IsCallBusy());
+}
+
+TEST_F(CallRoadTest, ARingDuringAnActiveCallIsLeftAlone)
+{
+    start_connected();
+    phones().dial(dana, u"10086");
+    device->advance(500);
+    phones().answer(dana);
+    device->advance(500);
+    ASSERT_EQ(app(*process).GetCallState(), 2);
+    bool busy = false;
+    EXPECT_FALSE(app(*process).TakeCallReport(1, u"0955123456", &busy));
+    EXPECT_EQ(app(*process).GetCallState(), 2);
+    EXPECT_EQ(incoming(), nullptr);
+}
+
+TEST_F(CallRoadTest, AnIncomingMessageIsStoredOnlyWithACardAndRoomOnIt)
+{
+    struct Case {
+        const char* what;
+        std::function<void(CallRoadTest&)> set_up;
+        bool notified;
+        bool stored;
+        const char16_t* shown; // the message dialog's text, or null
+    };
+    const Case cases[] = {
+        { "room on the card", [](CallRoadTest&) {}, true, true, nullptr },
+        { "exactly too little room",
+            [](CallRoadTest& t) { t.device->component<kivo::Volumes>().set_free_bytes(kivo::VolumeId::Card, 0xFFFFF); },
+            true, false, u"記憶卡已滿" },
+        { "no card", [](CallRoadTest& t) { t.device->component<kivo::Volumes>().set_card_present(false); }, true, false,
+            u"沒有記憶卡" },
+        { "messages turned off", [](CallRoadTest&) { set_setting(u"SMS", u"ImcomingSMS", 0); }, false, false, nullptr },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        start_over();
+        start_connected();
+        c.set_up(*this);
+        phones().receive_sms(dana, u"0955123456", u"See you at eight");
+        device->advance(500);
+        auto chimes = sounds_of(u"notify.wav");
+        EXPECT_EQ(chimes.size(), c.notified ? 1u : 0u);
+        if (!chimes.empty()) {
+            EXPECT_FALSE(chimes[0].looping);
+        }
+        EXPECT_EQ(draw_log().find_shown_text(u"記憶卡已滿", 0).has_value(), c.shown && std::u16string(c.shown) == u"記憶卡已滿");
+        EXPECT_EQ(draw_log().find_shown_text(u"沒有記憶卡", 0).has_value(), c.shown && std::u16string(c.shown) == u"沒有記憶卡");
+        if (c.shown) {
+            PostMessage(GetForegroundWindow(), WM_COMMAND, IDOK, 0);
+            device->run_until_idle();
+        }
+        SetCurrentIMEI(app(*process).m_imei);
+        SmsList stored;
+        LoadSMSFile(u"\\SDMMC\\My Documents\\SMS", stored);
+        ASSERT_EQ(stored.size(), c.stored ? 1u : 0u);
+        if (c.stored) {
+            EXPECT_EQ(std::u16string(stored.front()->number), u"0955123456");
+            EXPECT_EQ(std::u16string(stored.front()->text), u"See you at eight");
+        }
+    }
+}
