@@ -7,6 +7,7 @@
 #include "CCallOutDlg.h"
 #include "CIncomingCallDlg.h"
 #include "Contacts.h"
+#include "PhoneMessages.h"
 #include "SoundDevice.h"
 #include "StoredFiles.h"
 #include "Volumes.h"
@@ -214,6 +215,46 @@ TEST_F(CallRoadTest, ARepeatedRingUpdatesTheScreenAndTheStatusGoesOutOncePerChan
     device->advance(500);
     // Connected (1), ringing (2), active (4), idle (1): one notice each.
     EXPECT_EQ(notices("WM_ZOLBT_OUTMSG_CALLSTATUS"), (std::vector<std::string> { "1 0", "2 0", "4 0", "1 0" }));
+}
+
+TEST_F(CallRoadTest, ACallersDetailsChangeOnlyWhenTheyDifferInMoreThanLetterCase)
+{
+    start_connected();
+    phones().ring(dana, u"0955123456", u"Mum");
+    device->advance(500);
+    ASSERT_NE(incoming(), nullptr);
+    auto report = [&](const char16_t* name, const char16_t* number) {
+        PhonebookEntry party {};
+        party.fieldCount = 2;
+        party.fields[0].type = 15;
+        std::char_traits<char16_t>::copy(party.fields[0].text, name, std::char_traits<char16_t>::length(name));
+        party.fields[1].type = 1;
+        std::char_traits<char16_t>::copy(party.fields[1].text, number, std::char_traits<char16_t>::length(number));
+        SendMessage(incoming()->m_hWnd, WM_PHONE_CALLERINFO, 0, reinterpret_cast<LPARAM>(&party));
+    };
+    report(u"MUM", u"0955123456");
+    EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(incoming()->ShownName())), u"Mum");
+    report(u"Mother", u"0955123457");
+    EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(incoming()->ShownName())), u"Mother");
+    EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(incoming()->ShownNumber())), u"0955123457");
+    EXPECT_EQ(app(*process).m_callerNumber, u"0955123457");
+    auto png = shot("dialdeck-incoming-updated");
+    // The name was redrawn on the panel's own colour.
+    EXPECT_EQ(png.pixel_565(420, 90), kivo::rgb565_of_colorref(RGB(36, 76, 94)));
+}
+
+TEST_F(CallRoadTest, ALanguageChangeGivesTheStateLineTheSkinsTextAgain)
+{
+    start_connected();
+    phones().dial(dana, u"10086");
+    device->advance(500);
+    phones().answer(dana);
+    device->advance(500);
+    ASSERT_NE(call_screen(), nullptr);
+    ASSERT_EQ(std::u16string(static_cast<LPCWSTR>(call_screen()->StateLine())), u"通話中");
+    SendMessage(call_screen()->m_hWnd, WM_PHONE_LANGCHANGED, 0, 0);
+    EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(call_screen()->StateLine())), u"撥號中...");
+    EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(call_screen()->Title())), u"撥出電話");
 }
 
 TEST_F(CallRoadTest, ACallPlacedOnThePhoneOpensAScreenThatGoesWithTheCall)
