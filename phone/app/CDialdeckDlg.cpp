@@ -9,7 +9,6 @@
 #include "StoredFiles.h"
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 

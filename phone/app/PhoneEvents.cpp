@@ -89,10 +89,11 @@ void CDialdeckDlg::RunIncomingCall(const PhonebookEntry* party)
     PlaySound(app.m_ringFile.c_str(), nullptr, SND_ASYNC | SND_LOOP | SND_FILENAME);
     INT_PTR result = incoming.DoModal();
     m_incomingScreen = nullptr;
+    // The ring ends with its screen, also when the phone's report of the answer is slow to come.
+    StopSound();
     if (result == IDOK)
         RunAnsweredCall(incoming.ShownName());
     RestoreCursor();
-    StopSound();
 }
 
 void CDialdeckDlg::RunAnsweredCall(const CString& shownName)
