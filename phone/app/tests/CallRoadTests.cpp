@@ -355,3 +355,32 @@ TEST_F(CallRoadTest, AnIncomingMessageIsStoredOnlyWithACardAndRoomOnIt)
         }
     }
 }
+
+TEST_F(CallRoadTest, AReportThePanelsFullQueueRefusesIsFreedAndTheNextOneArrives)
+{
+    start_connected();
+    // The panel's thread waits in a manager call while its queue fills up.
+    auto& record = device->component<kivo::ZolRecord>();
+    record.hang("ZOL_GetPhoneSupportFun");
+    PostMessage(panel_window(), WM_PHONE_CALLACTIVE, 3, 0);
+    device->advance(100);
+    int posted = 0;
+    while (PostMessage(panel_window(), WM_NULL, 0, 0))
+        ++posted;
+    ASSERT_GT(posted, 0);
+    phones().receive_sms(dana, u"0955123456", u"Lost in the crowd");
+    device->advance(500);
+    EXPECT_TRUE(debug_has("PostMessage: message 0x04CB"));
+    record.clear("ZOL_GetPhoneSupportFun");
+    device->advance(500);
+    // The refused message is gone with its copy (the sanitizer run's leak check sees it otherwise).
+    EXPECT_TRUE(sounds_of(u"notify.wav").empty());
+
+    phones().receive_sms(dana, u"0955123456", u"See you at eight");
+    device->advance(500);
+    SetCurrentIMEI(app(*process).m_imei);
+    SmsList stored;
+    LoadSMSFile(u"\\SDMMC\\My Documents\\SMS", stored);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(std::u16string(stored.front()->text), u"See you at eight");
+}
