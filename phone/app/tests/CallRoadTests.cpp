@@ -117,6 +117,8 @@ TEST_F(CallRoadTest, ARingShowsTheCallersNameAndLoopsTheRing)
         EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(incoming()->ShownName())), c.shown);
         EXPECT_EQ(std::u16string(static_cast<LPCWSTR>(incoming()->ShownNumber())), c.number);
         EXPECT_EQ(app(*process).m_callerNumber, c.number);
+        auto calls = manager_calls(*process);
+        EXPECT_NE(std::find(calls.begin(), calls.end(), "ZOL_SetDeviceVol(1, 5)"), calls.end());
         auto rings = sounds_of(u"ringin.wav");
         ASSERT_EQ(rings.size(), 1u);
         EXPECT_TRUE(rings[0].looping);
@@ -172,12 +174,13 @@ TEST_F(CallRoadTest, ARingNotAnsweredCountsOneMissedCall)
         const char* what;
         std::function<void(CallRoadTest&)> end;
         bool link_lost;
+        bool hung_up_here;
     };
     const Case cases[] = {
-        { "rejected", [](CallRoadTest& t) { t.tap(reject_button); }, false },
-        { "closed", [](CallRoadTest& t) { t.tap(close_cross); }, false },
-        { "ended by the caller", [](CallRoadTest& t) { t.phones().hang_up(dana); }, false },
-        { "the phone out of range", [](CallRoadTest& t) { t.phones().set_in_range(dana, false); }, true },
+        { "rejected", [](CallRoadTest& t) { t.tap(reject_button); }, false, true },
+        { "closed", [](CallRoadTest& t) { t.tap(close_cross); }, false, true },
+        { "ended by the caller", [](CallRoadTest& t) { t.phones().hang_up(dana); }, false, false },
+        { "the phone out of range", [](CallRoadTest& t) { t.phones().set_in_range(dana, false); }, true, false },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -195,6 +198,8 @@ TEST_F(CallRoadTest, ARingNotAnsweredCountsOneMissedCall)
         EXPECT_TRUE(sounds_of(u"ringin.wav").at(0).stop_ms.has_value());
         EXPECT_EQ(panel(*process).IsConnected(), !c.link_lost);
         EXPECT_EQ(panel(*process).ReportedStatus(), c.link_lost ? 0 : 1);
+        auto calls = manager_calls(*process);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "ZOL_HangupCall()"), c.hung_up_here ? 1 : 0);
     }
 }
 
