@@ -2,6 +2,7 @@
 
 #include "CDialdeckDlg.h"
 #include "DialdeckResources.h"
+#include "LinkProtocol.h"
 #include "PhoneScreen.h"
 #include "Skinkit.h"
 #include "StoredFiles.h"
@@ -61,6 +62,8 @@ CDialdeckApp* dialdeck_app_of(kivo::Process& process)
 
 BOOL CDialdeckApp::InitInstance()
 {
+    // Before any window: a request may arrive as soon as the panel exists.
+    RegisterLinkMessages();
     SetRegistryKey(u"Local AppWizard-Generated Applications");
     WCHAR folder[MAX_PATH] = {};
     al_GetModulePath(AfxGetInstanceHandle(), folder, MAX_PATH);
