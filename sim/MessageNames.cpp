@@ -81,11 +81,25 @@ const std::vector<MessageName>& notify_code_names()
 
 const std::vector<const char*>& registered_message_names()
 {
-    // The phone link's messages to and from the home screen.
+    // The phone link's requests and notifications, and the watchdog's notice to it.
     static const std::vector<const char*> names {
         "WM_ZOLBT_INMSG_SHOWHIDE_PHONELINE",
+        "WM_ZOLBT_INMSG_SHOWHIDE_DIALER",
+        "WM_ZOLBT_INMSG_SHOWHIDE_SETTING",
+        "WM_ZOLBT_INMSG_SHOWHIDE_FLOATINGWND",
+        "WM_ZOLBT_INMSG_BTPOWER",
+        "WM_ZOLBT_INMSG_GETBTPOWER",
+        "WM_ZOLBT_OUTMSG_BTPOWERSTATUS",
         "WM_ZOLBT_INMSG_GETCALLSTATUS",
         "WM_ZOLBT_OUTMSG_CALLSTATUS",
+        "WM_ZOLBT_INMSG_HANGUP",
+        "WM_ZOLBT_INMSG_GETMISSCALL",
+        "WM_ZOLBT_OUTMSG_MISSCALL",
+        "WM_ZOLBT_INMSG_QUERYFUCTION",
+        "WM_ZOLBT_INMSG_GPRSCONNECTION",
+        "WM_ZOLBT_INMSG_CHANGELANG",
+        "WM_ZOLBT_OUTMSG_ERRORCODE",
+        "WM_ZOLDOGMSG_RESUME",
     };
     return names;
 }

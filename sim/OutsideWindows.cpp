@@ -1,6 +1,8 @@
 #include "OutsideWindows.h"
 
 #include "Device.h"
+#include "MessageNames.h"
+#include "WideText.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -19,8 +21,25 @@ std::u16string title_of(HWND window)
     return title;
 }
 
+// A registered message by the suite's name for it, written as the script would name it.
+void write_registered(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    // Registered numbers lie at 0xC000 and above.
+    if (message < 0xC000 || message > 0xFFFF)
+        return;
+    for (const char* name : registered_message_names()) {
+        if (RegisterWindowMessage(to_utf16(name).c_str()) != message)
+            continue;
+        std::string line = "outside " + to_utf8(title_of(window)) + ": " + name + " " + std::to_string(wparam) + " "
+            + std::to_string(lparam) + "\r\n";
+        OutputDebugString(to_utf16(line).c_str());
+        return;
+    }
+}
+
 LRESULT CALLBACK outside_window(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
+    write_registered(window, message, wparam, lparam);
     // The window's own life (creation, painting, activation) is not what a script asks about.
     if (message >= WM_USER || message == WM_CLOSE || message == WM_QUIT || message == WM_COPYDATA || message == WM_COMMAND)
         Device::current().component<OutsideWindows>().record({ title_of(window), message, wparam, lparam });
@@ -65,6 +84,11 @@ bool OutsideWindows::open(Device& device, const std::u16string& title)
     CloseHandle(thread);
     device.run_until_idle();
     return FindWindow(outside_class, title.c_str()) != nullptr;
+}
+
+HWND OutsideWindows::find(const std::u16string& title)
+{
+    return FindWindow(outside_class, title.c_str());
 }
 
 bool OutsideWindows::close(Device& device, const std::u16string& title)

@@ -18,7 +18,9 @@ class Device;
 // and destroyed by a script. Each lives on a thread of its own in the device's system process,
 // answering its messages like any window and noting the messages programs send it, so a script can
 // check what the suite's programs posted or sent to it. One hidden listener, which no program
-// knows by name, notes what reaches every top-level window: the broadcasts.
+// knows by name, notes what reaches every top-level window: the broadcasts. Each window writes
+// the registered messages it receives to the debug output ("outside TITLE: NAME WPARAM LPARAM"),
+// so a script sees the phone link's notifications to its subscribers.
 class OutsideWindows final : public DeviceComponent {
 public:
     // The listener's title.
@@ -34,6 +36,8 @@ public:
     explicit OutsideWindows(Device&);
 
     static bool open(Device&, const std::u16string& title);
+    // The outside window of a title, or null.
+    static HWND find(const std::u16string& title);
     static bool close(Device&, const std::u16string& title);
     // Makes the listener (once for the device).
     static bool listen_for_broadcasts(Device&);

@@ -12,6 +12,7 @@
 #include "ManagerCommands.h"
 #include "MessageNames.h"
 #include "NavigationStandIn.h"
+#include "LinkCommands.h"
 #include "OutsideWindows.h"
 #include "PhoneCommands.h"
 #include "Process.h"
@@ -276,6 +277,7 @@ std::optional<std::string> ScriptRunner::require_device() const
 void ScriptRunner::add_commands()
 {
     add_manager_commands(m_commands, m_simulator);
+    add_link_commands(m_commands, m_simulator);
     m_commands["boot"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
         if (words.size() != 1)
             return "usage: boot";
@@ -500,9 +502,13 @@ void ScriptRunner::add_commands()
         if (!window)
             return "no window \"" + words[1] + "\"";
         auto lvalue = static_cast<LPARAM>(static_cast<LONG>(*lparam));
-        if (send)
-            SendMessage(window, *message.value, *wparam, lvalue);
-        else
+        if (send) {
+            // The answer is what some requests report (the phone link's QUERYFUCTION): a script
+            // reads it with `expect debug`.
+            LRESULT answer = SendMessage(window, *message.value, *wparam, lvalue);
+            std::string line = "send " + words[1] + " " + words[2] + " answered " + std::to_string(answer) + "\r\n";
+            OutputDebugString(to_utf16(line).c_str());
+        } else
             PostMessage(window, *message.value, *wparam, lvalue);
         m_simulator.device().run_until_idle();
         return std::nullopt;

@@ -66,7 +66,12 @@ CODE may also be a notify code's name such as APP_CLOSE):
   send TITLE MSG [WPARAM] [LPARAM]      send it and wait for the answer
   register NAME                 declare another registered message name for post, send and expect
   window TITLE / close-window TITLE     make or destroy an outside top-level window with that title;
-                                it notes the messages programs send it (see 'expect sent')
+                                it notes the messages programs send it (see 'expect sent') and
+                                writes the registered ones to the debug output
+                                ("outside TITLE: NAME WPARAM LPARAM")
+  subscribe TITLE / unsubscribe TITLE   the outside window TITLE (made when missing) subscribes to
+                                the phone link's notifications, or unsubscribes (WM_COPYDATA)
+  dialout NUMBER                ask the phone link to dial NUMBER (WM_COPYDATA)
   time YYYY-MM-DD HH:MM:SS      set the device's local time; the screen is drawn again at once.
                                 Before 'boot' it is the time the device boots with; the clock runs
                                 on across later boots

@@ -2,6 +2,7 @@
 
 #include "CDialdeckDlg.h"
 #include "DialdeckResources.h"
+#include "LinkProtocol.h"
 #include "PhoneScreen.h"
 #include "Skinkit.h"
 #include "StoredFiles.h"
@@ -61,6 +62,8 @@ CDialdeckApp* dialdeck_app_of(kivo::Process& process)
 
 BOOL CDialdeckApp::InitInstance()
 {
+    // Before any window: a request may arrive as soon as the panel exists.
+    RegisterLinkMessages();
     SetRegistryKey(u"Local AppWizard-Generated Applications");
     WCHAR folder[MAX_PATH] = {};
     al_GetModulePath(AfxGetInstanceHandle(), folder, MAX_PATH);
@@ -239,14 +242,6 @@ HWND CDialdeckApp::WindowOf(WindowRef which)
     CallLock lock(m_callLock);
     CWnd* window = m_windows[static_cast<int>(which)];
     return window && ::IsWindow(window->m_hWnd) ? window->m_hWnd : nullptr;
-}
-
-void CDialdeckApp::NotifySubscribers(std::u16string_view messageName, WPARAM wparam, LPARAM lparam)
-{
-    WCHAR line[160];
-    wsprintf(line, u"subscribers: %s %d %d\r\n", std::u16string(messageName).c_str(), static_cast<int>(wparam),
-        static_cast<int>(lparam));
-    OutputDebugString(line);
 }
 
 void register_dialdeck(kivo::Device& device)

@@ -56,12 +56,6 @@ public:
     std::atomic<bool> m_linkLost = false; // the last disconnection was reported as 2002 (on the manager's thread)
     std::u16string m_callerNumber;   // the caller's number while the phone rings; empty when idle
 
-    // Tells the subscribed programs a notification, a registered message named as the programs
-    // register it ("WM_ZOLBT_OUTMSG_CALLSTATUS", "WM_ZOLBT_OUTMSG_MISSCALL"). The subscriber list
-    // comes with the registered-message server; until then the notice is only written to the
-    // debug output as "subscribers: NAME WPARAM LPARAM".
-    void NotifySubscribers(std::u16string_view messageName, WPARAM wparam, LPARAM lparam);
-
     // The call as the manager last reported it, the number of the call under way and the one last
     // dialled, and whether a call is up as the panel's buttons last showed it. The manager's
     // thread and the interface thread both use them, so each access takes the call lock.

@@ -208,6 +208,9 @@ void CDialdeckDlg::ReadPowerFromBattery()
 
 LRESULT CDialdeckDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
 {
+    // The registered requests have numbers only at run time.
+    if (auto request = LinkMessageOf(message))
+        return m_server.OnRequest(*request, wparam, lparam);
     switch (message) {
     case WM_LAYOUTBTN_CLICK:
         return OnButtonClick(*reinterpret_cast<CLayoutBtn*>(lparam));
@@ -230,6 +233,8 @@ LRESULT CDialdeckDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_PHONE_CALLACTIVE:
         OnCallActive(wparam);
         return 0;
+    case WM_PHONE_REPOWERBT:
+        return m_server.OnRepowerBT();
     case WM_PHONE_CALLSTATUS:
         OnCallStatus(wparam, reinterpret_cast<PhonebookEntry*>(lparam));
         return 0;
@@ -403,6 +408,12 @@ void CDialdeckDlg::OnDestroy()
     app.m_manager.Unload();
     app.SetWindowRef(WindowRef::Panel, nullptr);
     CPhoneScreen::OnDestroy();
+}
+
+BOOL CDialdeckDlg::OnCopyData(CWnd* sender, COPYDATASTRUCT* block)
+{
+    m_server.OnCopyData(block);
+    return CPhoneScreen::OnCopyData(sender, block);
 }
 
 // The connection.

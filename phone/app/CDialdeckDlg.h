@@ -5,6 +5,7 @@
 // power picture, opens the phone link's screens, starts the watchdog and closes everything in
 // order. It is the window the home screen, the watchdog and the manager's callbacks reach.
 
+#include "MessageServer.h"
 #include "PhoneRecords.h"
 #include "PhoneScreen.h"
 #include "SkinControls.h"
@@ -36,6 +37,12 @@ public:
     void EnablePhoneButtons(bool enable);
     // The buttons of a connected phone, by what it supports and whether a call is up.
     void ApplyPhoneSupport(const PhoneSupportFun& support);
+    // Posts a registered notification to the subscribed programs' windows.
+    void SendToSubscribers(LinkMessage notification, WPARAM wparam, LPARAM lparam = 0)
+    {
+        m_server.SendToSubscribers(notification, wparam, lparam);
+    }
+    const SubscriberList& Subscribers() const { return m_server.Subscribers(); }
     // The call status last told to the subscribed programs: 0 no phone, 1 idle, 2 ringing,
     // 3 dialling, 4 active.
     int ReportedStatus() const { return m_reportedStatus; }
@@ -52,8 +59,12 @@ protected:
     void OnTimer(UINT_PTR id) override;
     void OnClose() override;
     void OnDestroy() override;
+    BOOL OnCopyData(CWnd* sender, COPYDATASTRUCT* block) override;
 
 private:
+    // The message server acts on the panel's buttons, state and screens as its own handlers do.
+    friend class CMessageServer;
+
     // Answers 0 when the click ended the panel.
     LRESULT OnButtonClick(const CLayoutBtn& button);
     void OnConnectPhone(WPARAM fromStartUp, LPARAM noKnownPhone);
@@ -109,6 +120,7 @@ private:
     int m_powerPicture = 2;
     StaticInfo m_titleText;
     int m_showMode = 0;
+    CMessageServer m_server { *this };
     int m_reportedStatus = 0;
 };
 

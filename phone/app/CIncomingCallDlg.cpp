@@ -1,6 +1,7 @@
 #include "CIncomingCallDlg.h"
 
 #include "CDialdeckApp.h"
+#include "CDialdeckDlg.h"
 #include "Contacts.h"
 #include "DialdeckResources.h"
 #include "PhoneMessages.h"
@@ -247,7 +248,8 @@ void CIncomingCallDlg::OnDestroy()
     if (!m_answered) {
         CDialdeckApp& app = CDialdeckApp::Get();
         ++app.m_missedCalls;
-        app.NotifySubscribers(u"WM_ZOLBT_OUTMSG_MISSCALL", 1, 0);
+        if (auto* panel = static_cast<CDialdeckDlg*>(app.GetWindowRef(WindowRef::Panel)))
+            panel->SendToSubscribers(LinkMessage::MissCall, 1);
     }
     CPhoneScreen::OnDestroy();
 }

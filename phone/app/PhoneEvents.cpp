@@ -137,24 +137,7 @@ void CDialdeckDlg::OpenOutgoingCallScreen()
 
 void CDialdeckDlg::OnCallState(WPARAM state)
 {
-    int status = 0;
-    switch (state) {
-    case 0:
-        status = 1;
-        break;
-    case 1:
-        status = 2;
-        break;
-    case 2:
-        status = 4;
-        break;
-    case 3:
-        status = 3;
-        break;
-    default:
-        break;
-    }
-    ReportCallStatus(status);
+    ReportCallStatus(CMessageServer::StatusOfCallState(static_cast<int>(state)));
 }
 
 void CDialdeckDlg::ReportCallStatus(int status)
@@ -162,7 +145,7 @@ void CDialdeckDlg::ReportCallStatus(int status)
     if (status == m_reportedStatus)
         return;
     m_reportedStatus = status;
-    CDialdeckApp::Get().NotifySubscribers(u"WM_ZOLBT_OUTMSG_CALLSTATUS", static_cast<WPARAM>(status), 0);
+    SendToSubscribers(LinkMessage::CallStatus, static_cast<WPARAM>(status));
 }
 
 void CDialdeckDlg::OnIncomingSMS(SmsRecord* received)

@@ -3,6 +3,7 @@
 // the card.
 
 #include "DialdeckTest.h"
+#include "LinkClient.h"
 
 #include "CCallOutDlg.h"
 #include "CIncomingCallDlg.h"
@@ -28,11 +29,20 @@ class CallRoadTest : public DialdeckTest {
 public:
     std::shared_ptr<kivo::Process> process;
 
+    CallRoadTest() { g_notes.clear(); }
+
+    // The phone link connected, with a program's window subscribed to its notifications.
     void start_connected()
     {
+        g_notes.clear();
         process = start(u"-type:2");
         settle();
         ASSERT_TRUE(panel(*process).IsConnected());
+        start_link_client(*device, u"VoxlaneMsgWnd");
+        _tagZOL_MSGOUT_WND record = subscriber(u"VoxlaneMsgWnd");
+        COPYDATASTRUCT block { COPYDATA_REGISTERWND, sizeof(record), &record };
+        SendMessage(panel_window(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&block));
+        device->run_until_idle();
     }
 
     CIncomingCallDlg* incoming() { return static_cast<CIncomingCallDlg*>(panel(*process).IncomingScreen()); }
@@ -58,13 +68,13 @@ public:
         return found;
     }
 
-    // The lines of the subscribers' notices of one kind, in order.
-    std::vector<std::string> notices(const std::string& name)
+    // What the subscribed window got of one notification, in order.
+    std::vector<WPARAM> notices(const std::string& name)
     {
-        std::vector<std::string> found;
-        for (auto& line : kivo::test::debug_lines(*device))
-            if (line.find("subscribers: " + name) != std::string::npos)
-                found.push_back(line.substr(line.find(name) + name.size() + 1, 3));
+        std::vector<WPARAM> found;
+        for (auto& note : g_notes)
+            if (note.name == name)
+                found.push_back(note.wparam);
         return found;
     }
 
@@ -194,7 +204,9 @@ TEST_F(CallRoadTest, ARingNotAnsweredCountsOneMissedCall)
         EXPECT_EQ(incoming(), nullptr);
         EXPECT_EQ(call_screen(), nullptr);
         EXPECT_EQ(app(*process).m_missedCalls, 1);
-        EXPECT_EQ(notices("WM_ZOLBT_OUTMSG_MISSCALL"), std::vector<std::string> { "1 0" });
+        EXPECT_EQ(notices("WM_ZOLBT_OUTMSG_MISSCALL"), std::vector<WPARAM> { 1 });
+        // Ringing, then idle; a lost link, no phone.
+        EXPECT_EQ(notices("WM_ZOLBT_OUTMSG_CALLSTATUS"), c.link_lost ? (std::vector<WPARAM> { 2, 1, 0 }) : (std::vector<WPARAM> { 2, 1 }));
         EXPECT_TRUE(sounds_of(u"ringin.wav").at(0).stop_ms.has_value());
         EXPECT_EQ(panel(*process).IsConnected(), !c.link_lost);
         EXPECT_EQ(panel(*process).ReportedStatus(), c.link_lost ? 0 : 1);
@@ -218,8 +230,15 @@ TEST_F(CallRoadTest, ARepeatedRingUpdatesTheScreenAndTheStatusGoesOutOncePerChan
     device->advance(500);
     phones().hang_up(dana);
     device->advance(500);
-    // Connected (1), ringing (2), active (4), idle (1): one notice each.
-    EXPECT_EQ(notices("WM_ZOLBT_OUTMSG_CALLSTATUS"), (std::vector<std::string> { "1 0", "2 0", "4 0", "1 0" }));
+    // Ringing (2), active (4), idle (1): one notice each.
+    EXPECT_EQ(notices("WM_ZOLBT_OUTMSG_CALLSTATUS"), (std::vector<WPARAM> { 2, 4, 1 }));
+    // The link's loss and its return are told once each too.
+    phones().set_in_range(dana, false);
+    settle();
+    phones().set_in_range(dana, true);
+    PostMessage(panel_window(), WM_PHONE_CONNECT, 0, 0);
+    settle();
+    EXPECT_EQ(notices("WM_ZOLBT_OUTMSG_CALLSTATUS"), (std::vector<WPARAM> { 2, 4, 1, 0, 1 }));
 }
 
 TEST_F(CallRoadTest, ACallersDetailsChangeOnlyWhenTheyDifferInMoreThanLetterCase)
@@ -388,4 +407,25 @@ TEST_F(CallRoadTest, AReportThePanelsFullQueueRefusesIsFreedAndTheNextOneArrives
     LoadSMSFile(u"\\SDMMC\\My Documents\\SMS", stored);
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(std::u16string(stored.front()->text), u"See you at eight");
+}
+
+TEST_F(CallRoadTest, ASuspendDuringARingClosesItsScreenAsMissedAndKeepsBluetoothWanted)
+{
+    start_connected();
+    phones().ring(dana, u"0955123456");
+    device->advance(500);
+    ASSERT_NE(incoming(), nullptr);
+    UINT resume = RegisterWindowMessage(std::u16string(LinkMessageName(LinkMessage::DogResume)).c_str());
+    PostMessage(panel_window(), resume, 0, 0);
+    settle();
+    EXPECT_EQ(incoming(), nullptr);
+    EXPECT_EQ(app(*process).m_missedCalls, 1);
+    EXPECT_TRUE(sounds_of(u"ringin.wav").at(0).stop_ms.has_value());
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, u"Software\\ZOLSOFT\\Skinkit\\BT", 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD on = 0;
+    DWORD size = sizeof(on);
+    EXPECT_EQ(RegQueryValueEx(key, u"bON", nullptr, nullptr, reinterpret_cast<BYTE*>(&on), &size), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(on, 1u);
 }
