@@ -244,6 +244,9 @@ LRESULT CDialdeckDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_PHONE_INCOMINGSMS:
         OnIncomingSMS(reinterpret_cast<SmsRecord*>(lparam));
         return 0;
+    case WM_PHONE_GPRSBUTTON:
+        OnDialUpButton(reinterpret_cast<CLayoutBtn*>(lparam));
+        return 1;
     default:
         return CPhoneScreen::WindowProc(message, wparam, lparam);
     }

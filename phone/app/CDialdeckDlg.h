@@ -79,6 +79,8 @@ private:
     void OnCallState(WPARAM state);
     void ReportCallStatus(int status);
     void OnIncomingSMS(SmsRecord* message);
+    // The dial-up link switched by its button: value 1 while the link is up.
+    void OnDialUpButton(CLayoutBtn* button);
     // The buttons that follow a change of callBusy.
     void ApplyCallBusy(bool busy, const PhoneSupportFun& support);
     void StartWatchdog();

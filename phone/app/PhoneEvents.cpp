@@ -1,6 +1,6 @@
 // The call road of the main panel: the manager's call and message reports, turned into the ring,
 // the incoming-call screen, the call-out screens, the call status the subscribed programs hear,
-// and the stored incoming messages.
+// and the stored incoming messages; and the dial-up link's button.
 
 #include "CCallOutDlg.h"
 #include "CDialdeckApp.h"
@@ -175,4 +175,32 @@ void CDialdeckDlg::OnIncomingSMS(SmsRecord* received)
         SaveSMSFile(path, messages);
     else
         CZolManagerAPI::ShowError(RESULT_CARD_FULL);
+}
+
+void CDialdeckDlg::OnDialUpButton(CLayoutBtn* button)
+{
+    if (!button)
+        return;
+    CDialdeckApp& app = CDialdeckApp::Get();
+    bool wasUp = button->m_nValue == 1;
+    auto attempt = [&] {
+        SetCursor(LoadCursor(nullptr, IDC_WAIT));
+        int result = wasUp ? app.m_manager.GPRSDisconnection() : app.m_manager.GPRSConnection();
+        SetCursor(LoadCursor(nullptr, IDC_ARROW));
+        return result;
+    };
+    int result = attempt();
+    std::u16string question = app.m_skinFolder + u"YesNoMsg.ini";
+    // The error is asked about again as long as the user wants another try.
+    while (result != 1 && CZolManagerAPI::ErrorStringId(result) != 0) {
+        WCHAR answer[64] = {};
+        ZolMessageBoxEx(answer, 64, question.c_str(), LanguageText(CZolManagerAPI::ErrorStringId(result)).c_str(), m_hWnd);
+        if (!wasUp)
+            RepaintNow();
+        if (_wcsicmp(answer, u"Retry") != 0)
+            break;
+        result = attempt();
+    }
+    bool upNow = result == 1 ? !wasUp : wasUp;
+    button->SetValue(upNow ? 1 : 0);
 }

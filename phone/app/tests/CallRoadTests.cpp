@@ -9,6 +9,7 @@
 #include "CIncomingCallDlg.h"
 #include "Contacts.h"
 #include "PhoneMessages.h"
+#include "SkinBoxes.h"
 #include "SoundDevice.h"
 #include "StoredFiles.h"
 #include "Volumes.h"
@@ -428,4 +429,53 @@ TEST_F(CallRoadTest, ASuspendDuringARingClosesItsScreenAsMissedAndKeepsBluetooth
     EXPECT_EQ(RegQueryValueEx(key, u"bON", nullptr, nullptr, reinterpret_cast<BYTE*>(&on), &size), ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_EQ(on, 1u);
+}
+
+TEST_F(CallRoadTest, TheDialUpButtonSwitchesTheLinkAndAsksAgainAfterAnError)
+{
+    struct Case {
+        const char* what;
+        int failures;                        // of the first switching on, each with 2012
+        std::vector<std::u16string> answers; // to the boxes, in order
+        int value;                           // the button's after switching on
+        size_t boxes;
+    };
+    const Case cases[] = {
+        { "switched on", 0, {}, 1, 0 },
+        { "tried again after an error", 1, { u"Retry" }, 1, 1 },
+        { "given up after an error", 1, { u"Cancel" }, 0, 1 },
+        { "given up after two errors", 2, { u"Retry", u"Cancel" }, 0, 2 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        start_over();
+        start_connected();
+        auto answers = std::make_shared<std::vector<std::u16string>>(c.answers);
+        device->component<kivo::SkinBoxes>().set_responder([answers](const kivo::SkinBoxRecord&) {
+            if (answers->empty())
+                return std::u16string(u"Cancel");
+            auto answer = answers->front();
+            answers->erase(answers->begin());
+            return answer;
+        });
+        if (c.failures)
+            device->component<kivo::ZolRecord>().fail("ZOL_GPRSConnection", 2012, c.failures);
+        CLayoutBtn* gprs = panel(*process).FindButton(u"gprs");
+        ASSERT_NE(gprs, nullptr);
+        PostMessage(panel_window(), WM_PHONE_GPRSBUTTON, 0, reinterpret_cast<LPARAM>(gprs));
+        settle();
+        EXPECT_EQ(gprs->m_nValue, c.value);
+        auto boxes = device->component<kivo::SkinBoxes>().shown();
+        ASSERT_EQ(boxes.size(), c.boxes);
+        for (auto& box : boxes)
+            EXPECT_EQ(box.text, u"手機不支援此功能"); // the text of 2012
+        if (c.value == 1) {
+            // Switched off again.
+            PostMessage(panel_window(), WM_PHONE_GPRSBUTTON, 0, reinterpret_cast<LPARAM>(gprs));
+            settle();
+            EXPECT_EQ(gprs->m_nValue, 0);
+            auto calls = manager_calls(*process);
+            EXPECT_EQ(std::count(calls.begin(), calls.end(), "ZOL_GPRSDisconnection()"), 1);
+        }
+    }
 }
