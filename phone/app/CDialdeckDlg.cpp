@@ -93,6 +93,8 @@ BOOL CDialdeckDlg::OnInitDialog()
     GetStaticCtlInfoFromSetting(m_titleText, u"st_Title", file.c_str());
     m_titleLayout.InitLayout(file.c_str(), u"title_layout", m_hWnd);
     m_buttonLayout.InitLayout(file.c_str(), u"btn_layout", m_hWnd);
+    CLayoutBtn* dialpad = FindButton(u"dialpad");
+    m_dialpadOffered = dialpad && !dialpad->m_bDisabled;
     for (auto name : { u"Phonebook", u"SMS", u"File" })
         Enable(FindButton(name), false);
     LoadPictureList(m_powerPictures, u"PowerStatusPic", file.c_str(), &m_powerBitmap);
@@ -491,6 +493,10 @@ void CDialdeckDlg::ApplyPhoneSupport(const PhoneSupportFun& support)
     bool idle = !App().IsCallBusy();
     CLayoutBtn* phonebook = FindButton(u"Phonebook");
     CLayoutBtn* dialpad = FindButton(u"dialpad");
+    // A disconnection disables the dial pad with the other phone buttons; a connection gives it
+    // back as the skin offered it, or the phonebook, which needs it, would stay off for good.
+    if (dialpad && m_dialpadOffered)
+        Enable(dialpad, true);
     if (phonebook)
         Enable(phonebook, !dialpad || (Supports(support, PHONE_SUPPORT_PHONEBOOK) && !dialpad->m_bDisabled));
     Enable(FindButton(u"SMS"), Supports(support, PHONE_SUPPORT_SMS_LIST));

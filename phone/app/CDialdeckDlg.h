@@ -114,6 +114,7 @@ private:
     CWnd* m_openScreen = nullptr;
     CWnd* m_smsScreen = nullptr;
     bool m_btReady = false;
+    bool m_dialpadOffered = false; // the skin's "dialpad" button was enabled at start
     CLayout m_titleLayout;
     CLayout m_buttonLayout;
     RECT m_panelRect = DEFAULT_SCREEN_RECT;

@@ -2,6 +2,7 @@
 // rules, the power picture, the home screen's codes, the screens' openers and the closing order.
 
 #include "DialdeckTest.h"
+#include "PhoneMessages.h"
 
 #include "BatteryDriver.h"
 
@@ -90,6 +91,16 @@ TEST_F(DialdeckTest, ButtonsFollowThePhonesFunctionsTheConnectionAndTheCall)
             { true, true, true, true, true, true, true, true, true, true, true, true } },
         { "the phone out of range", {}, [](DialdeckTest& t) { t.phones().set_in_range(dana, false); },
             { false, false, false, false, false, false, false, true, true, true, true, true } },
+        { "back in range and connected again",
+            {},
+            [](DialdeckTest& t) {
+                t.phones().set_in_range(dana, false);
+                t.settle();
+                t.phones().set_in_range(dana, true);
+                t.settle();
+                PostMessage(t.panel_window(), WM_PHONE_CONNECT, 0, 0);
+            },
+            { true, true, true, true, true, true, true, true, true, true, true, true } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
