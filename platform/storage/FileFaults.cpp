@@ -88,6 +88,19 @@ DWORD FileFaults::write_error(std::u16string_view path, DWORD size)
     return plan->write_error;
 }
 
+void FileFaults::fail_create_directory(std::u16string_view path, DWORD error)
+{
+    std::lock_guard guard(m_lock);
+    m_plans[key_of(path)].create_directory_error = error;
+}
+
+DWORD FileFaults::create_directory_error(std::u16string_view path)
+{
+    std::lock_guard guard(m_lock);
+    Plan* plan = plan_of(path);
+    return plan ? std::exchange(plan->create_directory_error, 0) : 0;
+}
+
 DWORD FileFaults::close_error(std::u16string_view path)
 {
     std::lock_guard guard(m_lock);

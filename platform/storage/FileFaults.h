@@ -12,7 +12,7 @@
 namespace kivo {
 
 // What tests plan for the reads and writes of one file: the n-th read or write from now failing,
-// a close failing, and the sizes of its writes recorded in order. Files are named by device path without regard to
+// a close failing, a folder's creation failing, and the sizes of its writes recorded in order. Files are named by device path without regard to
 // case. Shared by the file system and its open files, which may outlive it.
 class FileFaults {
 public:
@@ -23,6 +23,8 @@ public:
     void fail_read(std::u16string_view path, unsigned nth, DWORD error);
     // The next close of a handle that may write the file answers `error`, once the handle is gone.
     void fail_close(std::u16string_view path, DWORD error);
+    // The next creation of a folder at the path fails with `error` and makes nothing.
+    void fail_create_directory(std::u16string_view path, DWORD error);
     // From now on the size of every write to the file is recorded.
     void watch(std::u16string_view path);
     std::vector<DWORD> watched_sizes(std::u16string_view path) const;
@@ -35,6 +37,8 @@ public:
     DWORD write_error(std::u16string_view path, DWORD size);
     // The error a writing handle's close meets, 0 for none.
     DWORD close_error(std::u16string_view path);
+    // The error a folder's creation about to be made meets, 0 for none.
+    DWORD create_directory_error(std::u16string_view path);
 
 private:
     struct Plan {
@@ -43,6 +47,7 @@ private:
         unsigned writes_until_failure = 0;
         DWORD write_error = 0;
         DWORD close_error = 0;
+        DWORD create_directory_error = 0;
         bool watched = false;
         std::vector<DWORD> sizes;
     };

@@ -523,6 +523,8 @@ DWORD FileSystem::create_directory(std::u16string_view path)
         return ERROR_ALREADY_EXISTS;
     if (DWORD refused = refusal(*resolved, Writable))
         return refused;
+    if (DWORD planned = m_file_faults->create_directory_error(resolved->path.text()))
+        return planned;
     std::error_code failure;
     std::filesystem::create_directory(resolved->host, failure);
     if (failure)

@@ -349,8 +349,10 @@ TEST_F(ServerTest, TheSuspendNoticeDropsThePhoneAndTheResumePowersOnAgain)
     auto process = start_subscribed();
     phones().ring(dana, u"13800138000");
     settle();
+    ASSERT_NE(panel(*process).IncomingScreen(), nullptr);
     auto before = manager_calls(*process).size();
     EXPECT_EQ(request(LinkMessage::DogResume, 0), 1);
+    EXPECT_EQ(panel(*process).IncomingScreen(), nullptr) << "the ring's screen is closed";
     std::vector<std::string> expected { "ZOL_DisconnectMobile()", "ZOL_SetBTPower(0)" };
     EXPECT_EQ(calls_from(*process, before, expected), expected);
     EXPECT_FALSE(phones().radio_power());

@@ -2,6 +2,9 @@
 // choice of the language file.
 
 #include "DialdeckTest.h"
+#include "FileSystem.h"
+
+#include <filesystem>
 
 using namespace dialdeck::test;
 
@@ -108,6 +111,20 @@ TEST_F(DialdeckTest, ASecondStartRestoresADisabledCopy)
     auto second = start(u"-h");
     EXPECT_EQ(second->exit_code(), 1u);
     EXPECT_TRUE(IsWindowVisible(panel));
+}
+
+TEST_F(DialdeckTest, ADeviceFolderThatCannotBeMadeLeavesThePairedDeviceFileUnnamed)
+{
+    auto running = start(u"-type:2");
+    EXPECT_EQ(app(*running).m_deviceFile, u"\\NAND\\My Documents\\Deviceinfo");
+
+    // A flash disk that refuses the folder: the program runs on without a paired-device file.
+    start_over();
+    std::filesystem::remove_all(device->root() / "NAND" / "My Documents");
+    device->component<kivo::FileSystem>().file_faults().fail_create_directory(u"\\NAND\\My Documents", ERROR_ACCESS_DENIED);
+    auto process = start(u"-type:2");
+    EXPECT_NE(panel_window(), nullptr) << "the panel opens all the same";
+    EXPECT_TRUE(app(*process).m_deviceFile.empty());
 }
 
 TEST_F(DialdeckTest, TheLanguageFollowsDefaultLCIDWithEachFallback)
