@@ -23,6 +23,7 @@ CCallOutDlg::CCallOutDlg(CWnd* owner)
     : CPhoneScreen(IDD_CALL_OUT, owner)
 {
     add_dialdeck_resources();
+    TakeMouse({ &m_titleLayout, &m_infoLayout, &m_statusLayout });
 }
 
 void CCallOutDlg::SetNameNumber(const std::u16string& name, const std::u16string& number)
@@ -175,42 +176,13 @@ void CCallOutDlg::OnLanguageChanged()
 
 void CCallOutDlg::OnPaint()
 {
-    CPaintDC dc(this);
-    RECT client {};
-    GetClientRect(&client);
-    CDC memory;
-    memory.CreateCompatibleDC(&dc);
-    CBitmap canvas;
-    canvas.CreateCompatibleBitmap(&dc, client.right, client.bottom);
-    CBitmap* old = memory.SelectObject(&canvas);
-    m_titleLayout.DrawLayout(memory);
-    m_infoLayout.DrawLayout(memory);
-    DrawStaticText2(memory, m_title);
-    for (const StaticInfo* info : { &m_nameCaption, &m_numberCaption, &m_nameInfo, &m_numberInfo, &m_calling })
-        DrawStaticText(memory, *info, 0);
-    dc.BitBlt(0, 0, client.right, client.bottom, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
-}
-
-void CCallOutDlg::OnLButtonDown(UINT flags, CPoint point)
-{
-    for (CLayout* layout : { &m_titleLayout, &m_infoLayout, &m_statusLayout })
-        layout->OnLButtonDown(flags, point);
-    CPhoneScreen::OnLButtonDown(flags, point);
-}
-
-void CCallOutDlg::OnLButtonUp(UINT flags, CPoint point)
-{
-    for (CLayout* layout : { &m_titleLayout, &m_infoLayout, &m_statusLayout })
-        layout->OnLButtonUp(flags, point);
-    CPhoneScreen::OnLButtonUp(flags, point);
-}
-
-void CCallOutDlg::OnMouseMove(UINT flags, CPoint point)
-{
-    for (CLayout* layout : { &m_titleLayout, &m_infoLayout, &m_statusLayout })
-        layout->OnMouseMove(flags, point);
-    CPhoneScreen::OnMouseMove(flags, point);
+    PaintOffScreen([&](CDC& dc) {
+        m_titleLayout.DrawLayout(dc);
+        m_infoLayout.DrawLayout(dc);
+        DrawStaticText2(dc, m_title);
+        for (const StaticInfo* info : { &m_nameCaption, &m_numberCaption, &m_nameInfo, &m_numberInfo, &m_calling })
+            DrawStaticText(dc, *info, 0);
+    });
 }
 
 void CCallOutDlg::OnDestroy()

@@ -30,10 +30,6 @@ public:
 
 protected:
     void OnPaint() override;
-    BOOL OnEraseBkgnd(CDC*) override { return FALSE; }
-    void OnLButtonDown(UINT flags, CPoint point) override;
-    void OnLButtonUp(UINT flags, CPoint point) override;
-    void OnMouseMove(UINT flags, CPoint point) override;
     void OnDestroy() override;
     void PostNcDestroy() override;
 

@@ -65,6 +65,7 @@ void PostIfWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 CDialdeckDlg::CDialdeckDlg()
     : CPhoneScreen(IDD_DIALDECK, nullptr)
 {
+    TakeMouse({ &m_titleLayout, &m_buttonLayout });
 }
 
 CLayoutBtn* CDialdeckDlg::FindButton(LPCWSTR name)
@@ -347,27 +348,6 @@ void CDialdeckDlg::OnPaint()
     m_buttonLayout.DrawLayout(dc);
     DrawStaticText2(dc, m_titleText);
     DrawPowerFrame(dc);
-}
-
-void CDialdeckDlg::OnLButtonDown(UINT flags, CPoint point)
-{
-    m_titleLayout.OnLButtonDown(flags, point);
-    m_buttonLayout.OnLButtonDown(flags, point);
-    CPhoneScreen::OnLButtonDown(flags, point);
-}
-
-void CDialdeckDlg::OnLButtonUp(UINT flags, CPoint point)
-{
-    m_titleLayout.OnLButtonUp(flags, point);
-    m_buttonLayout.OnLButtonUp(flags, point);
-    CPhoneScreen::OnLButtonUp(flags, point);
-}
-
-void CDialdeckDlg::OnMouseMove(UINT flags, CPoint point)
-{
-    m_titleLayout.OnMouseMove(flags, point);
-    m_buttonLayout.OnMouseMove(flags, point);
-    CPhoneScreen::OnMouseMove(flags, point);
 }
 
 void CDialdeckDlg::OnShowWindow(BOOL show, UINT status)

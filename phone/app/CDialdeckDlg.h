@@ -51,10 +51,6 @@ public:
 
 protected:
     void OnPaint() override;
-    BOOL OnEraseBkgnd(CDC*) override { return FALSE; }
-    void OnLButtonDown(UINT flags, CPoint point) override;
-    void OnLButtonUp(UINT flags, CPoint point) override;
-    void OnMouseMove(UINT flags, CPoint point) override;
     void OnShowWindow(BOOL show, UINT status) override;
     void OnTimer(UINT_PTR id) override;
     void OnClose() override;

@@ -33,6 +33,7 @@ CIncomingCallDlg::CIncomingCallDlg()
     : CPhoneScreen(IDD_INCOMING_CALL, nullptr)
 {
     add_dialdeck_resources();
+    TakeMouse({ &m_layouts[0], &m_layouts[1], &m_layouts[2] });
 }
 
 BOOL CIncomingCallDlg::OnInitDialog()
@@ -205,42 +206,13 @@ void CIncomingCallDlg::OnLanguageChanged()
 
 void CIncomingCallDlg::OnPaint()
 {
-    CPaintDC dc(this);
-    RECT client {};
-    GetClientRect(&client);
-    CDC memory;
-    memory.CreateCompatibleDC(&dc);
-    CBitmap canvas;
-    canvas.CreateCompatibleBitmap(&dc, client.right, client.bottom);
-    CBitmap* old = memory.SelectObject(&canvas);
-    for (CLayout& layout : m_layouts)
-        layout.DrawLayout(memory);
-    DrawStaticText2(memory, m_title);
-    for (const StaticInfo* info : { &m_nameCaption, &m_numberCaption, &m_nameInfo, &m_numberInfo })
-        DrawStaticText(memory, *info, 0);
-    dc.BitBlt(0, 0, client.right, client.bottom, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
-}
-
-void CIncomingCallDlg::OnLButtonDown(UINT flags, CPoint point)
-{
-    for (CLayout& layout : m_layouts)
-        layout.OnLButtonDown(flags, point);
-    CPhoneScreen::OnLButtonDown(flags, point);
-}
-
-void CIncomingCallDlg::OnLButtonUp(UINT flags, CPoint point)
-{
-    for (CLayout& layout : m_layouts)
-        layout.OnLButtonUp(flags, point);
-    CPhoneScreen::OnLButtonUp(flags, point);
-}
-
-void CIncomingCallDlg::OnMouseMove(UINT flags, CPoint point)
-{
-    for (CLayout& layout : m_layouts)
-        layout.OnMouseMove(flags, point);
-    CPhoneScreen::OnMouseMove(flags, point);
+    PaintOffScreen([&](CDC& dc) {
+        for (CLayout& layout : m_layouts)
+            layout.DrawLayout(dc);
+        DrawStaticText2(dc, m_title);
+        for (const StaticInfo* info : { &m_nameCaption, &m_numberCaption, &m_nameInfo, &m_numberInfo })
+            DrawStaticText(dc, *info, 0);
+    });
 }
 
 void CIncomingCallDlg::OnDestroy()

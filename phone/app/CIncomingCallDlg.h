@@ -29,10 +29,6 @@ public:
 
 protected:
     void OnPaint() override;
-    BOOL OnEraseBkgnd(CDC*) override { return FALSE; }
-    void OnLButtonDown(UINT flags, CPoint point) override;
-    void OnLButtonUp(UINT flags, CPoint point) override;
-    void OnMouseMove(UINT flags, CPoint point) override;
     // A screen that goes without the call answered counts a missed call, whichever way it ended.
     void OnDestroy() override;
 

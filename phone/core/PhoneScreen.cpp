@@ -61,3 +61,39 @@ void CPhoneScreen::RestoreCursor()
     if (m_cursorPoint.given)
         SetCursorPos(m_cursorPoint.point.x, m_cursorPoint.point.y);
 }
+
+void CPhoneScreen::OnLButtonDown(UINT flags, CPoint point)
+{
+    for (CLayout* layout : m_mouseLayouts)
+        layout->OnLButtonDown(flags, point);
+    CDialog::OnLButtonDown(flags, point);
+}
+
+void CPhoneScreen::OnLButtonUp(UINT flags, CPoint point)
+{
+    for (CLayout* layout : m_mouseLayouts)
+        layout->OnLButtonUp(flags, point);
+    CDialog::OnLButtonUp(flags, point);
+}
+
+void CPhoneScreen::OnMouseMove(UINT flags, CPoint point)
+{
+    for (CLayout* layout : m_mouseLayouts)
+        layout->OnMouseMove(flags, point);
+    CDialog::OnMouseMove(flags, point);
+}
+
+void CPhoneScreen::PaintOffScreen(const std::function<void(CDC&)>& draw)
+{
+    CPaintDC dc(this);
+    RECT client {};
+    GetClientRect(&client);
+    CDC memory;
+    memory.CreateCompatibleDC(&dc);
+    CBitmap canvas;
+    canvas.CreateCompatibleBitmap(&dc, client.right, client.bottom);
+    CBitmap* old = memory.SelectObject(&canvas);
+    draw(memory);
+    dc.BitBlt(0, 0, client.right, client.bottom, &memory, 0, 0, SRCCOPY);
+    memory.SelectObject(old);
+}

@@ -5,8 +5,13 @@
 
 #include "platform.h"
 
+#include "Skinkit.h"
+
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The phone link's skin folder, ending in a backslash (the program's "skin\default\" folder).
 // One per process; the application sets it at start.
@@ -19,12 +24,24 @@ std::u16string SkinFilePath(std::u16string_view folder, std::u16string_view file
 // The window rectangle a skin gives when it names none.
 inline constexpr RECT DEFAULT_SCREEN_RECT { 0, 0, 320, 240 };
 
-// A screen of the phone link: an empty dialog laid out from its skin file.
+// A screen of the phone link: an empty dialog laid out from its skin file. Its layouts take the
+// mouse before the default handling, and it never erases its background: every paint covers the
+// whole window.
 class CPhoneScreen : public CDialog {
 public:
     using CDialog::CDialog;
 
 protected:
+    // The layouts that take the screen's mouse messages, in the order they get them.
+    void TakeMouse(std::initializer_list<CLayout*> layouts) { m_mouseLayouts.assign(layouts); }
+    void OnLButtonDown(UINT flags, CPoint point) override;
+    void OnLButtonUp(UINT flags, CPoint point) override;
+    void OnMouseMove(UINT flags, CPoint point) override;
+    BOOL OnEraseBkgnd(CDC*) override { return FALSE; }
+    // Draws through `draw` into an off-screen bitmap of the client size and puts it on the window
+    // in one copy, so a repaint never shows half a screen.
+    void PaintOffScreen(const std::function<void(CDC&)>& draw);
+
     // Where the skin puts the cursor while the screen is open (its optional "Cursorpoint").
     struct CursorPoint {
         POINT point {};
@@ -39,4 +56,7 @@ protected:
     void RestoreCursor();
 
     CursorPoint m_cursorPoint;
+
+private:
+    std::vector<CLayout*> m_mouseLayouts;
 };

@@ -7,6 +7,7 @@ CSearchPairDlg::CSearchPairDlg(CWnd* parent)
     : CPhoneScreen(IDD_PHONE_MESSAGE, parent)
 {
     AddPhoneCoreDialogs();
+    TakeMouse({ &m_layout, &m_infoLayout });
 }
 
 void CSearchPairDlg::SetSkinFile(LPCWSTR fileName, int mode, void* context)
@@ -119,23 +120,3 @@ void CSearchPairDlg::OnLanguageChanged()
     }
 }
 
-void CSearchPairDlg::OnLButtonDown(UINT flags, CPoint point)
-{
-    m_layout.OnLButtonDown(flags, point);
-    m_infoLayout.OnLButtonDown(flags, point);
-    CPhoneScreen::OnLButtonDown(flags, point);
-}
-
-void CSearchPairDlg::OnLButtonUp(UINT flags, CPoint point)
-{
-    m_layout.OnLButtonUp(flags, point);
-    m_infoLayout.OnLButtonUp(flags, point);
-    CPhoneScreen::OnLButtonUp(flags, point);
-}
-
-void CSearchPairDlg::OnMouseMove(UINT flags, CPoint point)
-{
-    m_layout.OnMouseMove(flags, point);
-    m_infoLayout.OnMouseMove(flags, point);
-    CPhoneScreen::OnMouseMove(flags, point);
-}

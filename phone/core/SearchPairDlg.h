@@ -24,10 +24,6 @@ public:
 
 protected:
     void OnPaint() override;
-    BOOL OnEraseBkgnd(CDC*) override { return FALSE; }
-    void OnLButtonDown(UINT flags, CPoint point) override;
-    void OnLButtonUp(UINT flags, CPoint point) override;
-    void OnMouseMove(UINT flags, CPoint point) override;
 
 private:
     // Answers 0 when the click ended the dialog.
