@@ -4,6 +4,7 @@
 #include "CIncomingCallDlg.h"
 #include "DialdeckResources.h"
 #include "PhoneMessages.h"
+#include "SkinControls.h"
 
 namespace {
 
@@ -153,25 +154,9 @@ void CCallOutDlg::OnCallUpdate(WPARAM state)
 void CCallOutDlg::OnLanguageChanged()
 {
     std::u16string file = SkinFile();
-    CClientDC dc(this);
-    struct Caption {
-        StaticInfo& info;
-        LPCWSTR section;
-    };
-    for (Caption caption : { Caption { m_title, u"st_Title" }, Caption { m_nameCaption, u"st_Name" },
-             Caption { m_numberCaption, u"st_Number" }, Caption { m_calling, u"st_Calling" } }) {
-        int id = 0;
-        if (!al_GetSettingInt(caption.section, u"TextId", file.c_str(), &id) || id <= 0)
-            continue;
-        caption.info.text = LanguageText(id).c_str();
-        if (&caption.info == &m_title) {
-            m_titleLayout.DrawLayout(dc);
-            DrawStaticText2(dc, caption.info);
-        } else {
-            m_infoLayout.DrawLayout(dc, caption.info.rect);
-            DrawStaticText(dc, caption.info, 0);
-        }
-    }
+    RelabelStatics(file.c_str(),
+        { { m_title, u"st_Title", m_titleLayout, true }, { m_nameCaption, u"st_Name", m_infoLayout },
+            { m_numberCaption, u"st_Number", m_infoLayout }, { m_calling, u"st_Calling", m_infoLayout } });
 }
 
 void CCallOutDlg::OnPaint()

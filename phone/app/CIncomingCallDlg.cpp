@@ -5,6 +5,7 @@
 #include "Contacts.h"
 #include "DialdeckResources.h"
 #include "PhoneMessages.h"
+#include "SkinControls.h"
 #include "StoredFiles.h"
 
 namespace {
@@ -21,13 +22,6 @@ std::u16string SkinFile()
 }
 
 } // namespace
-
-std::u16string LanguageText(int id)
-{
-    WCHAR text[260] = {};
-    LoadStringFromRC(text, 260, id);
-    return text;
-}
 
 CIncomingCallDlg::CIncomingCallDlg()
     : CPhoneScreen(IDD_INCOMING_CALL, nullptr)
@@ -183,25 +177,9 @@ void CIncomingCallDlg::UpdateInfo(StaticInfo& info, const std::u16string& text)
 void CIncomingCallDlg::OnLanguageChanged()
 {
     std::u16string file = SkinFile();
-    CClientDC dc(this);
-    struct Caption {
-        StaticInfo& info;
-        LPCWSTR section;
-    };
-    for (Caption caption : { Caption { m_title, u"st_Title" }, Caption { m_nameCaption, u"st_Name" },
-             Caption { m_numberCaption, u"st_Number" } }) {
-        int id = 0;
-        if (!al_GetSettingInt(caption.section, u"TextId", file.c_str(), &id) || id <= 0)
-            continue;
-        caption.info.text = LanguageText(id).c_str();
-        if (&caption.info == &m_title) {
-            m_layouts[0].DrawLayout(dc);
-            DrawStaticText2(dc, caption.info);
-        } else {
-            m_layouts[1].DrawLayout(dc, caption.info.rect);
-            DrawStaticText(dc, caption.info, 0);
-        }
-    }
+    RelabelStatics(file.c_str(),
+        { { m_title, u"st_Title", m_layouts[0], true }, { m_nameCaption, u"st_Name", m_layouts[1] },
+            { m_numberCaption, u"st_Number", m_layouts[1] } });
 }
 
 void CIncomingCallDlg::OnPaint()

@@ -58,5 +58,3 @@ private:
     bool m_lookedUp = false;
 };
 
-// The text of a language id.
-std::u16string LanguageText(int id);

@@ -5,6 +5,7 @@
 #include "Kitbase.h"
 #include "KivoNotify.h"
 #include "PhoneMessages.h"
+#include "SkinControls.h"
 #include "StoredFiles.h"
 
 #include <cstring>
@@ -45,9 +46,7 @@ void Relabel(CLayoutBtn* button, int textId)
 {
     if (!button)
         return;
-    WCHAR caption[256] = {};
-    LoadStringFromRC(caption, static_cast<int>(std::size(caption)), textId);
-    button->UpdateBtnInfo(u"", caption, FALSE);
+    button->UpdateBtnInfo(u"", LanguageText(textId).c_str(), FALSE);
 }
 
 } // namespace
@@ -480,11 +479,8 @@ LRESULT CMessageServer::OnChangeLang(WPARAM lcid)
     std::u16string file = SkinFilePath(u"Mainskin", u"panel.ini");
     int titleId = 0;
     al_GetSettingInt(u"st_Title", u"TextId", file.c_str(), &titleId);
-    if (titleId > 0) {
-        WCHAR title[256] = {};
-        LoadStringFromRC(title, static_cast<int>(std::size(title)), titleId);
-        m_panel.m_titleText.text = title;
-    }
+    if (titleId > 0)
+        m_panel.m_titleText.text = LanguageText(titleId).c_str();
     m_panel.m_buttonLayout.UpdateLanguage();
     // The toggles carry the caption of their value, which the layout's texts do not cover; the
     // Bluetooth toggle too, or it would stay in the old language.

@@ -8,6 +8,7 @@
 #include "CIncomingCallDlg.h"
 #include "Contacts.h"
 #include "PhoneMessages.h"
+#include "SkinControls.h"
 #include "StoredFiles.h"
 
 #include <memory>

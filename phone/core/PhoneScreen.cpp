@@ -1,5 +1,6 @@
 #include "PhoneScreen.h"
 
+#include "SkinControls.h"
 #include "Skinkit.h"
 #include "program_services.h"
 
@@ -96,4 +97,22 @@ void CPhoneScreen::PaintOffScreen(const std::function<void(CDC&)>& draw)
     draw(memory);
     dc.BitBlt(0, 0, client.right, client.bottom, &memory, 0, 0, SRCCOPY);
     memory.SelectObject(old);
+}
+
+void CPhoneScreen::RelabelStatics(LPCWSTR skinFile, std::initializer_list<RelabelledStatic> statics)
+{
+    CClientDC dc(this);
+    for (const RelabelledStatic& relabelled : statics) {
+        int id = 0;
+        if (!al_GetSettingInt(relabelled.section, u"TextId", skinFile, &id) || id <= 0)
+            continue;
+        relabelled.info.text = LanguageText(id).c_str();
+        if (relabelled.title) {
+            relabelled.beneath.DrawLayout(dc);
+            DrawStaticText2(dc, relabelled.info);
+        } else {
+            relabelled.beneath.DrawLayout(dc, relabelled.info.rect);
+            DrawStaticText(dc, relabelled.info, 0);
+        }
+    }
 }

@@ -42,6 +42,18 @@ protected:
     // in one copy, so a repaint never shows half a screen.
     void PaintOffScreen(const std::function<void(CDC&)>& draw);
 
+    // A static a language change relabels: its skin section, whose "TextId" names its text, and
+    // the layout drawn beneath it. A title is drawn with DrawStaticText2 over its whole layout.
+    struct RelabelledStatic {
+        StaticInfo& info;
+        LPCWSTR section;
+        CLayout& beneath;
+        bool title = false;
+    };
+    // Gives each static whose "TextId" is above 0 its text in the new language and draws it at
+    // once; a static without one keeps its text.
+    void RelabelStatics(LPCWSTR skinFile, std::initializer_list<RelabelledStatic> statics);
+
     // Where the skin puts the cursor while the screen is open (its optional "Cursorpoint").
     struct CursorPoint {
         POINT point {};

@@ -11,12 +11,17 @@ int LoadPictureList(std::vector<SkinPicture>& list, LPCWSTR section, LPCWSTR ski
     return static_cast<int>(list.size()) - 1;
 }
 
+std::u16string LanguageText(int id)
+{
+    WCHAR text[512] = {};
+    LoadStringFromRC(text, static_cast<int>(std::size(text)), id);
+    return text;
+}
+
 void SetToggleButton(CLayoutBtn* button, int value, int textIdOff, int textIdOn)
 {
     if (!button || button->m_nValue == value)
         return;
-    WCHAR caption[256] = {};
-    LoadStringFromRC(caption, static_cast<int>(std::size(caption)), value ? textIdOn : textIdOff);
-    button->UpdateBtnInfo(u"", caption, FALSE);
+    button->UpdateBtnInfo(u"", LanguageText(value ? textIdOn : textIdOff).c_str(), FALSE);
     button->SetValue(value);
 }

@@ -1,12 +1,17 @@
 #pragma once
 
-// Two small routines the phone link's screens share over Skinkit: lists of skin pictures (the
-// main panel's power-state frames) and toggle buttons whose caption follows their value.
+// Small routines the phone link's screens share over Skinkit: the texts of the language file,
+// lists of skin pictures (the main panel's power-state frames) and toggle buttons whose caption
+// follows their value.
 
 #include "Skinkit.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+// The text of a language id ("" for an id the language lacks).
+std::u16string LanguageText(int id);
 
 // One picture of a list, as the skin describes it.
 struct SkinPicture {

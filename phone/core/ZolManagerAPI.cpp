@@ -1,6 +1,7 @@
 #include "ZolManagerAPI.h"
 
 #include "SearchPairDlg.h"
+#include "SkinControls.h"
 
 #include "Skinkit.h"
 
@@ -80,11 +81,9 @@ void CZolManagerAPI::ShowError(int code)
     int id = ErrorStringId(code);
     if (id == 0)
         return;
-    WCHAR text[512] = {};
-    LoadStringFromRC(text, static_cast<int>(std::size(text)), id);
     CSearchPairDlg dialog;
     dialog.SetSkinFile(u"errmessagebox.ini", 0, nullptr);
-    dialog.SetErrorText(text, true);
+    dialog.SetErrorText(LanguageText(id).c_str(), true);
     dialog.DoModal();
 }
 
