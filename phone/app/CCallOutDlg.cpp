@@ -3,13 +3,12 @@
 #include "CDialdeckApp.h"
 #include "CIncomingCallDlg.h"
 #include "DialdeckResources.h"
+#include "DialdeckTexts.h"
 #include "PhoneMessages.h"
 #include "SkinControls.h"
 
 namespace {
 
-constexpr int TEXT_CALL_ACTIVE = 30200;
-constexpr int TEXT_CALL_ANSWERED = 30201;
 constexpr int SCREEN_WIDTH = 480;
 constexpr int SCREEN_HEIGHT = 272;
 

@@ -3,6 +3,7 @@
 #include "CDialdeckApp.h"
 #include "Contacts.h"
 #include "DialdeckResources.h"
+#include "DialdeckTexts.h"
 #include "KivoNotify.h"
 #include "PhoneMessages.h"
 #include "SearchPairDlg.h"
@@ -13,9 +14,6 @@
 namespace {
 
 // The language texts of the toggle buttons: value 0 shows the first, 1 the second.
-constexpr int TEXT_HF_OFF = 30004, TEXT_HF_ON = 30005;
-constexpr int TEXT_CONNECT_OFF = 30009, TEXT_CONNECT_ON = 30010;
-constexpr int TEXT_BT_OFF = 30011, TEXT_BT_ON = 30012;
 
 constexpr DWORD BATTERY_PICTURE_CODE = 0x223610;
 constexpr const WCHAR* WATCHDOG_TITLE = u"ZOLWATCHDOG";

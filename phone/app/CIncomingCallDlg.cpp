@@ -4,14 +4,13 @@
 #include "CDialdeckDlg.h"
 #include "Contacts.h"
 #include "DialdeckResources.h"
+#include "DialdeckTexts.h"
 #include "PhoneMessages.h"
 #include "SkinControls.h"
 #include "StoredFiles.h"
 
 namespace {
 
-constexpr int TEXT_UNKNOWN_NAME = 30021;
-constexpr int TEXT_UNKNOWN_NUMBER = 30022;
 // The colour beneath the caller's name and number in the skin's picture: a changed text is drawn
 // on it alone, without painting the whole screen.
 constexpr COLORREF INFO_BACKGROUND = RGB(36, 76, 94);

@@ -57,4 +57,3 @@ private:
     bool m_answered = false;
     bool m_lookedUp = false;
 };
-

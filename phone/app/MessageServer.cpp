@@ -2,6 +2,7 @@
 
 #include "CDialdeckApp.h"
 #include "CDialdeckDlg.h"
+#include "DialdeckTexts.h"
 #include "Kitbase.h"
 #include "KivoNotify.h"
 #include "PhoneMessages.h"
@@ -11,10 +12,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr int TEXT_HF_OFF = 30004, TEXT_HF_ON = 30005;
-constexpr int TEXT_CONNECT_OFF = 30009, TEXT_CONNECT_ON = 30010;
-constexpr int TEXT_BT_OFF = 30011, TEXT_BT_ON = 30012;
 
 // The manager needs a moment between dropping the link and switching the radio off.
 constexpr DWORD POWER_OFF_WAIT_MS = 1000;

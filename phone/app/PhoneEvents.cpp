@@ -7,6 +7,7 @@
 #include "CDialdeckDlg.h"
 #include "CIncomingCallDlg.h"
 #include "Contacts.h"
+#include "DialdeckTexts.h"
 #include "PhoneMessages.h"
 #include "SkinControls.h"
 #include "StoredFiles.h"
@@ -15,12 +16,8 @@
 
 namespace {
 
-constexpr int TEXT_UNKNOWN_NAME = 30021;
-constexpr int TEXT_UNKNOWN_NUMBER = 30022;
 // A message is stored only while the card keeps more than this many bytes free.
 constexpr DWORD SMS_SPACE_RESERVE = 0xFFFFF;
-constexpr int RESULT_NO_CARD = 3000;
-constexpr int RESULT_CARD_FULL = 3002;
 
 void StopSound()
 {
@@ -165,7 +162,7 @@ void CDialdeckDlg::OnIncomingSMS(SmsRecord* received)
     // Without a card there is nowhere to store it: that is no full card.
     std::u16string folder;
     if (!GetStorageCardFolder(&folder)) {
-        CZolManagerAPI::ShowError(RESULT_NO_CARD);
+        CZolManagerAPI::ShowError(MANAGER_NO_CARD);
         return;
     }
     std::u16string path = folder + u"SMS";
@@ -175,7 +172,7 @@ void CDialdeckDlg::OnIncomingSMS(SmsRecord* received)
     if (GetFreeDiskSpace(folder) > SMS_SPACE_RESERVE)
         SaveSMSFile(path, messages);
     else
-        CZolManagerAPI::ShowError(RESULT_CARD_FULL);
+        CZolManagerAPI::ShowError(MANAGER_CARD_FULL);
 }
 
 void CDialdeckDlg::OnDialUpButton(CLayoutBtn* button)

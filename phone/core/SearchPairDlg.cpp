@@ -119,4 +119,3 @@ void CSearchPairDlg::OnLanguageChanged()
             DrawStaticText(dc, m_statics[i], 0);
     }
 }
-

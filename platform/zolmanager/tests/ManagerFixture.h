@@ -6,8 +6,8 @@
 #include "ProgramImages.h"
 #include "SimulatedPhones.h"
 #include "TestDevice.h"
-#include "ZolManagerU.h"
 #include "ZolManagerAPI.h"
+#include "ZolManagerU.h"
 #include "ZolRecord.h"
 
 #include <gtest/gtest.h>
