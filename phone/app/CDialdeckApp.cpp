@@ -83,9 +83,7 @@ BOOL CDialdeckApp::InitInstance()
     if (CreateDirectory(deviceFolder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
         m_deviceFile = deviceFolder + u"Deviceinfo";
     // The stored files of the current phone are those of the IMEI in the settings file.
-    WCHAR imei[260] = {};
-    al_GetSettingString(u"mobile", u"IMEI", m_settingsFile.c_str(), imei, 260);
-    SetCurrentIMEI(imei);
+    SetCurrentIMEI(SettingsImei());
 
     add_dialdeck_resources();
     CDialdeckDlg panel;
@@ -158,6 +156,13 @@ int CDialdeckApp::LoadLanguage(DWORD lcid)
     wsprintf(name, u"Lang\\Lang_%04x.ini", lcid);
     SetLanguageFile((m_moduleFolder + name).c_str());
     return 1;
+}
+
+std::u16string CDialdeckApp::SettingsImei() const
+{
+    WCHAR imei[260] = {};
+    al_GetSettingString(u"mobile", u"IMEI", m_settingsFile.c_str(), imei, 260);
+    return imei;
 }
 
 int CDialdeckApp::GetCallState()

@@ -37,6 +37,8 @@ public:
     int LoadSystemLanguage();
     // "Lang\Lang_%04x.ini" of a language id. Answers 1.
     int LoadLanguage(DWORD lcid);
+    // The current phone's IMEI as the settings file holds it now (section "mobile", key "IMEI").
+    std::u16string SettingsImei() const;
 
     // The running program's application object.
     static CDialdeckApp& Get();

@@ -429,10 +429,8 @@ void CDialdeckDlg::OnConnectPhone(WPARAM fromStartUp, LPARAM noKnownPhone)
 void CDialdeckDlg::OnConnectStatus(WPARAM connected)
 {
     CDialdeckApp& app = App();
-    WCHAR imei[260] = {};
-    al_GetSettingString(u"mobile", u"IMEI", app.m_settingsFile.c_str(), imei, 260);
-    app.m_imei = imei;
-    SetCurrentIMEI(imei);
+    app.m_imei = app.SettingsImei();
+    SetCurrentIMEI(app.m_imei);
     bool known = !PhoneName().empty();
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
     if (connected == 1) {
@@ -550,30 +548,29 @@ void CDialdeckDlg::ReconnectAfterScreen()
     OnConnectPhone(0, 0);
 }
 
-void CDialdeckDlg::OpenPhoneBook()
+bool CDialdeckDlg::CardReadyForPhoneData()
 {
     CDialdeckApp& app = App();
     if (app.m_cardState == 0 || app.m_cardState == 2) {
-        CZolManagerAPI::ShowError(3000);
-        return;
+        CZolManagerAPI::ShowError(MANAGER_NO_CARD);
+        return false;
     }
-    WCHAR imei[260] = {};
-    al_GetSettingString(u"mobile", u"IMEI", app.m_settingsFile.c_str(), imei, 260);
-    app.m_imei = imei;
+    app.m_imei = app.SettingsImei();
+    return true;
+}
+
+void CDialdeckDlg::OpenPhoneBook()
+{
+    if (!CardReadyForPhoneData())
+        return;
     RunScreen(u"CPhoneBookDlg", &m_openScreen);
     ReconnectAfterScreen();
 }
 
 void CDialdeckDlg::OpenSMS()
 {
-    CDialdeckApp& app = App();
-    if (app.m_cardState == 0 || app.m_cardState == 2) {
-        CZolManagerAPI::ShowError(3000);
+    if (!CardReadyForPhoneData())
         return;
-    }
-    WCHAR imei[260] = {};
-    al_GetSettingString(u"mobile", u"IMEI", app.m_settingsFile.c_str(), imei, 260);
-    app.m_imei = imei;
     RunScreen(u"CSMSDlg", &m_smsScreen);
     m_openScreen = nullptr;
     ReconnectAfterScreen();

@@ -98,6 +98,8 @@ private:
     INT_PTR RunScreen(const char16_t* className, CWnd** reference);
     void RepaintNow();
     void ReconnectAfterScreen();
+    // The card screens need a card; shows 3000 without one, else takes the current IMEI.
+    bool CardReadyForPhoneData();
 
     bool m_connected = false;
     bool m_hfOn = true;

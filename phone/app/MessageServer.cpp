@@ -144,9 +144,7 @@ LRESULT CMessageServer::OnShowHidePhoneLine(WPARAM show)
 bool CMessageServer::HasPairedDevices()
 {
     CDialdeckApp& app = App();
-    WCHAR imei[260] = {};
-    al_GetSettingString(u"mobile", u"IMEI", app.m_settingsFile.c_str(), imei, 260);
-    if (imei[0] || app.m_deviceFile.empty())
+    if (!app.SettingsImei().empty() || app.m_deviceFile.empty())
         return false;
     HANDLE file = CreateFile(app.m_deviceFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
         FILE_ATTRIBUTE_NORMAL, nullptr);
