@@ -208,11 +208,8 @@ LRESULT CMessageServer::OnShowHideSetting(WPARAM show)
 LRESULT CMessageServer::OnShowHideFloatingWnd(WPARAM show)
 {
     HWND mini = App().WindowOf(WindowRef::MiniCallWindow);
-    if (!mini) {
-        if (show)
-            OutputDebugString(u"CminCallWnd not built yet\r\n");
+    if (!mini)
         return 1;
-    }
     if (show) {
         ::ShowWindow(mini, SW_SHOW);
         ::SetForegroundWindow(mini);

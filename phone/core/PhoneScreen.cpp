@@ -44,11 +44,16 @@ std::u16string SkinFilePath(std::u16string_view folder, std::u16string_view file
     return path;
 }
 
-void CPhoneScreen::PlaceFromSkin(LPCWSTR skinFile)
+bool ReadSkinCursorPoint(LPCWSTR skinFile, POINT& point)
 {
     WCHAR text[64] = {};
-    if (al_GetSettingString(u"panel", u"Cursorpoint", skinFile, text, static_cast<int>(std::size(text)))
-        && ParsePoint(text, m_cursorPoint.point)) {
+    return al_GetSettingString(u"panel", u"Cursorpoint", skinFile, text, static_cast<int>(std::size(text)))
+        && ParsePoint(text, point);
+}
+
+void CPhoneScreen::PlaceFromSkin(LPCWSTR skinFile)
+{
+    if (ReadSkinCursorPoint(skinFile, m_cursorPoint.point)) {
         m_cursorPoint.given = true;
         SetCursorPos(m_cursorPoint.point.x, m_cursorPoint.point.y);
     }

@@ -24,6 +24,9 @@ std::u16string SkinFilePath(std::u16string_view folder, std::u16string_view file
 // The window rectangle a skin gives when it names none.
 inline constexpr RECT DEFAULT_SCREEN_RECT { 0, 0, 320, 240 };
 
+// The skin's "Cursorpoint" of section "panel" ("x,y"); false when the skin gives none.
+bool ReadSkinCursorPoint(LPCWSTR skinFile, POINT& point);
+
 // A screen of the phone link: an empty dialog laid out from its skin file. Its layouts take the
 // mouse before the default handling, and it never erases its background: every paint covers the
 // whole window.

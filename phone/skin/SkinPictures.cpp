@@ -70,6 +70,9 @@ void draw_call_title(BitmapCanvas& canvas)
 
 } // namespace
 
+// The pictures of screens drawn in files of their own.
+std::vector<PhoneSkinPicture> mini_call_pictures();
+
 const std::vector<PhoneSkinPicture>& phone_skin_pictures()
 {
     static const std::vector<PhoneSkinPicture> pictures = {
@@ -217,7 +220,14 @@ const std::vector<PhoneSkinPicture>& phone_skin_pictures()
                 canvas.fill_rect({ 385, 172, 425, 178 }, Palette::white);
             } },
     };
-    return pictures;
+    // Then those drawn in files of their own, one screen a line.
+    static const std::vector<PhoneSkinPicture> all = [] {
+        std::vector<PhoneSkinPicture> joined = pictures;
+        auto add = [&](std::vector<PhoneSkinPicture> more) { joined.insert(joined.end(), more.begin(), more.end()); };
+        add(mini_call_pictures());
+        return joined;
+    }();
+    return all;
 }
 
 } // namespace kivo
