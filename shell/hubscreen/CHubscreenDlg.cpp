@@ -202,7 +202,7 @@ BOOL CHubscreenDlg::PollLink()
     }
     state.link_found = now;
     NKDbgPrintfW(u"hbq found bt window %x, %u ms after the first poll\n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(link)),
-        static_cast<unsigned>(now - *state.first_link_poll));
+        static_cast<unsigned>(state.link_found - *state.first_link_poll));
     state.msg_show_hide_phone_line = RegisterWindowMessage(std::u16string(LinkMessageName(LinkMessage::ShowHidePhoneLine)).c_str());
     state.msg_get_call_status = RegisterWindowMessage(std::u16string(LinkMessageName(LinkMessage::GetCallStatus)).c_str());
     state.msg_call_status = RegisterWindowMessage(std::u16string(LinkMessageName(LinkMessage::CallStatus)).c_str());
