@@ -202,7 +202,7 @@ TEST_F(PhoneLinkTest, PollsEvery500MsUntilSubscribedThenAsksForTheStateEvery5000
 {
     struct Case {
         const char* what;
-        DWORD window_after; // after the phone link's start, 100 ms after the page's
+        DWORD window_after;  // after the phone link's start, 100 ms after the page's
         DWORD subscribed_at; // after the page's start
     };
     const Case cases[] = {
