@@ -16,6 +16,7 @@
 #include "OutsideWindows.h"
 #include "PhoneCommands.h"
 #include "Process.h"
+#include "ProgramTable.h"
 #include "Scheduler.h"
 #include "Screenshot.h"
 #include "Simulator.h"
@@ -798,17 +799,32 @@ std::optional<std::string> ScriptRunner::expect(const Words& words, const std::s
         return std::nullopt;
     }
     if (what == "process") {
-        if (words.size() < 4)
-            return "usage: expect process PATH running|absent";
-        const std::string& state = words.back();
-        std::string path = words[2];
-        bool running = device.find_process(to_utf16(path)) != nullptr;
-        std::string found = running ? "running" : "absent";
-        if (state != "running" && state != "absent")
-            return "usage: expect process PATH running|absent";
-        if (found != state)
-            return "expected process " + path + " " + state + ", found " + found;
-        return std::nullopt;
+        // expect process PATH running [ARGS...]: ARGS, when given, is the whole command line the
+        // process was started with.
+        const char* usage = "usage: expect process PATH running [ARGS...] | expect process PATH absent";
+        if (words.size() < 4 || (words[3] != "running" && words[3] != "absent") || (words[3] == "absent" && words.size() > 4))
+            return std::string(usage);
+        const std::string& path = words[2];
+        const std::string& state = words[3];
+        std::optional<std::u16string> command_line;
+        if (words.size() > 4)
+            command_line = to_utf16(join(words, 4));
+        std::u16string key = image_key(to_utf16(path));
+        std::vector<std::string> running;
+        bool met = false;
+        for (auto& process : device.processes()) {
+            if (image_key(process->image_path()) != key)
+                continue;
+            running.push_back("\"" + to_utf8(process->command_line()) + "\"");
+            met = met || !command_line || process->command_line() == *command_line;
+        }
+        if (state == "absent")
+            met = running.empty();
+        if (met)
+            return std::nullopt;
+        std::string wanted = state + (command_line ? " with the command line \"" + to_utf8(*command_line) + "\"" : "");
+        std::string found = running.empty() ? "absent" : "running with the command line " + join(running, 0);
+        return "expected process " + path + " " + wanted + ", found " + found;
     }
     if (what == "window") {
         auto title_and_state = split(rest_after(rest, 1));

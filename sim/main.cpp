@@ -107,7 +107,9 @@ CODE may also be a notify code's name such as APP_CLOSE):
   expect power on|off|reset     whether the device runs, was powered off or was reset
   expect window TITLE visible|hidden|absent
   expect foreground TITLE       the window in front
-  expect process PATH running|absent
+  expect process PATH running [ARGS] / expect process PATH absent
+                                a process of the image runs (with exactly ARGS as its command
+                                line, when given) / none does
   expect debug TEXT             a debug line containing TEXT since the last 'expect debug'
   expect no-debug TEXT          no debug line containing TEXT since the last 'expect debug'
   expect sent TITLE MSG [WPARAM] [LPARAM]

@@ -5,6 +5,7 @@
 #include "DAPI.h"
 #include "HubscreenState.h"
 #include "KivoNotify.h"
+#include "LinkProtocol.h"
 
 #include <cstring>
 #include <vector>
@@ -16,6 +17,12 @@ constexpr int card_check_retries = 11;
 // The largest dial block passed on.
 constexpr DWORD max_dial_bytes = 520;
 constexpr const char16_t* card_store = u"SD Memory Card";
+// The phone link's poll: every 500 ms until the page is subscribed, then a call-state request
+// every 5000 ms.
+constexpr UINT link_first_poll_ms = 100;
+constexpr UINT link_search_ms = 500;
+constexpr UINT link_request_ms = 5000;
+constexpr const char16_t* phone_link_image = u"\\NAND\\App\\BT\\Voxlane.exe";
 
 // The program table, by icon index.
 struct Program {
@@ -27,7 +34,7 @@ struct Program {
 constexpr Program programs[icon_count] = {
     { NAVI_WINDOW_TITLE, u"\\SDMMC\\KivoNavi\\Corvane-RXM.exe", APPID_NAVI, true },
     { u"Telvix", u"\\NAND\\App\\Telvix.exe", APPID_TV, false },
-    { PHONELINK_WINDOW_TITLE, u"\\NAND\\App\\BT\\Voxlane.exe", APPID_PHONELINK, false },
+    { PHONELINK_WINDOW_TITLE, phone_link_image, APPID_PHONELINK, false },
     { u"audio", u"\\NAND\\App\\Melodo.exe", APPID_AUDIO, true },
     { u"video", u"\\NAND\\App\\Flickro.exe", APPID_VIDEO, true },
     { u"photo", u"\\NAND\\App\\Glimmo.exe", APPID_PHOTO, true },
@@ -77,6 +84,7 @@ CHubscreenDlg::CHubscreenDlg()
     m_key_click_off.LoadBitmap(IDB_KEYCLICK_OFF);
     m_top_bar.LoadBitmap(IDB_TOP_BAR);
     m_clock_background.LoadBitmap(IDB_CLOCK_BACKGROUND);
+    m_link_background.LoadBitmap(IDB_LINK_BACKGROUND);
     hubscreen_state().card_present = DAPI_IsSdCardInserted() ? 1 : 0;
 }
 
@@ -102,7 +110,7 @@ BOOL CHubscreenDlg::OnInitDialog()
     m_bHasTuner = DAPI_HasTvTuner() ? TRUE : FALSE;
     start_clock_alignment();
     ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetTimer(phone_link_timer, 100);
+    SetTimer(phone_link_timer, link_first_poll_ms);
     m_battery = std::make_unique<CBatteryIcon>(this, battery_blink_timer, IDB_BATTERY_FIRST, IDB_BATTERY_FIRST + 1,
         IDB_BATTERY_FIRST + 2, IDB_BATTERY_FIRST + 3, IDB_BATTERY_FIRST + 4, IDB_BATTERY_FIRST + 5, IDB_TOP_BAR, 412, 7,
         420, 15);
@@ -160,6 +168,111 @@ void CHubscreenDlg::draw_key_click()
     CAppUtil().DrawBitmap(this, 8, 8, 0, 0, 0, 0, picture);
 }
 
+void CHubscreenDlg::draw_link_background()
+{
+    CAppUtil().DrawBitmap(this, 370, 8, 25, 35, 0, 0, &m_link_background);
+}
+
+void CHubscreenDlg::draw_link_indicator()
+{
+    draw_link_background();
+    m_linkIcon.Redraw();
+}
+
+BOOL CHubscreenDlg::PollLink()
+{
+    auto& state = hubscreen_state();
+    DWORD now = GetTickCount();
+    if (!state.first_link_poll)
+        state.first_link_poll = now;
+    HWND link = FindWindow(nullptr, PHONELINK_WINDOW_TITLE);
+    if (!link) {
+        if (!state.phone_link_started) {
+            // Hidden: the phone link keeps the phone connected in the background until a tap on
+            // its icon shows it. A failed start is tried again at the next poll.
+            PROCESS_INFORMATION info {};
+            WCHAR command_line[] = u"-h";
+            if (CreateProcess(phone_link_image, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info)) {
+                CloseHandle(info.hThread);
+                CloseHandle(info.hProcess);
+                state.phone_link_started = 1;
+            }
+        }
+        return FALSE;
+    }
+    state.link_found = now;
+    NKDbgPrintfW(u"hbq found bt window %x, %u ms after the first poll\n", static_cast<unsigned>(reinterpret_cast<uintptr_t>(link)),
+        static_cast<unsigned>(state.link_found - *state.first_link_poll));
+    state.msg_show_hide_phone_line = RegisterWindowMessage(std::u16string(LinkMessageName(LinkMessage::ShowHidePhoneLine)).c_str());
+    state.msg_get_call_status = RegisterWindowMessage(std::u16string(LinkMessageName(LinkMessage::GetCallStatus)).c_str());
+    state.msg_call_status = RegisterWindowMessage(std::u16string(LinkMessageName(LinkMessage::CallStatus)).c_str());
+    subscribe_to_link(link);
+    return TRUE;
+}
+
+void CHubscreenDlg::subscribe_to_link(HWND link)
+{
+    _tagZOL_MSGOUT_WND record {};
+    std::u16string_view title = HOME_WINDOW_TITLE;
+    title.copy(record.title, title.size());
+    COPYDATASTRUCT block { COPYDATA_REGISTERWND, sizeof(record), &record };
+    // Sent, so the record only has to live through the call.
+    ::SendMessage(link, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&block));
+    m_hLinkWnd = link;
+    SetRunning(APPID_PHONELINK);
+}
+
+void CHubscreenDlg::request_call_status()
+{
+    HWND link = FindWindow(nullptr, PHONELINK_WINDOW_TITLE);
+    if (!link)
+        return;
+    // Another window is another copy of the phone link (restarted by its watchdog or by a tap),
+    // which knows no subscriber. The same window is not subscribed twice: the phone link keeps
+    // duplicates and would send everything twice.
+    if (link != m_hLinkWnd) {
+        OutputDebugString(u"hbq: bt window changed, subscribing again\n");
+        subscribe_to_link(link);
+    }
+    ::PostMessage(link, hubscreen_state().msg_get_call_status, 0, 0);
+}
+
+void CHubscreenDlg::OnCallStatus(UINT message, WPARAM state)
+{
+    auto& shared = hubscreen_state();
+    if (!m_bLinkSubscribed || message == 0 || message != shared.msg_call_status)
+        return;
+    switch (state) {
+    case 0:
+    case 1:
+        draw_link_background();
+        m_linkIcon.SetState(static_cast<int>(state));
+        // Losing the phone during a call resumes nothing: the media wait for the next idle.
+        if (state == 1 && shared.paused_for_call) {
+            shared.paused_for_call = 0;
+            broadcast(APP_MEDIA_RUN, 0);
+        }
+        break;
+    case 2:
+    case 3:
+        // A call rings or is dialled: the indicator's place stays blank until the next repaint,
+        // and the media pause once for the whole call.
+        draw_link_background();
+        m_linkIcon.SetState(static_cast<int>(state));
+        if (!shared.paused_for_call) {
+            shared.paused_for_call = 1;
+            broadcast(APP_MEDIA_PAUSE, 0);
+        }
+        break;
+    case 4:
+        draw_link_background();
+        m_linkIcon.SetState(4);
+        break;
+    default:
+        break;
+    }
+}
+
 void CHubscreenDlg::set_battery(int state, bool draw)
 {
     m_battery->SetState(state, draw ? 1 : 0);
@@ -189,7 +302,8 @@ void CHubscreenDlg::OnPaint()
         draw_icons(true);
         draw_clock();
         m_battery->Draw(1);
-        // FIXME: the phone-link indicator (with its background 232) once the subscription exists.
+        if (m_bLinkSubscribed)
+            draw_link_indicator();
     }
     EndPaint(m_hWnd, &paint);
 }
@@ -202,6 +316,8 @@ void CHubscreenDlg::OnTimer(UINT_PTR id)
         [[fallthrough]];
     case clock_timer: {
         draw_clock();
+        if (id == clock_timer && m_bLinkSubscribed)
+            draw_link_indicator();
         if (id == clock_align_timer)
             KillTimer(clock_align_timer);
         break;
@@ -221,9 +337,13 @@ void CHubscreenDlg::OnTimer(UINT_PTR id)
         OnDriverMessage(WM_USB_IDLE);
         break;
     case phone_link_timer:
-        // FIXME: the phone-link poll and subscription are not built yet.
+        if (m_bLinkSubscribed) {
+            request_call_status();
+            break;
+        }
         KillTimer(phone_link_timer);
-        OutputDebugString(u"hbq: phone-link subscription not built yet\n");
+        m_bLinkSubscribed = PollLink();
+        SetTimer(phone_link_timer, m_bLinkSubscribed ? link_request_ms : link_search_ms);
         break;
     default:
         CDialog::OnTimer(id);
@@ -335,6 +455,7 @@ LRESULT CHubscreenDlg::WindowProc(UINT message, WPARAM wparam, LPARAM lparam)
     default:
         break;
     }
+    OnCallStatus(message, wparam);
     return CDialog::WindowProc(message, wparam, lparam);
 }
 
@@ -586,9 +707,10 @@ int CHubscreenDlg::LaunchProgram(int icon)
     ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
     if (icon == phone_icon) {
-        if (FindWindow(nullptr, PHONELINK_WINDOW_TITLE)) {
-            // The phone link's show message is registered by the subscription, which does not
-            // exist yet: nothing is posted until then.
+        if (HWND link = FindWindow(nullptr, PHONELINK_WINDOW_TITLE)) {
+            // The show message is registered at the subscription: before it nothing is posted.
+            if (UINT show = hubscreen_state().msg_show_hide_phone_line)
+                ::PostMessage(link, show, 1, 0);
             return 1;
         }
         OutputDebugString(u"-------- clk hbq not found bt, start bt\n");

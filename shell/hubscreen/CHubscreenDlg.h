@@ -4,6 +4,7 @@
 #include "CGpsCheckDlg.h"
 #include "CHardKeyPopup.h"
 #include "CInsertSdDlg.h"
+#include "CLinkIcon.h"
 #include "CLowBatteryDlg.h"
 #include "CSettingHolder.h"
 #include "CShutdownDlg.h"
@@ -14,7 +15,7 @@
 #include <memory>
 
 // The home page, "hubscreen": seven program icons, the top bar with the key-click indicator, the
-// clock and the battery. It lives from start to power-off.
+// clock, the phone-link indicator and the battery. It lives from start to power-off.
 class CHubscreenDlg : public CDialog {
 public:
     // The page's timers.
@@ -55,6 +56,12 @@ public:
     void OnLButtonDown(UINT flags, CPoint point) override;
 
     void OnKivoNotify(WPARAM code, LPARAM value);
+    // The phone link's call state (its registered call-state message); anything else, and any
+    // message before the subscription, changes nothing.
+    void OnCallStatus(UINT message, WPARAM state);
+    // Finds the phone link, starting it hidden at the first polls until a start succeeds, and
+    // subscribes the page to its notifications; true once subscribed.
+    BOOL PollLink();
     void OnDriverMessage(UINT message);
 
     int HitTestIcon(int x, int y) const;
@@ -77,6 +84,12 @@ public:
     HWND m_hProgramWnd[icon_count] = {};
     BOOL m_bCountdownSent = FALSE;
     BOOL m_bUsbLowBatteryShown = FALSE;
+    // Set once the page subscribed to the phone link; never cleared.
+    BOOL m_bLinkSubscribed = FALSE;
+    // The phone link's window the page subscribed to last: a new one (the phone link started
+    // again) has an empty subscriber list and needs the subscription again.
+    HWND m_hLinkWnd = nullptr;
+    CLinkIcon m_linkIcon { this };
 
     // The warning windows, made hidden with the page.
     CInsertSdDlg m_insertSd;
@@ -95,6 +108,11 @@ private:
     void draw_icons(bool all_normal_first);
     void draw_clock();
     void draw_key_click();
+    // The phone-link indicator's background, then its picture as the kept state has it.
+    void draw_link_indicator();
+    void draw_link_background();
+    void subscribe_to_link(HWND link);
+    void request_call_status();
     // The USB screen's busy and idle pictures are shown only while the battery charges.
     bool battery_charging() const;
     void start_clock_alignment();
@@ -131,5 +149,6 @@ private:
     CBitmap m_key_click_off;
     CBitmap m_key_click_on;
     CBitmap m_clock_background;
+    CBitmap m_link_background;
     HICON m_icon = nullptr;
 };

@@ -174,6 +174,34 @@ void add_icon_pictures(kivo::ResourceTable& resources)
     });
 }
 
+// The phone-link symbol: a handset with the waves of the radio link beside it. Around it is the
+// key colour, so the top bar shows through.
+void draw_link_symbol(BitmapCanvas& canvas, COLORREF handset, COLORREF waves)
+{
+    canvas.fill(BitmapCanvas::transparent_key);
+    canvas.fill_round_rect({ 2, 3, 11, 21 }, 2, handset);
+    canvas.fill_rect({ 4, 6, 9, 12 }, bar_blue);
+    canvas.line(13, 8, 13, 14, waves);
+    canvas.line(16, 6, 16, 16, waves);
+    canvas.line(19, 4, 19, 18, waves);
+}
+
+void add_link_pictures(kivo::ResourceTable& resources)
+{
+    // A phone is connected and idle: the symbol in white, its waves green.
+    resources.add_bitmap(IDB_LINK_SYMBOL, link_picture_width, link_picture_height,
+        [](BitmapCanvas& canvas) { draw_link_symbol(canvas, Palette::white, Palette::ok); });
+    // No phone (Bluetooth off or no phone connected), or a call keeps the link busy: the symbol
+    // greyed and crossed out in red.
+    resources.add_bitmap(IDB_LINK_CROSSED, link_picture_width, link_picture_height, [](BitmapCanvas& canvas) {
+        draw_link_symbol(canvas, Palette::grey, Palette::grey);
+        for (int offset : { 0, 1 }) {
+            canvas.line(1 + offset, 2, 19 + offset, 21, Palette::warning);
+            canvas.line(19 + offset, 2, 1 + offset, 21, Palette::warning);
+        }
+    });
+}
+
 void add_bar_pictures(kivo::ResourceTable& resources)
 {
     // One colour throughout: wherever a pop-up closes over the page, the partial repaint's fill
@@ -198,6 +226,7 @@ void add_bar_pictures(kivo::ResourceTable& resources)
     }
     resources.add_bitmap(IDB_CLOCK_BACKGROUND, 200, 35, [](BitmapCanvas& canvas) { draw_top_bar_part(canvas, 130, 8); });
     resources.add_bitmap(IDB_LINK_BACKGROUND, 25, 35, [](BitmapCanvas& canvas) { draw_top_bar_part(canvas, 370, 8); });
+    add_link_pictures(resources);
     add_battery_pictures(resources, IDB_BATTERY_FIRST);
 }
 

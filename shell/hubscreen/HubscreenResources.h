@@ -16,6 +16,12 @@ inline constexpr UINT IDB_BACKGROUND = 196;
 inline constexpr UINT IDB_CLOCK_BACKGROUND = 213;
 inline constexpr UINT IDB_NO_TUNER = 227;
 inline constexpr UINT IDB_LINK_BACKGROUND = 232;
+// The phone-link indicator's pictures, 21 by 23 around the key colour: the phone-link symbol
+// crossed out (no phone) and the symbol (a phone connected and idle).
+inline constexpr UINT IDB_LINK_CROSSED = 194;
+inline constexpr UINT IDB_LINK_SYMBOL = 195;
+inline constexpr int link_picture_width = 21;
+inline constexpr int link_picture_height = 23;
 
 // The warning windows' dialogs and pictures.
 inline constexpr UINT IDD_INSERT_SD = 149;

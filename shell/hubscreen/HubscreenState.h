@@ -3,6 +3,8 @@
 #include "SettingRecord.h"
 #include "platform.h"
 
+#include <optional>
+
 // What Hubscreen keeps once per process, shared by the home page and its warning windows.
 struct HubscreenState {
     SettingRecord setting = SettingRecord::defaults();
@@ -11,8 +13,17 @@ struct HubscreenState {
     BYTE usb_connected = 0;
     BYTE card_present = 0;
     BYTE card_check_done = 0;
+    // Set while the media programs are paused for a phone call.
     BYTE paused_for_call = 0;
+    // Set once the phone link's hidden start succeeded; never cleared.
     BYTE phone_link_started = 0;
+    // The phone link's registered messages, 0 until the phone link has been found.
+    UINT msg_show_hide_phone_line = 0;
+    UINT msg_get_call_status = 0;
+    UINT msg_call_status = 0;
+    // The tick counts of the first phone-link poll and of the poll that found the phone link.
+    std::optional<DWORD> first_link_poll;
+    DWORD link_found = 0;
     // The battery indicator's state (0 to 7; 7 on the mains adapter).
     int battery_state = 0;
 };

@@ -72,6 +72,28 @@ TEST_F(ScriptFixture, PowerOffStopsTheDeviceAndBootStartsItAgain)
         << errors.str();
 }
 
+TEST_F(ScriptFixture, AProcessIsExpectedWithTheCommandLineItWasStartedWith)
+{
+    ASSERT_TRUE(run("boot\n"));
+    add_program(u"\\NAND\\App\\stay.exe", [](std::u16string_view) {
+        Sleep(INFINITE);
+        return 0;
+    });
+    EXPECT_TRUE(run("start \\NAND\\App\\stay.exe -type:2 \"two words\"\n"
+                    "start \\NAND\\App\\stay.exe\n"
+                    "expect process \\NAND\\App\\stay.exe running -type:2 two words\n"
+                    "expect process \\nand\\app\\STAY.exe running\n"))
+        << errors.str();
+    EXPECT_FALSE(run("expect process \\NAND\\App\\stay.exe running -h\n"));
+    EXPECT_EQ(errors.str(),
+        "test.sim:1: expect process \\NAND\\App\\stay.exe running -h\n"
+        "  expected process \\NAND\\App\\stay.exe running with the command line \"-h\", found running with the "
+        "command line \"-type:2 two words\" \"\"\n");
+    errors.str("");
+    EXPECT_FALSE(run("expect process \\NAND\\App\\stay.exe absent -h\n"));
+    EXPECT_NE(errors.str().find("usage: expect process"), std::string::npos) << errors.str();
+}
+
 TEST_F(ScriptFixture, DebugExpectationsConsumeLinesInOrder)
 {
     ASSERT_TRUE(run("boot\n"));

@@ -19,9 +19,10 @@ struct Fake {
     const char16_t* image;
     const char16_t* title;
 };
+constexpr const char16_t* phone_link_fake = u"\\NAND\\App\\BT\\Voxlane.exe";
 constexpr Fake fakes[] = {
     { u"\\NAND\\App\\Telvix.exe", u"Telvix" },
-    { u"\\NAND\\App\\BT\\Voxlane.exe", u"ZOL_VOXLANE" },
+    { phone_link_fake, u"ZOL_VOXLANE" },
     { u"\\NAND\\App\\Melodo.exe", u"audio" },
     { u"\\NAND\\App\\Flickro.exe", u"video" },
     { u"\\NAND\\App\\Glimmo.exe", u"photo" },
@@ -40,10 +41,13 @@ protected:
         device->component<ProgramImages>().install();
     }
 
+    // By then the page has also started the phone link's fake hidden and subscribed to it; the
+    // subscription's copy is forgotten.
     HWND start_page()
     {
         HWND page = start();
         device->advance(2000); // the card check, and the first activation's tap interval
+        g_copies.clear();
         return page;
     }
     // Taps once the last tap's interval has passed.
@@ -86,6 +90,12 @@ TEST_F(LaunchTest, EachIconStartsItsProgram)
             add_fake(fake.image, fake.title);
         device->component<ProgramImages>().install();
         ASSERT_NE(start_page(), nullptr);
+        if (HWND hidden = FindWindow(nullptr, PHONELINK_WINDOW_TITLE); hidden && std::u16string_view(c.title) == PHONELINK_WINDOW_TITLE) {
+            // The copy the page started hidden goes, so that the tap has to start one.
+            SendMessage(hidden, WM_CLOSE, 0, 0);
+            device->run_until_idle();
+            ASSERT_FALSE(window(c.title));
+        }
         tap(c.point.x, c.point.y);
         EXPECT_TRUE(window(c.title));
     }
@@ -97,8 +107,11 @@ TEST_F(LaunchTest, TapsOutsideTheIconsAndTheDeadTelevisionIcon)
     ASSERT_NE(start_page(), nullptr);
     for (POINT point : { POINT { 190, 100 }, POINT { 181, 147 }, POINT { 240, 100 } }) {
         tap_later(point.x, point.y);
-        for (auto& fake : fakes)
-            EXPECT_FALSE(window(fake.title)) << point.x;
+        for (auto& fake : fakes) {
+            if (fake.image != phone_link_fake) { // started hidden by the page itself
+                EXPECT_FALSE(window(fake.title)) << point.x;
+            }
+        }
         EXPECT_FALSE(window(NAVI_WINDOW_TITLE));
     }
 }
@@ -253,7 +266,7 @@ TEST_F(LaunchTest, ADialCodeWithAnUnreadableBlockIsRefusedAndTheHomeScreenLivesO
 {
     HWND page = start_page();
     ASSERT_NE(page, nullptr);
-    ASSERT_NE(start(fake_image, u"ZOL_VOXLANE"), nullptr);
+    ASSERT_TRUE(window(u"ZOL_VOXLANE")); // the phone link, started hidden by the page
     const long page_size = sysconf(_SC_PAGESIZE);
     // A block its sender has given back: the header lies on a page no longer mapped.
     auto* given_back = mmap(nullptr, page_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
