@@ -1,5 +1,6 @@
 // The pictures of the phone link's skin, drawn by code.
 
+#include "DialPadPictures.h"
 #include "PhoneSkinTree.h"
 
 namespace kivo {
@@ -72,7 +73,8 @@ void draw_call_title(BitmapCanvas& canvas)
 
 const std::vector<PhoneSkinPicture>& phone_skin_pictures()
 {
-    static const std::vector<PhoneSkinPicture> pictures = {
+    static const std::vector<PhoneSkinPicture> pictures = [] {
+    std::vector<PhoneSkinPicture> all = {
         { u"PhoneManager\\msgbox.bmp", 320, 170,
             "the message dialog's box: dark blue with round corners, a lighter title band 36 pixels high and a "
             "white information mark at the band's left",
@@ -217,6 +219,9 @@ const std::vector<PhoneSkinPicture>& phone_skin_pictures()
                 canvas.fill_rect({ 385, 172, 425, 178 }, Palette::white);
             } },
     };
+    append_dial_pad_pictures(all);
+    return all;
+    }();
     return pictures;
 }
 
