@@ -29,7 +29,7 @@ void draw_frames(BitmapCanvas& canvas, std::initializer_list<COLORREF> faces, in
 
 } // namespace
 
-void append_dial_pad_pictures(std::vector<PhoneSkinPicture>& pictures)
+std::vector<PhoneSkinPicture> with_dial_pad_pictures(std::vector<PhoneSkinPicture> pictures)
 {
     pictures.push_back({ u"PhoneBook\\dialpad_title.bmp", 480, 40,
         "the dial pad's title band: a blue gradient with a light line under it (the close cross is a button of "
@@ -69,6 +69,7 @@ void append_dial_pad_pictures(std::vector<PhoneSkinPicture>& pictures)
         [](BitmapCanvas& canvas) {
             draw_frames(canvas, { box_face, Palette::highlight, disabled_face, Palette::ok, Palette::highlight, disabled_face }, 8);
         } });
+    return pictures;
 }
 
 } // namespace kivo

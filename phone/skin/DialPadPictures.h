@@ -4,7 +4,7 @@
 
 namespace kivo {
 
-// The dial pad's pictures, added to the skin's list.
-void append_dial_pad_pictures(std::vector<PhoneSkinPicture>& pictures);
+// The skin's list with the dial pad's pictures after it.
+std::vector<PhoneSkinPicture> with_dial_pad_pictures(std::vector<PhoneSkinPicture> pictures);
 
 } // namespace kivo

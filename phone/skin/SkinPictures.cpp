@@ -73,8 +73,7 @@ void draw_call_title(BitmapCanvas& canvas)
 
 const std::vector<PhoneSkinPicture>& phone_skin_pictures()
 {
-    static const std::vector<PhoneSkinPicture> pictures = [] {
-    std::vector<PhoneSkinPicture> all = {
+    static const std::vector<PhoneSkinPicture> pictures = {
         { u"PhoneManager\\msgbox.bmp", 320, 170,
             "the message dialog's box: dark blue with round corners, a lighter title band 36 pixels high and a "
             "white information mark at the band's left",
@@ -219,10 +218,8 @@ const std::vector<PhoneSkinPicture>& phone_skin_pictures()
                 canvas.fill_rect({ 385, 172, 425, 178 }, Palette::white);
             } },
     };
-    append_dial_pad_pictures(all);
+    static const std::vector<PhoneSkinPicture> all = with_dial_pad_pictures(pictures);
     return all;
-    }();
-    return pictures;
 }
 
 } // namespace kivo

@@ -154,7 +154,7 @@ TEST_F(DialPadTest, TypingEditsTheNumberAndCallFollowsIt)
     const Step steps[] = {
         { u"012", u"012", true },
         { u"\b\b\b", u"", false },
-        { u"\b", u"", false }, // an empty display stays empty
+        { u"\b", u"", false },  // an empty display stays empty
         { u"42+", u"+", true }, // "+" replaces the digits
         { u"*9#", u"+*9#", true },
     };
