@@ -60,6 +60,8 @@ protected:
 private:
     // The message server acts on the panel's buttons, state and screens as its own handlers do.
     friend class CMessageServer;
+    // Tests put a screen of their own in front of the panel's screens.
+    friend class PanelScreensProbe;
 
     // Answers 0 when the click ended the panel.
     LRESULT OnButtonClick(const CLayoutBtn& button);

@@ -16,8 +16,9 @@ void add_dialdeck_resources()
     if (templates.find(module, IDD_DIALDECK))
         return;
     // The skin's "panel" "rect" places and sizes each page when it opens.
-    for (UINT page : { IDD_DIALDECK, IDD_INCOMING_CALL, IDD_CALL_OUT })
+    for (UINT page : { IDD_DIALDECK, IDD_INCOMING_CALL, IDD_CALL_OUT, IDD_DIAL_PAD })
         templates.add(module, { page, WS_POPUP, 0, { 0, 0, 480, 272 }, u"", {}, true });
+    templates.set_class(module, IDD_DIAL_PAD, DIAL_PAD_CLASS);
     // A handset in a blue tile.
     kivo::module_resources(module).add_icon(IDI_DIALDECK, 32, 32, [](BitmapCanvas& c) {
         c.fill_round_rect({ 0, 0, 32, 32 }, 6, Palette::panel_light);

@@ -9,3 +9,5 @@ inline constexpr int TEXT_UNKNOWN_NAME = 30021;
 inline constexpr int TEXT_UNKNOWN_NUMBER = 30022;
 inline constexpr int TEXT_CALL_ACTIVE = 30200;
 inline constexpr int TEXT_CALL_ANSWERED = 30201;
+// The dial pad's captions.
+inline constexpr int TEXT_DIAL_CALL = 30520, TEXT_DIAL_END_CALL = 30521;

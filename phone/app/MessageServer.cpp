@@ -1,5 +1,6 @@
 #include "MessageServer.h"
 
+#include "CDailPadDlg.h"
 #include "CDialdeckApp.h"
 #include "CDialdeckDlg.h"
 #include "DialdeckTexts.h"
@@ -175,14 +176,23 @@ LRESULT CMessageServer::OnShowHideDialer(WPARAM show)
             ::ShowWindow(pad, SW_SHOW);
             return 1;
         }
-        // The dial pad comes with its own screen; until then its opener only names it.
-        CWnd* opened = nullptr;
-        m_panel.RunScreen(u"CDailPadDlg", &opened);
+        // The screen open before the pad is given back afterwards, so that closing the program
+        // still reaches it.
+        CWnd* outer = m_panel.m_openScreen;
+        CDailPadDlg dialPad(&m_panel);
+        m_panel.m_openScreen = &dialPad;
+        app.SetWindowRef(WindowRef::DialPad, &dialPad);
+        dialPad.DoModal();
+        app.SetWindowRef(WindowRef::DialPad, nullptr);
+        m_panel.m_openScreen = outer;
+        m_panel.RestoreCursor();
+        if (dialPad.CallHere() != 0)
+            ::PostMessage(m_panel.m_hWnd, WM_PHONE_CALLACTIVE, static_cast<WPARAM>(app.GetCallState()), 0);
         return 1;
     }
     if (pad) {
-        // The pad's "exit".
-        ::SendMessage(pad, WM_COMMAND, IDCANCEL, 0);
+        // The pad's "exit": during a call the call-out screen comes to the front.
+        ::SendMessage(pad, WM_PHONE_CLOSE, 0, 0);
         if (int state = app.GetCallState(); state != 0)
             ::PostMessage(m_panel.m_hWnd, WM_PHONE_CALLACTIVE, static_cast<WPARAM>(state), 0);
     }

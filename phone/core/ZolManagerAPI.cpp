@@ -76,12 +76,12 @@ int CZolManagerAPI::ErrorStringId(int code)
     return unknown_error_text;
 }
 
-void CZolManagerAPI::ShowError(int code)
+void CZolManagerAPI::ShowError(int code, CWnd* owner)
 {
     int id = ErrorStringId(code);
     if (id == 0)
         return;
-    CSearchPairDlg dialog;
+    CSearchPairDlg dialog(owner);
     dialog.SetSkinFile(u"errmessagebox.ini", 0, nullptr);
     dialog.SetErrorText(LanguageText(id).c_str(), true);
     dialog.DoModal();

@@ -12,6 +12,8 @@
 
 #include "ZolManagerU.h"
 
+class CWnd;
+
 #include <array>
 #include <cstddef>
 #include <string_view>
@@ -33,8 +35,9 @@ public:
     // The LangStringId of a result: 0 for success (1), 14038 for a code without a text of its own.
     static int ErrorStringId(int code);
     // Shows the text of a result in the message dialog and returns when the user has closed it;
-    // nothing for success. Runs its modal loop on whichever thread calls it.
-    static void ShowError(int code);
+    // nothing for success. Runs its modal loop on whichever thread calls it. A screen that keeps
+    // itself on top gives itself as the owner, so that the dialog shows above it.
+    static void ShowError(int code, CWnd* owner = nullptr);
 
     int ManagerInitial(ZolStartFn start);
     int ManagerClose();

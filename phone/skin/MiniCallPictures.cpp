@@ -1,7 +1,7 @@
 // The pictures of the mini call window, drawn by code: the strip and its four small buttons, each
 // 22 by 28 with frames normal, pressed and disabled (twice for the two toggles: value 0, then 1).
 
-#include "PhoneSkinTree.h"
+#include "SkinDrawing.h"
 
 namespace kivo {
 
@@ -11,7 +11,6 @@ using Palette = BitmapCanvas::Palette;
 constexpr int button_width = 22;
 constexpr int button_height = 28;
 constexpr COLORREF strip_face = RGB(12, 30, 56);
-constexpr COLORREF slate = RGB(52, 60, 72);
 constexpr COLORREF dim = RGB(150, 156, 166);
 
 // One frame's face: its left edge and the colour of its state.
@@ -28,7 +27,7 @@ void draw_button_frames(BitmapCanvas& canvas, int values, COLORREF normal, Sign 
 {
     canvas.fill(strip_face);
     for (int value = 0; value < values; ++value) {
-        const COLORREF faces[] = { normal, Palette::highlight, slate };
+        const COLORREF faces[] = { normal, Palette::highlight, disabled_face };
         for (int state = 0; state < 3; ++state) {
             int left = (value * 3 + state) * button_width;
             canvas.fill_round_rect({ left, 0, left + button_width, button_height }, 5, Palette::frame);

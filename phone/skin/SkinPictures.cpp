@@ -1,40 +1,22 @@
 // The pictures of the phone link's skin, drawn by code.
 
-#include "PhoneSkinTree.h"
+#include "SkinDrawing.h"
 
 namespace kivo {
 
 namespace {
 
 using Palette = BitmapCanvas::Palette;
-constexpr COLORREF key = BitmapCanvas::transparent_key;
-constexpr COLORREF box_face = RGB(24, 52, 88);
-constexpr COLORREF band_face = RGB(40, 88, 144);
-// The main panel's disabled buttons: dark enough for their grey caption to show.
-constexpr COLORREF disabled_face = RGB(52, 60, 72);
 
 // A box with round corners on the key colour, a title band and a frame line under the band.
 void draw_box(BitmapCanvas& canvas, int band)
 {
-    canvas.fill(key);
+    canvas.fill(skin_key);
     RECT all = canvas.bounds();
     canvas.fill_round_rect(all, 10, Palette::frame);
     canvas.fill_round_rect({ 2, 2, all.right - 2, all.bottom - 2 }, 9, box_face);
     canvas.vertical_gradient({ 10, 2, all.right - 10, band }, band_face, box_face);
     canvas.line(8, band, all.right - 9, band, Palette::frame);
-}
-
-// Frames of one size side by side, one colour each, with round corners.
-void draw_frames(BitmapCanvas& canvas, std::initializer_list<COLORREF> faces, int radius)
-{
-    canvas.fill(key);
-    int width = canvas.width() / static_cast<int>(faces.size());
-    int left = 0;
-    for (COLORREF face : faces) {
-        canvas.fill_round_rect({ left, 0, left + width, canvas.height() }, radius, Palette::frame);
-        canvas.fill_round_rect({ left + 1, 1, left + width - 1, canvas.height() - 1 }, radius - 1, face);
-        left += width;
-    }
 }
 
 // A battery of the power strip in a 32 by 24 frame, with `bars` of four filled.
@@ -70,8 +52,17 @@ void draw_call_title(BitmapCanvas& canvas)
 
 } // namespace
 
-// The pictures of screens drawn in files of their own.
-std::vector<PhoneSkinPicture> mini_call_pictures();
+void draw_frames(BitmapCanvas& canvas, std::initializer_list<COLORREF> faces, int radius)
+{
+    canvas.fill(skin_key);
+    int width = canvas.width() / static_cast<int>(faces.size());
+    int left = 0;
+    for (COLORREF face : faces) {
+        canvas.fill_round_rect({ left, 0, left + width, canvas.height() }, radius, BitmapCanvas::Palette::frame);
+        canvas.fill_round_rect({ left + 1, 1, left + width - 1, canvas.height() - 1 }, radius - 1, face);
+        left += width;
+    }
+}
 
 const std::vector<PhoneSkinPicture>& phone_skin_pictures()
 {
@@ -224,6 +215,7 @@ const std::vector<PhoneSkinPicture>& phone_skin_pictures()
     static const std::vector<PhoneSkinPicture> all = [] {
         std::vector<PhoneSkinPicture> joined = pictures;
         auto add = [&](std::vector<PhoneSkinPicture> more) { joined.insert(joined.end(), more.begin(), more.end()); };
+        add(dial_pad_pictures());
         add(mini_call_pictures());
         return joined;
     }();

@@ -51,7 +51,8 @@ HWND CDialog::create_from_template(HWND owner)
     RECT rect = place(dialog->rect);
     DWORD style = (dialog->style & ~(WS_VISIBLE | WS_CHILD)) | (dialog->style & WS_CHILD ? WS_CHILD : WS_POPUP);
     hook_next_creation(attach_dialog, this);
-    HWND hwnd = ::CreateWindowEx(dialog->ex_style, WC_DIALOG, dialog->caption.c_str(), style, rect.left, rect.top,
+    std::u16string class_name = templates.class_of(AfxGetResourceHandle(), m_nIDTemplate);
+    HWND hwnd = ::CreateWindowEx(dialog->ex_style, class_name.empty() ? WC_DIALOG : class_name.c_str(), dialog->caption.c_str(), style, rect.left, rect.top,
         rect.right - rect.left, rect.bottom - rect.top, owner, nullptr, AfxGetResourceHandle(), nullptr);
     hook_next_creation(nullptr, nullptr);
     if (!hwnd)

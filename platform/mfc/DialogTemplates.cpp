@@ -32,4 +32,17 @@ std::optional<DialogTemplate> DialogTemplates::find(HINSTANCE module, UINT id) c
     return it->second;
 }
 
+void DialogTemplates::set_class(HINSTANCE module, UINT id, std::u16string class_name)
+{
+    std::lock_guard guard(m_lock);
+    m_classes.insert_or_assign({ module, id }, std::move(class_name));
+}
+
+std::u16string DialogTemplates::class_of(HINSTANCE module, UINT id) const
+{
+    std::lock_guard guard(m_lock);
+    auto it = m_classes.find({ module, id });
+    return it == m_classes.end() ? std::u16string() : it->second;
+}
+
 } // namespace kivo

@@ -48,10 +48,16 @@ public:
 
     void add(HINSTANCE module, DialogTemplate);
     std::optional<DialogTemplate> find(HINSTANCE module, UINT id) const;
+    // The window class of a template's dialogs, as a template's CLASS statement names it: a class
+    // the program registered (one with CS_DBLCLKS, for a dialog that wants double clicks), whose
+    // window procedure treats WM_CLOSE as the dialog class does. Empty: the dialog class.
+    void set_class(HINSTANCE module, UINT id, std::u16string class_name);
+    std::u16string class_of(HINSTANCE module, UINT id) const;
 
 private:
     mutable HostMutex m_lock { LockRank::DialogTemplates };
     std::map<std::pair<HINSTANCE, UINT>, DialogTemplate> m_templates;
+    std::map<std::pair<HINSTANCE, UINT>, std::u16string> m_classes;
 };
 
 } // namespace kivo

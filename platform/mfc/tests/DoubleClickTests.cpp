@@ -55,3 +55,55 @@ TEST_F(DoubleClicks, OnlyAClassRegisteredForThemGetsDoubleClicks)
         window.DestroyWindow();
     }
 }
+
+namespace {
+
+// A dialog that counts the presses and double clicks that reach it.
+class TapDialog : public CDialog {
+public:
+    using CDialog::CDialog;
+    void OnLButtonDown(UINT, CPoint) override { ++presses; }
+    void OnLButtonDblClk(UINT, CPoint) override { ++double_clicks; }
+    int presses = 0;
+    int double_clicks = 0;
+};
+
+} // namespace
+
+// A template may name a class of the program's own (its CLASS statement): its dialogs are made of
+// that class and get the double clicks it asks for; other templates keep the dialog class.
+TEST_F(DoubleClicks, ADialogOfATemplateNamingItsClassGetsDoubleClicks)
+{
+    WNDCLASS own {};
+    own.style = CS_DBLCLKS;
+    own.lpfnWndProc = DefWindowProc;
+    own.lpszClassName = u"PadDialog";
+    ASSERT_TRUE(RegisterClass(&own));
+    auto& templates = device->component<DialogTemplates>();
+    for (UINT id : { 200u, 201u })
+        templates.add(AfxGetResourceHandle(), { id, WS_POPUP | WS_VISIBLE, 0, { 0, 0, 480, 272 }, u"", {}, true });
+    templates.set_class(AfxGetResourceHandle(), 200, u"PadDialog");
+    struct Case {
+        UINT id;
+        const char16_t* class_name;
+        int presses;
+        int double_clicks;
+    };
+    auto& touch = device->component<TouchInput>();
+    for (auto c : { Case { 200, u"PadDialog", 1, 1 }, Case { 201, WC_DIALOG, 2, 0 } }) {
+        TapDialog dialog(c.id);
+        ASSERT_TRUE(dialog.Create(c.id));
+        WCHAR class_name[32] = {};
+        GetClassName(dialog.m_hWnd, class_name, 32);
+        EXPECT_EQ(std::u16string(class_name), c.class_name);
+        drain();
+        pass(1000);
+        touch.tap(100, 100);
+        pass(100);
+        touch.tap(100, 100);
+        drain();
+        EXPECT_EQ(dialog.presses, c.presses) << c.id;
+        EXPECT_EQ(dialog.double_clicks, c.double_clicks) << c.id;
+        dialog.DestroyWindow();
+    }
+}
