@@ -190,32 +190,39 @@ void CDailPadDlg::OnCall()
         return;
     }
     CDialdeckApp& app = CDialdeckApp::Get();
-    EnableGroupA(false);
-    EnableGroupB(false);
-    if (AudioOn()) {
-        Enable(u"Mute", true);
-        SetValue(u"Mute", 1);
-        RefreshVolumeButtons();
-    }
+    LockKeysForCall();
     m_redialing = false;
     std::u16string number = static_cast<LPCWSTR>(m_callNo.text);
     WCHAR dialled[260] = {};
     number.copy(dialled, 259);
     int result = app.m_manager.Dial(dialled);
     app.SetLastDialled(number);
-    if (result == 1) {
+    SetCallToggle(TakeDialResult(result) ? 1 : 0);
+}
+
+void CDailPadDlg::LockKeysForCall()
+{
+    EnableGroupA(false);
+    EnableGroupB(false);
+    if (CDialdeckApp::Get().AudioOnDevice()) {
+        Enable(u"Mute", true);
+        SetValue(u"Mute", 1);
+        RefreshVolumeButtons();
+    }
+}
+
+bool CDailPadDlg::TakeDialResult(int result)
+{
+    bool placed = result == 1;
+    if (placed) {
         m_callHere = 1;
         // The call is up for everyone from now on, so that leaving the pad before the phone's
         // report opens a call-out screen that does not dial the number again.
-        app.SetCallState(3);
-        SetCallToggle(1);
-        EnableGroupA(false);
-        EnableGroupB(false);
-    } else {
-        SetCallToggle(0);
-        EnableGroupA(true);
-        EnableGroupB(true);
+        CDialdeckApp::Get().SetCallState(3);
     }
+    EnableGroupA(!placed);
+    EnableGroupB(!placed);
+    return placed;
 }
 
 void CDailPadDlg::OnHangUp()
@@ -243,24 +250,10 @@ void CDailPadDlg::OnRedial()
 {
     CDialdeckApp& app = CDialdeckApp::Get();
     SetDisplay(u"", true);
-    EnableGroupA(false);
-    EnableGroupB(false);
-    if (AudioOn()) {
-        Enable(u"Mute", true);
-        SetValue(u"Mute", 1);
-        RefreshVolumeButtons();
-    }
+    LockKeysForCall();
     m_redialing = true;
-    if (app.m_manager.ReDial() == 1) {
-        m_callHere = 1;
-        app.SetCallState(3);
-        EnableGroupA(false);
-        EnableGroupB(false);
-    } else {
-        EnableGroupA(true);
-        EnableGroupB(true);
+    if (!TakeDialResult(app.m_manager.ReDial()))
         m_redialing = false;
-    }
 }
 
 void CDailPadDlg::OnMute()
@@ -286,11 +279,7 @@ void CDailPadDlg::OnTransferAudio()
     CLayoutBtn* transfer = FindButton(u"TransferAudio");
     if (!transfer)
         return;
-    int wanted = transfer->m_nValue == 1 ? 0 : 1;
-    int result = CDialdeckApp::Get().m_manager.TransferAudio(wanted);
-    if (result == 1)
-        transfer->SetValue(wanted);
-    CZolManagerAPI::ShowError(result, this);
+    CDialdeckApp::Get().ToggleAudioTransfer(*transfer, this);
 }
 
 void CDailPadDlg::OnCallUpdate(WPARAM state)
@@ -308,7 +297,7 @@ void CDailPadDlg::OnCallUpdate(WPARAM state)
             Enable(u"call", false);
             EnableGroupB(true);
         }
-        if (AudioOn() && mute && !mute->m_bDisabled) {
+        if (CDialdeckApp::Get().AudioOnDevice() && mute && !mute->m_bDisabled) {
             Enable(u"Mute", false);
             app.m_manager.SetDeviceVol(0, 1);
             SetValue(u"Mute", 1);
@@ -325,7 +314,7 @@ void CDailPadDlg::OnCallUpdate(WPARAM state)
         SetCallToggle(1);
         Enable(u"call", true);
         EnableGroupB(false);
-        if (AudioOn() && mute && mute->m_bDisabled)
+        if (CDialdeckApp::Get().AudioOnDevice() && mute && mute->m_bDisabled)
             UnmuteForCall();
         if (m_redialing) {
             std::u16string last = app.GetLastDialled();
@@ -341,7 +330,7 @@ void CDailPadDlg::OnCallUpdate(WPARAM state)
         // The keys send tones now.
         EnableGroupB(true);
         m_wasActive = true;
-        if (AudioOn()) {
+        if (CDialdeckApp::Get().AudioOnDevice()) {
             if (mute && mute->m_bDisabled)
                 UnmuteForCall();
             if (CLayoutBtn* transfer = FindButton(u"TransferAudio"); transfer && transfer->m_bDisabled) {
@@ -423,13 +412,6 @@ void CDailPadDlg::SetValue(LPCWSTR name, int value)
 {
     if (CLayoutBtn* button = FindButton(name))
         button->SetValue(value);
-}
-
-bool CDailPadDlg::AudioOn()
-{
-    BYTE on = 1;
-    // Only a clear "off" counts: a manager that cannot tell leaves the audio on.
-    return !(CDialdeckApp::Get().m_manager.GetHFStatus(&on) == 1 && on == 0);
 }
 
 void CDailPadDlg::OnPaint()

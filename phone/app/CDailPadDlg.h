@@ -34,6 +34,12 @@ private:
     void OnCall();
     void OnHangUp();
     void OnRedial();
+    // Before a call is placed: the keys are held and the speaker's toggle is ready when the audio
+    // is here.
+    void LockKeysForCall();
+    // A placed call keeps the keys held and counts as outgoing; a failed one gives them back.
+    // Answers whether the call was placed.
+    bool TakeDialResult(int result);
     void OnMute();
     void OnTransferAudio();
     void OnCallUpdate(WPARAM state);
@@ -50,7 +56,6 @@ private:
     void SetCallToggle(int value);
     void Enable(LPCWSTR name, bool enable);
     void SetValue(LPCWSTR name, int value);
-    static bool AudioOn();
 
     StaticInfo m_title;
     StaticInfo m_callNo;

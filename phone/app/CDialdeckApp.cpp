@@ -253,3 +253,18 @@ void register_dialdeck(kivo::Device& device)
 {
     kivo::register_program(device, dialdeck_image_path, dialdeck_main);
 }
+
+bool CDialdeckApp::AudioOnDevice()
+{
+    BYTE on = 1;
+    return !(m_manager.GetHFStatus(&on) == 1 && on == 0);
+}
+
+void CDialdeckApp::ToggleAudioTransfer(CLayoutBtn& button, CWnd* errorOwner)
+{
+    int wanted = button.m_nValue == 1 ? 0 : 1;
+    int result = m_manager.TransferAudio(wanted);
+    if (result == 1)
+        button.SetValue(wanted);
+    CZolManagerAPI::ShowError(result, errorOwner);
+}

@@ -2,6 +2,7 @@
 
 #include "platform.h"
 
+#include "Skinkit.h"
 #include "ZolManagerAPI.h"
 
 #include <atomic>
@@ -75,6 +76,14 @@ public:
     // an outgoing call's number (the reported party's first number, else the one last dialled)
     // becomes callNumber and lastDialled. wasBusy tells callBusy as it stood.
     bool TakeCallReport(int state, const std::u16string& partyNumber, bool* wasBusy);
+
+    // Whether the call's audio is on the device: only the manager's clear "off" puts it on the
+    // phone, so a manager that cannot tell leaves it here.
+    bool AudioOnDevice();
+    // A "TransferAudio" toggle tapped (value 1: the audio is on the device): the audio is moved to
+    // the other side and the toggle follows when the manager did it; a failure's text is shown over
+    // errorOwner (or on its own), and returns when the user has closed it.
+    void ToggleAudioTransfer(CLayoutBtn& button, CWnd* errorOwner);
 
     // The open windows, set by the code that opens one and cleared by it when it closes.
     CWnd* GetWindowRef(WindowRef);

@@ -12,14 +12,6 @@ constexpr DWORD FLOATING_STYLE_BIT = 1u << 8;
 // Where the strip first appears, before its skin places it.
 constexpr RECT FIRST_RECT { 386, 0, 480, 30 };
 
-// The audio counts as here unless the manager says it is on the phone.
-bool AudioOnDevice()
-{
-    BYTE on = 1;
-    CDialdeckApp::Get().m_manager.GetHFStatus(&on);
-    return on != 0;
-}
-
 void MicrophoneOn()
 {
     CDialdeckApp::Get().m_manager.SetDeviceVol(0, 1);
@@ -152,13 +144,8 @@ LRESULT CminCallWnd::OnButtonClick(CLayoutBtn& button)
         return 1;
     }
     if (_wcsicmp(name, u"TransferAudio") == 0) {
-        // Value 1: the audio is on the device.
-        int wanted = button.m_nValue == 1 ? 0 : 1;
-        int result = app.m_manager.TransferAudio(wanted);
-        if (result == 1)
-            button.SetValue(wanted);
         // The message dialog's loop may see the call end and this window go: nothing of it after.
-        CZolManagerAPI::ShowError(result);
+        app.ToggleAudioTransfer(button, nullptr);
         return 1;
     }
     if (_wcsicmp(name, u"DialPad") == 0) {
@@ -177,7 +164,7 @@ void CminCallWnd::HangUp()
     // A failed hang-up still closes the strip; the manager's next report settles the other windows.
     CDialdeckApp::Get().m_manager.HangupCall();
     SetCursor(LoadCursor(nullptr, IDC_ARROW));
-    if (AudioOnDevice())
+    if (CDialdeckApp::Get().AudioOnDevice())
         MicrophoneOn();
     Close();
 }
@@ -186,17 +173,17 @@ void CminCallWnd::OnCallUpdate(WPARAM state)
 {
     switch (state) {
     case 0:
-        if (AudioOnDevice())
+        if (CDialdeckApp::Get().AudioOnDevice())
             MicrophoneOn();
         Close();
         return;
     case 1:
     case 3:
-        if (AudioOnDevice())
+        if (CDialdeckApp::Get().AudioOnDevice())
             EnableMute();
         return;
     case 2:
-        if (AudioOnDevice()) {
+        if (CDialdeckApp::Get().AudioOnDevice()) {
             EnableMute();
             CLayoutBtn* transfer = FindButton(u"TransferAudio");
             if (transfer && transfer->m_bDisabled) {

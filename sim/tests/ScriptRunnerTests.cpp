@@ -1,3 +1,4 @@
+#include "../../platform/kernel/tests/WindowProgram.h"
 #include "BatteryDriver.h"
 #include "Board.h"
 #include "DebugLog.h"
@@ -184,21 +185,14 @@ namespace {
 // debug output, so a script can see what the drivers and other programs sent it.
 int listener_program(std::u16string_view title)
 {
-    WNDCLASS window_class {};
-    window_class.lpszClassName = u"listener";
-    window_class.lpfnWndProc = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
+    auto listener = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
         if (message >= WM_USER)
             NKDbgPrintfW(u"got %#x %d %d\r\n", message, static_cast<int>(wparam), static_cast<int>(lparam));
         if (message == WM_DESTROY)
             PostQuitMessage(0);
         return DefWindowProc(window, message, wparam, lparam);
     };
-    RegisterClass(&window_class);
-    CreateWindowEx(0, u"listener", std::u16string(title).c_str(), WS_POPUP | WS_VISIBLE, 0, 0, 480, 272, nullptr, nullptr, nullptr, nullptr);
-    MSG message;
-    while (GetMessage(&message, nullptr, 0, 0))
-        DispatchMessage(&message);
-    return 0;
+    return kivo::test::run_window_program(u"listener", listener, title, WS_POPUP | WS_VISIBLE, { 0, 0, 480, 272 });
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "dshow/tests/TestClips.h"
 #include "gdi/tests/ScreenshotPixels.h"
 #include "kernel/tests/TestDevice.h"
+#include "kernel/tests/WindowProgram.h"
 #include "storage/tests/DeviceFiles.h"
 
 #include "AudioBookmark.h"
@@ -59,15 +60,7 @@ inline LRESULT CALLBACK fake_window(HWND window, UINT message, WPARAM wparam, LP
 // A program with one hidden window of a title: the home screen or the navigation program.
 inline int fake_program(std::u16string title)
 {
-    WNDCLASS window_class {};
-    window_class.lpfnWndProc = fake_window;
-    window_class.lpszClassName = u"FakeNeighbour";
-    RegisterClass(&window_class);
-    CreateWindowEx(0, u"FakeNeighbour", title.c_str(), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    MSG message;
-    while (GetMessage(&message, nullptr, 0, 0))
-        DispatchMessage(&message);
-    return 0;
+    return kivo::test::run_window_program(u"FakeNeighbour", fake_window, title);
 }
 
 // The songs the fixture script made: one, two and three (4, 5 and 6 whole seconds), long (a long

@@ -6,6 +6,7 @@
 
 #include "gdi/tests/ScreenshotPixels.h"
 #include "kernel/tests/TestDevice.h"
+#include "kernel/tests/WindowProgram.h"
 
 #include "CDialdeckApp.h"
 #include "Colour.h"
@@ -66,15 +67,7 @@ inline LRESULT CALLBACK neighbour_window(HWND window, UINT message, WPARAM wpara
 // A program with one hidden window of a title, ending when the window is closed.
 inline int neighbour_program(const char16_t* title)
 {
-    WNDCLASS window_class {};
-    window_class.lpfnWndProc = neighbour_window;
-    window_class.lpszClassName = u"DialdeckNeighbour";
-    RegisterClass(&window_class);
-    CreateWindowEx(0, u"DialdeckNeighbour", title, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    MSG message;
-    while (GetMessage(&message, nullptr, 0, 0))
-        DispatchMessage(&message);
-    return 0;
+    return kivo::test::run_window_program(u"DialdeckNeighbour", neighbour_window, title);
 }
 
 class DialdeckTest : public ::testing::Test {

@@ -50,16 +50,7 @@ inline LRESULT CALLBACK client_window(HWND window, UINT message, WPARAM wparam, 
 inline int client_program(std::u16string_view title)
 {
     RegisterLinkMessages();
-    WNDCLASS window_class {};
-    window_class.lpfnWndProc = client_window;
-    window_class.lpszClassName = client_class;
-    RegisterClass(&window_class);
-    CreateWindowEx(0, client_class, std::u16string(title).c_str(), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-        nullptr);
-    MSG message;
-    while (GetMessage(&message, nullptr, 0, 0))
-        DispatchMessage(&message);
-    return 0;
+    return kivo::test::run_window_program(client_class, client_window, title);
 }
 
 inline _tagZOL_MSGOUT_WND subscriber(std::u16string_view title, std::u16string_view className = {})

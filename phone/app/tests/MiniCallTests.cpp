@@ -66,6 +66,14 @@ public:
         device->run_until_idle();
     }
 
+    // A call up and the strip opened over it.
+    void open_strip_during_call()
+    {
+        ASSERT_NO_FATAL_FAILURE(start_with_call());
+        open_strip();
+        ASSERT_NE(strip(), nullptr);
+    }
+
     HWND strip_window() { return FindWindow(nullptr, u"QIM_MINCALLWND"); }
     CminCallWnd* strip()
     {
@@ -240,9 +248,7 @@ TEST_F(MiniCallTest, TheTogglesFollowTheManagersAnswers)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         start_over();
-        start_with_call();
-        open_strip();
-        ASSERT_NE(strip(), nullptr);
+        ASSERT_NO_FATAL_FAILURE(open_strip_during_call());
         if (c.refused_entry)
             device->component<kivo::ZolRecord>().fail(c.refused_entry, c.refusal, 1);
         draw_log().clear();
@@ -303,9 +309,7 @@ TEST_F(MiniCallTest, EveryWayOutFreesTheStripOnceAndClearsItsReference)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         start_over();
-        start_with_call();
-        open_strip();
-        ASSERT_NE(strip_window(), nullptr);
+        ASSERT_NO_FATAL_FAILURE(open_strip_during_call());
         // The microphone was left off: leaving turns it back on (the audio being here).
         phones().set_microphone_on(false);
         size_t before = manager_calls(*process).size();
@@ -341,9 +345,7 @@ TEST_F(MiniCallTest, EveryWayOutFreesTheStripOnceAndClearsItsReference)
 
 TEST_F(MiniCallTest, TheCallEndingWhileAButtonIsHeldClosesTheStripWithoutAClick)
 {
-    start_with_call();
-    open_strip();
-    ASSERT_NE(strip(), nullptr);
+    ASSERT_NO_FATAL_FAILURE(open_strip_during_call());
     size_t before = manager_calls(*process).size();
     auto& touch = device->component<kivo::TouchInput>();
     touch.press(mute.x, mute.y);
@@ -363,9 +365,7 @@ TEST_F(MiniCallTest, TheCallEndingWhileAButtonIsHeldClosesTheStripWithoutAClick)
 
 TEST_F(MiniCallTest, LeavingTheStripWithAButtonHeldLetsTheButtonGo)
 {
-    start_with_call();
-    open_strip();
-    ASSERT_NE(strip(), nullptr);
+    ASSERT_NO_FATAL_FAILURE(open_strip_during_call());
     size_t before = manager_calls(*process).size();
     auto& touch = device->component<kivo::TouchInput>();
     touch.press(mute.x, mute.y);

@@ -1,4 +1,5 @@
 #include "../../kernel/tests/TestDevice.h"
+#include "../../kernel/tests/WindowProgram.h"
 #include "Explorer.h"
 #include "KivoNotify.h"
 #include "NavigationStandIn.h"
@@ -46,15 +47,7 @@ LRESULT CALLBACK fake_home_window(HWND window, UINT message, WPARAM wparam, LPAR
 // A home screen that only notes what reaches it.
 int fake_home(std::u16string_view)
 {
-    WNDCLASS window_class {};
-    window_class.lpfnWndProc = fake_home_window;
-    window_class.lpszClassName = u"FakeHome";
-    RegisterClass(&window_class);
-    CreateWindowEx(0, u"FakeHome", HOME_WINDOW_TITLE, WS_POPUP, 0, 0, 480, 272, nullptr, nullptr, nullptr, nullptr);
-    MSG message;
-    while (GetMessage(&message, nullptr, 0, 0))
-        DispatchMessage(&message);
-    return 0;
+    return kivo::test::run_window_program(u"FakeHome", fake_home_window, HOME_WINDOW_TITLE, WS_POPUP, { 0, 0, 480, 272 });
 }
 
 class NavigationTest : public ::testing::Test {

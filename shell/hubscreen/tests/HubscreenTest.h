@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kernel/tests/TestDevice.h"
+#include "kernel/tests/WindowProgram.h"
 
 #include "BacklightDriver.h"
 #include "Board.h"
@@ -82,15 +83,7 @@ inline LRESULT CALLBACK recorder_window(HWND window, UINT message, WPARAM wparam
 // A program whose hidden window, titled by its command line, notes the notify codes it receives.
 inline int recorder_main(std::u16string_view title)
 {
-    WNDCLASS window_class {};
-    window_class.lpfnWndProc = recorder_window;
-    window_class.lpszClassName = u"FakeRecorder";
-    RegisterClass(&window_class);
-    CreateWindowEx(0, u"FakeRecorder", std::u16string(title).c_str(), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    MSG message;
-    while (GetMessage(&message, nullptr, 0, 0))
-        DispatchMessage(&message);
-    return 0;
+    return kivo::test::run_window_program(u"FakeRecorder", recorder_window, title);
 }
 
 class HubscreenTest : public ::testing::Test {

@@ -91,15 +91,7 @@ int fake_link_main(std::u16string_view command_line)
         return 0;
     }
     Sleep(*g_link_window_after);
-    WNDCLASS window_class {};
-    window_class.lpfnWndProc = fake_link_window;
-    window_class.lpszClassName = u"FakePhoneLink";
-    RegisterClass(&window_class);
-    CreateWindowEx(0, u"FakePhoneLink", PHONELINK_WINDOW_TITLE, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    MSG message;
-    while (GetMessage(&message, nullptr, 0, 0))
-        DispatchMessage(&message);
-    return 0;
+    return kivo::test::run_window_program(u"FakePhoneLink", fake_link_window, PHONELINK_WINDOW_TITLE);
 }
 
 // The home page with the phone link's fake at its image and a media program's fake ("audio")
