@@ -221,6 +221,35 @@ inline constexpr GUID MEDIASUBTYPE_I420 = kivo::guid("{30323449-0000-0010-8000-0
 inline constexpr GUID FORMAT_None = kivo::guid("{0F6417D6-C318-11D0-A43F-00A0C9223196}");
 inline constexpr GUID FORMAT_WaveFormatEx = kivo::guid("{05589F81-C356-11CE-BF01-00AA0055595A}");
 
+// The MPEG-2 demultiplexer's output pins: which PIDs each pin carries and in what form.
+enum MEDIA_SAMPLE_CONTENT {
+    MEDIA_TRANSPORT_PACKET = 0,   // whole 188-byte packets
+    MEDIA_ELEMENTARY_STREAM = 1,  // the payload of PES packets, with their time stamps
+    MEDIA_MPEG2_PSI = 2,          // whole sections
+    MEDIA_TRANSPORT_PAYLOAD = 3,  // the payload of the packets
+};
+
+struct PID_MAP {
+    ULONG ulPID;
+    MEDIA_SAMPLE_CONTENT MediaSampleContent;
+};
+
+struct IEnumPIDMap : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Next(ULONG cRequest, PID_MAP* pPIDMap, ULONG* pcReceived) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Skip(ULONG cRecords) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Clone(IEnumPIDMap** ppIEnumPIDMap) = 0;
+};
+
+struct IMPEG2PIDMap : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE MapPID(ULONG culPID, ULONG* pulPID, MEDIA_SAMPLE_CONTENT MediaSampleContent) = 0;
+    virtual HRESULT STDMETHODCALLTYPE UnmapPID(ULONG culPID, ULONG* pulPID) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumPIDMap(IEnumPIDMap** pIEnumPIDMap) = 0;
+};
+
+inline constexpr IID IID_IMPEG2PIDMap = kivo::guid("{AFB6C2A1-2C41-11D3-8A60-0000F81E0E4A}");
+inline constexpr IID IID_IEnumPIDMap = kivo::guid("{AFB6C2A2-2C41-11D3-8A60-0000F81E0E4A}");
+
 KIVO_INTERFACE_ID(IPin, IID_IPin);
 KIVO_INTERFACE_ID(IEnumPins, IID_IEnumPins);
 KIVO_INTERFACE_ID(IEnumFilters, IID_IEnumFilters);
@@ -236,3 +265,5 @@ KIVO_INTERFACE_ID(IVideoWindow, IID_IVideoWindow);
 KIVO_INTERFACE_ID(IMediaEvent, IID_IMediaEvent);
 KIVO_INTERFACE_ID(IMediaEventEx, IID_IMediaEventEx);
 KIVO_INTERFACE_ID(IMediaSeeking, IID_IMediaSeeking);
+KIVO_INTERFACE_ID(IEnumPIDMap, IID_IEnumPIDMap);
+KIVO_INTERFACE_ID(IMPEG2PIDMap, IID_IMPEG2PIDMap);

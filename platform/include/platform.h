@@ -15,6 +15,7 @@
 #include "audio/SoundApi.h"
 #include "com/ComApi.h"
 #include "dshow/DShowApi.h"
+#include "vendor/VendorTvApi.h"
 #include "vendor/VendorVideoApi.h"
 #include "storage/CodePageApi.h"
 #include "storage/CrtFileApi.h"
