@@ -2,6 +2,8 @@
 
 #include "platform.h"
 
+#include "PhoneRecords.h"
+#include "PostedRecords.h"
 #include "Skinkit.h"
 #include "ZolManagerAPI.h"
 
@@ -90,6 +92,11 @@ public:
     void SetWindowRef(WindowRef, CWnd*);
     // The window of a reference that is set and still has one, else null.
     HWND WindowOf(WindowRef);
+
+    // The parties of the manager's call reports and the messages it received, on their way from its
+    // thread to the panel.
+    PostedRecords<PhonebookEntry> m_callReports;
+    PostedRecords<SmsRecord> m_smsReports;
 
     // The manager's callbacks answer under this lock; it is held only for short sections.
     CRITICAL_SECTION m_callLock;

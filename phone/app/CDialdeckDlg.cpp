@@ -39,13 +39,6 @@ bool Supports(const PhoneSupportFun& support, int function)
     return support.functions[function] == 1;
 }
 
-void PostOrFree(HWND window, UINT message, WPARAM wparam, void* copy, void (*free)(void*))
-{
-    // A post the platform refuses (no window, a full queue) leaves the copy with its sender.
-    if (!window || !::PostMessage(window, message, wparam, reinterpret_cast<LPARAM>(copy)))
-        free(copy);
-}
-
 void Enable(CLayoutBtn* button, bool enable)
 {
     if (button)
@@ -648,8 +641,7 @@ int OnCallStatusCallback(PhonebookEntry party, int state)
     HWND panel = app.WindowOf(WindowRef::Panel);
     if ((wasBusy && state == 0) || (!wasBusy && (state == 2 || state == 3)))
         PostIfWindow(panel, WM_PHONE_CALLACTIVE, state, 0);
-    PostOrFree(panel, WM_PHONE_CALLSTATUS, state, new PhonebookEntry(party),
-        [](void* copy) { delete static_cast<PhonebookEntry*>(copy); });
+    app.m_callReports.Post(panel, WM_PHONE_CALLSTATUS, state, party);
     for (WindowRef window : { WindowRef::DialPad, WindowRef::CallScreen, WindowRef::MiniCallWindow })
         PostIfWindow(app.WindowOf(window), WM_PHONE_CALLUPDATE, state, 0);
     PostIfWindow(panel, WM_PHONE_CALLSTATE, app.GetCallState(), 0);
@@ -661,8 +653,8 @@ int OnIncomingSMSCallback(SmsRecord message)
     int wanted = 1;
     al_GetRegSettingInt(u"SMS", u"ImcomingSMS", 1, &wanted);
     if (wanted == 1) {
-        PostOrFree(CDialdeckApp::Get().WindowOf(WindowRef::Panel), WM_PHONE_INCOMINGSMS, 0, new SmsRecord(message),
-            [](void* copy) { delete static_cast<SmsRecord*>(copy); });
+        CDialdeckApp& app = CDialdeckApp::Get();
+        app.m_smsReports.Post(app.WindowOf(WindowRef::Panel), WM_PHONE_INCOMINGSMS, 0, message);
     }
     return 0;
 }

@@ -42,8 +42,8 @@ void NameAndNumberOf(const std::u16string& number, std::u16string* name, std::u1
 
 void CDialdeckDlg::OnCallStatus(WPARAM state, PhonebookEntry* report)
 {
-    std::unique_ptr<PhonebookEntry> party(report);
     CDialdeckApp& app = CDialdeckApp::Get();
+    std::unique_ptr<PhonebookEntry> party = app.m_callReports.Take(report);
     std::u16string number;
     if (party)
         GetFirstNumber(party.get(), &number);
@@ -148,8 +148,8 @@ void CDialdeckDlg::ReportCallStatus(int status)
 
 void CDialdeckDlg::OnIncomingSMS(SmsRecord* received)
 {
-    std::unique_ptr<SmsRecord> message(received);
     CDialdeckApp& app = CDialdeckApp::Get();
+    std::unique_ptr<SmsRecord> message = app.m_smsReports.Take(received);
     PlaySound(app.m_notifyFile.c_str(), nullptr, SND_ASYNC | SND_FILENAME);
     if (!message)
         return;

@@ -39,6 +39,22 @@ class MiniCallTest : public DialdeckTest {
 public:
     std::shared_ptr<kivo::Process> process;
 
+    // A strip left open goes as a program's close takes it, before the device is taken down: its
+    // object is the window's own and is freed only with its window.
+    ~MiniCallTest() override { close_strip(); }
+    void start_over()
+    {
+        close_strip();
+        DialdeckTest::start_over();
+    }
+    void close_strip()
+    {
+        if (HWND window = strip_window()) {
+            PostMessage(window, WM_PHONE_CLOSE, 0, 0);
+            device->run_until_idle();
+        }
+    }
+
     // Connected, with a call up answered here or on the phone and its call screen left: the state
     // in which the call detail screen opens the strip.
     void start_with_call(bool answered_here = true)
