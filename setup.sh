@@ -9,6 +9,7 @@ packages=(
     libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
     lame id3v2 mediainfo libimage-exiftool-perl imagemagick libjpeg-turbo-progs libtag1-dev
     fonts-liberation fonts-wqy-microhei
+    nlohmann-json3-dev libdvbpsi-dev libzvbi-dev dtv-scan-tables
 )
 missing=()
 for p in "${packages[@]}"; do
