@@ -29,6 +29,7 @@ struct StreamSpec {
     int height = 0;
 
     static constexpr int samples_per_picture = sample_rate / frames_per_second;
+    static_assert(pictures_per_group * samples_per_picture % samples_per_audio_frame == 0);
     int audio_frame_count() const { return picture_count * samples_per_picture / samples_per_audio_frame; }
 };
 
