@@ -182,6 +182,41 @@ std::unique_ptr<MultiplexBuilder> MultiplexBuilder::open(MultiplexDescription de
         }
         b.pcr_clocks_.push_back({b.queue_for(pcr_pid_of(service)), 0});
     }
+    // What the streams and tables need on average, with the packets' headers; a description asking
+    // for less would fall further behind with every second and hold ever more packets in waiting.
+    double needed = 0;
+    for (const Feed& feed : b.feeds_) {
+        const StreamDescription& stream = *feed.stream;
+        double bytes_per_second = 0;
+        if (feed.elementary) {
+            size_t bytes = 0;
+            for (const Bytes& unit : feed.elementary->units)
+                bytes += unit.size() + 14 + ts_packet_size / 2; // PES header, the last packet's stuffing
+            bytes_per_second = static_cast<double>(bytes) * static_cast<double>(feed.elementary->units_per_second_numerator) /
+                               static_cast<double>(feed.elementary->units_per_second_denominator) /
+                               static_cast<double>(feed.elementary->units.size());
+        } else if (stream.kind == StreamKind::teletext) {
+            size_t packets = 1;
+            for (const TeletextPage& page : stream.pages)
+                packets += 1 + page.rows.size() + 16;
+            bytes_per_second = static_cast<double>((packets + 4) * 46 + 46);
+        } else {
+            bytes_per_second = 100;
+        }
+        needed += bytes_per_second * 8 * ts_packet_size / 184;
+    }
+    for (const ServiceDescription& service : d.services) {
+        size_t schedule = 0;
+        for (const Bytes& section : b.schedule_sections(service, 0))
+            schedule += section.size() + ts_packet_size;
+        needed += static_cast<double>(schedule) * 8 / 10 + 20 * ts_packet_size * 8; // PMT, p/f, PCR
+    }
+    needed += 20 * ts_packet_size * 8; // PAT, SDT, NIT, TDT, TOT
+    if (needed > static_cast<double>(d.bits_per_second)) {
+        error = "field \"bits_per_second\" is below the " + std::to_string(static_cast<uint64_t>(needed)) +
+                " the streams and tables need";
+        return nullptr;
+    }
     return builder;
 }
 

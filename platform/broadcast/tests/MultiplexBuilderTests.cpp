@@ -645,6 +645,7 @@ TEST_F(MultiplexBuilderTest, RefusesADescriptionNamingTheFieldAtFault)
         {"repeated PID", [](json& d) { d["services"][1]["streams"][0]["pid"] = 257; }, "\"services[1].streams[0].pid\""},
         {"wrong type", [](json& d) { d["bits_per_second"] = "fast"; }, "\"bits_per_second\""},
         {"missing file", [](json& d) { d["services"][0]["streams"][0]["file"] = "nowhere.m2v"; }, "nowhere.m2v"},
+        {"rate below the streams'", [](json& d) { d["bits_per_second"] = 1000000; }, "\"bits_per_second\""},
         {"not video", [](json& d) { d["services"][0]["streams"][0]["file"] = "clip.mp2"; }, "clip.mp2"},
     };
     for (const Case& c : cases) {
