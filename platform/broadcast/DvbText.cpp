@@ -50,6 +50,23 @@ std::optional<std::u32string> decode_utf8(const std::string& text)
     return result;
 }
 
+std::string encode_utf8(char32_t code)
+{
+    std::string out;
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out += {static_cast<char>(0xC0 | (code >> 6)), static_cast<char>(0x80 | (code & 0x3F))};
+    } else if (code < 0x10000) {
+        out += {static_cast<char>(0xE0 | (code >> 12)), static_cast<char>(0x80 | ((code >> 6) & 0x3F)),
+                static_cast<char>(0x80 | (code & 0x3F))};
+    } else {
+        out += {static_cast<char>(0xF0 | (code >> 18)), static_cast<char>(0x80 | ((code >> 12) & 0x3F)),
+                static_cast<char>(0x80 | ((code >> 6) & 0x3F)), static_cast<char>(0x80 | (code & 0x3F))};
+    }
+    return out;
+}
+
 std::optional<std::vector<uint8_t>> encode_dvb_text(const DvbText& text)
 {
     if (text.selector == 0)

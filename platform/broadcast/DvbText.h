@@ -22,5 +22,7 @@ std::optional<std::vector<uint8_t>> encode_dvb_text(const DvbText& text);
 
 // The text's code points; nullopt when it is not valid UTF-8.
 std::optional<std::u32string> decode_utf8(const std::string& text);
+// One code point as UTF-8.
+std::string encode_utf8(char32_t code);
 
 } // namespace kivo

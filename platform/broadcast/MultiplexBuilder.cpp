@@ -52,19 +52,7 @@ std::vector<Bytes> split_text(const DvbText& text, size_t limit)
         return pieces;
     Bytes piece;
     for (char32_t code : *code_points) {
-        std::string one;
-        if (code < 0x80) {
-            one.push_back(static_cast<char>(code));
-        } else if (code < 0x800) {
-            one += {static_cast<char>(0xC0 | (code >> 6)), static_cast<char>(0x80 | (code & 0x3F))};
-        } else if (code < 0x10000) {
-            one += {static_cast<char>(0xE0 | (code >> 12)), static_cast<char>(0x80 | ((code >> 6) & 0x3F)),
-                    static_cast<char>(0x80 | (code & 0x3F))};
-        } else {
-            one += {static_cast<char>(0xF0 | (code >> 18)), static_cast<char>(0x80 | ((code >> 12) & 0x3F)),
-                    static_cast<char>(0x80 | ((code >> 6) & 0x3F)), static_cast<char>(0x80 | (code & 0x3F))};
-        }
-        Bytes encoded = encode_dvb_text({text.selector, one}).value_or(Bytes{});
+        Bytes encoded = encode_dvb_text({text.selector, encode_utf8(code)}).value_or(Bytes{});
         if (text.selector != 0 && !encoded.empty())
             encoded.erase(encoded.begin()); // the selector opens each piece once
         size_t opening = text.selector != 0 ? 1 : 0;
@@ -134,8 +122,10 @@ std::unique_ptr<MultiplexBuilder> MultiplexBuilder::open(MultiplexDescription de
     const MultiplexDescription& d = b.description_;
 
     for (const ServiceDescription& service : d.services) {
+        b.rota_descriptors_.emplace_back();
         for (size_t i = 0; i < service.rota.size(); ++i) {
-            if (event_descriptors(service.rota[i], d.country).size() + 12 + eit_section_overhead > eit_section_limit) {
+            b.rota_descriptors_.back().push_back(event_descriptors(service.rota[i], d.country));
+            if (b.rota_descriptors_.back().back().size() + 12 + eit_section_overhead > eit_section_limit) {
                 error = "the texts of service " + std::to_string(service.service_id) + "'s programme " + std::to_string(i) +
                         " do not fit one EIT section";
                 return nullptr;
@@ -244,11 +234,12 @@ std::vector<MultiplexBuilder::Event> MultiplexBuilder::events_around(const Servi
     const int64_t offset = description_.local_time_offset_minutes * 60;
     const int64_t local_day = floor_div(utc + offset, 86400);
     const int64_t count = static_cast<int64_t>(service.rota.size());
+    const std::vector<Bytes>& descriptors = rota_descriptors_[static_cast<size_t>(&service - description_.services.data())];
     for (int64_t day = local_day - 1; day <= local_day + schedule_days + 1; ++day) {
         for (int64_t i = 0; i < count; ++i) {
             const RotaEntry& entry = service.rota[static_cast<size_t>(i)];
             events.push_back({static_cast<uint16_t>((day * count + i) & 0xFFFF), day * 86400 + entry.start_minute * 60 - offset,
-                              entry.minutes * 60, &entry});
+                              entry.minutes * 60, &descriptors[static_cast<size_t>(i)]});
         }
     }
     return events;
@@ -270,8 +261,7 @@ std::vector<Bytes> MultiplexBuilder::present_following_sections(const ServiceDes
         const std::optional<Event>& event = number == 0 ? present : following;
         std::vector<EitEvent> listed;
         if (event)
-            listed.push_back({event->id, event->start, event->duration, static_cast<uint8_t>(number == 0 ? 4 : 1),
-                              event_descriptors(*event->entry, description_.country)});
+            listed.push_back({event->id, event->start, event->duration, static_cast<uint8_t>(number == 0 ? 4 : 1), *event->descriptors});
         EitHeader header{table_eit_pf_actual, service.service_id, description_.transport_stream_id,
                          description_.original_network_id, version, number, 1, 1, table_eit_pf_actual};
         sections.push_back(eit_section(header, listed));
@@ -298,7 +288,7 @@ std::vector<Bytes> MultiplexBuilder::schedule_sections(const ServiceDescription&
             for (const Event& event : events) {
                 if (event.start < begin || event.start >= begin + segment_seconds)
                     continue;
-                EitEvent listed{event.id, event.start, event.duration, 0, event_descriptors(*event.entry, description_.country)};
+                EitEvent listed{event.id, event.start, event.duration, 0, *event.descriptors};
                 if (size + eit_event_size(listed) > eit_section_limit) {
                     if (parts.size() == 8)
                         break;

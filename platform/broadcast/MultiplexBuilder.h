@@ -84,7 +84,8 @@ public:
     // The stream runs on without a break (the files loop inside it), so this answers false.
     bool read(size_t count, const SYSTEMTIME& utc_now, std::vector<uint8_t>& out) override;
 
-    // The sections of the tables as they stand at `utc` (seconds since 1970), for tests.
+    // The sections of a service's event tables as they stand at `utc` (seconds since 1970);
+    // `service` is one of description().services.
     std::vector<Bytes> present_following_sections(const ServiceDescription& service, int64_t utc) const;
     std::vector<Bytes> schedule_sections(const ServiceDescription& service, int64_t utc) const;
 
@@ -120,7 +121,7 @@ private:
         uint16_t id;
         int64_t start; // UTC seconds
         uint32_t duration;
-        const RotaEntry* entry;
+        const Bytes* descriptors;
     };
     struct PcrClock {
         size_t queue;
@@ -136,6 +137,8 @@ private:
 
     MultiplexDescription description_;
     std::vector<std::unique_ptr<ElementaryStream>> elementary_;
+    // Each rota entry's event descriptors, made once: per service, per entry.
+    std::vector<std::vector<Bytes>> rota_descriptors_;
     std::vector<PidQueue> queues_;
     std::vector<Feed> feeds_;
     std::vector<Carousel> carousels_;

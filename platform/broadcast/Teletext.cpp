@@ -3,7 +3,7 @@
 #include "broadcast/DvbText.h"
 #include "broadcast/Pes.h"
 
-#include <algorithm>
+#include <cstdlib>
 
 namespace kivo {
 
@@ -91,17 +91,9 @@ std::optional<TeletextRow> make_teletext_row(const std::string& utf8)
             continue;
         }
         // A letter with a mark: the default DVB table writes it as the mark (0xC1 to 0xCF) then the letter.
-        std::u32string one(1, code);
-        std::string single;
-        for (char32_t c : one) {
-            if (c < 0x800) {
-                single.push_back(static_cast<char>(0xC0 | (c >> 6)));
-                single.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            } else {
-                return std::nullopt;
-            }
-        }
-        auto encoded = encode_dvb_text({0, single});
+        if (code < 0xA0)
+            return std::nullopt;
+        auto encoded = encode_dvb_text({0, encode_utf8(code)});
         if (!encoded || encoded->size() != 2 || (*encoded)[0] < 0xC1 || (*encoded)[0] > 0xCF || (*encoded)[1] >= 0x80)
             return std::nullopt;
         row.characters[column] = (*encoded)[1];
