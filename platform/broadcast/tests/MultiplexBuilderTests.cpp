@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -237,6 +238,24 @@ Result decode(const Descriptor& d, Result* (*decoder)(dvbpsi_descriptor_t*))
         result = *decoded;
     dvbpsi_DeleteDescriptors(copy);
     return result;
+}
+
+// The extended event descriptor's text lies outside libdvbpsi's record, so it is copied out first.
+struct ExtendedPiece {
+    int number;
+    std::string language, text;
+};
+ExtendedPiece decode_extended(const Descriptor& d)
+{
+    dvbpsi_descriptor_t* copy = dvbpsi_NewDescriptor(d.tag, static_cast<uint8_t>(d.data.size()), const_cast<uint8_t*>(d.data.data()));
+    dvbpsi_extended_event_dr_t* decoded = dvbpsi_DecodeExtendedEventDr(copy);
+    EXPECT_TRUE(decoded) << "extended event descriptor does not decode";
+    ExtendedPiece piece{-1, "", ""};
+    if (decoded)
+        piece = {decoded->i_descriptor_number, std::string(reinterpret_cast<const char*>(decoded->i_iso_639_code), 3),
+                 std::string(reinterpret_cast<const char*>(decoded->i_text), static_cast<size_t>(decoded->i_text_length))};
+    dvbpsi_DeleteDescriptors(copy);
+    return piece;
 }
 
 const Descriptor* find(const std::vector<Descriptor>& descriptors, uint8_t tag, size_t skip = 0)
@@ -470,11 +489,11 @@ TEST_F(MultiplexBuilderTest, EventsLieAroundTheClockWithTheirTexts)
     std::map<std::string, std::string> extended;
     std::map<std::string, int> last_number;
     for (size_t k = 0; const Descriptor* d = find(following.descriptors, 0x4E, k); ++k) {
-        auto piece = decode(*d, dvbpsi_DecodeExtendedEventDr);
-        std::string language = text(piece.i_iso_639_code, 3);
-        std::string body = text(piece.i_text, static_cast<size_t>(piece.i_text_length));
-        ASSERT_EQ(piece.i_descriptor_number, (extended.count(language) ? last_number[language] + 1 : 0));
-        last_number[language] = piece.i_descriptor_number;
+        const ExtendedPiece piece = decode_extended(*d);
+        const std::string& language = piece.language;
+        std::string body = piece.text;
+        ASSERT_EQ(piece.number, (extended.count(language) ? last_number[language] + 1 : 0));
+        last_number[language] = piece.number;
         if (language == "chi") {
             ASSERT_EQ(body[0], '\x14');
             body.erase(0, 1);
