@@ -524,6 +524,30 @@ TEST_F(MultiplexBuilderTest, EventsLieAroundTheClockWithTheirTexts)
     EXPECT_TRUE(tables.eit_tables.count({0x4E, 102}) && tables.eit_tables.count({0x50, 102})); // empty, yet sent
 }
 
+// When the evening programme ends the morning one is present: a new version, the next event following.
+TEST_F(MultiplexBuilderTest, PresentAndFollowingMoveOnWithANewVersion)
+{
+    std::string error;
+    auto parsed = parse_multiplex_description(description().dump(), error);
+    ASSERT_TRUE(parsed) << error;
+    auto builder = MultiplexBuilder::open(std::move(*parsed), folder_.string(), error);
+    ASSERT_TRUE(builder) << error;
+    const ServiceDescription& service = builder->description().services[0];
+    const int64_t evening_ends = utc_of(2026, 12, 11, 22, 0, 0);
+
+    auto version = [](const Bytes& section) { return (section[5] >> 1) & 0x1F; };
+    auto event_id = [](const Bytes& section) { return section.size() > 18 ? section[14] << 8 | section[15] : -1; };
+    const std::vector<Bytes> before = builder->present_following_sections(service, evening_ends - 1);
+    const std::vector<Bytes> after = builder->present_following_sections(service, evening_ends);
+    ASSERT_EQ(before.size(), 2u);
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(event_id(after[0]), event_id(before[1]));
+    EXPECT_EQ(event_id(after[1]), event_id(before[1]) + 1);
+    EXPECT_NE(version(after[0]), version(before[0]));
+    EXPECT_EQ(version(after[0]), version(after[1]));
+    EXPECT_EQ(builder->present_following_sections(service, evening_ends - 3600), before); // unchanged within the programme
+}
+
 TEST_F(MultiplexBuilderTest, PlaysInFfmpegWithItsServicesAndTeletext)
 {
     const Bytes stream = build(full_description(), test_time, 6);
