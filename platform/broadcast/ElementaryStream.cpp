@@ -32,8 +32,6 @@ std::optional<ElementaryStream> parse_mpeg2_video(const Bytes& data, std::string
         return std::nullopt;
     }
     ElementaryStream stream;
-    stream.width = (data[4] << 4) | (data[5] >> 4);
-    stream.height = ((data[5] & 0x0F) << 8) | data[6];
     static constexpr uint64_t rates[][2] = {{0, 1},     {24000, 1001}, {24, 1}, {25, 1},      {30000, 1001},
                                             {30, 1},    {50, 1},       {60000, 1001}, {60, 1}};
     unsigned rate_code = data[7] & 0x0F;

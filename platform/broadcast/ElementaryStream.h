@@ -16,7 +16,6 @@ struct ElementaryStream {
     // Units per second as a fraction (pictures per second, or sample rate over samples per frame).
     uint64_t units_per_second_numerator = 0;
     uint64_t units_per_second_denominator = 1;
-    unsigned width = 0, height = 0; // video only
 
     // The start of unit `index` (counting on across loops) in 90 kHz ticks.
     uint64_t start_ticks(uint64_t index) const

@@ -410,10 +410,6 @@ void MultiplexBuilder::run_feed(Feed& feed, int64_t utc)
     case StreamKind::audio: {
         const Bytes& unit = feed.elementary->units[feed.next_unit % feed.elementary->units.size()];
         pes = make_pes(stream.kind == StreamKind::video ? 0xE0 : 0xC0, pts, unit);
-        if (stream.kind == StreamKind::video && pes.size() - 6 > 0xFFFF) {
-            pes[4] = 0;
-            pes[5] = 0;
-        }
         ++feed.next_unit;
         feed.next_due = feed.elementary->start_ticks(feed.next_unit);
         break;
