@@ -54,15 +54,19 @@ constexpr std::array<uint8_t, 256> reverse_table = make_reverse_table();
 
 // Bits 1 to 23 of a triplet: parity bit Pk+1 sits at position 2^k and covers the positions whose
 // number has bit k set; P6 (bit 24) makes the whole triplet odd.
-constexpr uint32_t parity_group(unsigned k)
+constexpr std::array<uint32_t, 5> make_parity_groups()
 {
-    uint32_t mask = 0;
-    for (unsigned position = 1; position <= 23; ++position) {
-        if ((position >> k) & 1)
-            mask |= 1u << (position - 1);
+    std::array<uint32_t, 5> groups {};
+    for (unsigned k = 0; k < 5; ++k) {
+        for (unsigned position = 1; position <= 23; ++position) {
+            if ((position >> k) & 1)
+                groups[k] |= 1u << (position - 1);
+        }
     }
-    return mask;
+    return groups;
 }
+
+constexpr std::array<uint32_t, 5> parity_groups = make_parity_groups();
 
 } // namespace
 
@@ -77,7 +81,7 @@ int32_t decode_hamming_24_18(const uint8_t triplet[3])
     uint32_t word = triplet[0] | uint32_t(triplet[1]) << 8 | uint32_t(triplet[2]) << 16;
     unsigned syndrome = 0;
     for (unsigned k = 0; k < 5; ++k) {
-        if ((std::popcount(word & parity_group(k)) & 1) == 0)
+        if ((std::popcount(word & parity_groups[k]) & 1) == 0)
             syndrome |= 1u << k;
     }
     const bool whole_odd = std::popcount(word) & 1;
