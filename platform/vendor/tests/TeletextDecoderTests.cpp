@@ -100,14 +100,6 @@ std::vector<std::string> describe_all(const std::vector<TeletextPesDecoder::Pack
     return lines;
 }
 
-std::vector<uint8_t> concatenate(std::initializer_list<std::vector<uint8_t>> parts)
-{
-    std::vector<uint8_t> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 constexpr Triplet enhancement_triplets[13] = { { 41, 4, 0 }, { 5, 12, 0x41 }, { 63, 7, 0 }, { 0, 0, 7 }, { 39, 31, 127 }, { 40, 1, 0 },
     { 20, 15, 0x2A }, { 63, 31, 127 }, { 1, 2, 3 }, { 50, 4, 0 }, { 10, 9, 0x61 }, { 40, 0, 0 }, { 63, 31, 127 } };
 

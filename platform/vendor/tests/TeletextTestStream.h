@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -124,6 +125,14 @@ inline std::vector<uint8_t> teletext_pes(const std::vector<DataUnit>& units, uin
     pes[4] = uint8_t(length >> 8);
     pes[5] = uint8_t(length);
     return pes;
+}
+
+inline std::vector<uint8_t> concatenate(std::initializer_list<std::vector<uint8_t>> parts)
+{
+    std::vector<uint8_t> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
 }
 
 // The stream as the demultiplexer hands on transport payload: 184 bytes a sample.
