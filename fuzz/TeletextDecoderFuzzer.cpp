@@ -7,6 +7,7 @@
 
 #include "TeletextPesDecoder.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

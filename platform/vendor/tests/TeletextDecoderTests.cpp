@@ -111,6 +111,31 @@ TeletextEnhancementPacket enhancement_record(DWORD magazine, DWORD designation)
     return record;
 }
 
+// The teletext lines libzvbi's own DVB demultiplexer finds in a stream of PES packets.
+std::vector<LinePacket> libzvbi_lines(std::vector<uint8_t> stream)
+{
+    // It hands on a field's lines once a line of the next field comes.
+    const auto flush = teletext_pes({ teletext_unit(address_packet(1, 31)) }, 0x10, 0xBD, 0x7FFFFFFF);
+    stream.insert(stream.end(), flush.begin(), flush.end());
+    std::vector<LinePacket> lines;
+    vbi_dvb_demux* demux = vbi_dvb_pes_demux_new(nullptr, nullptr);
+    const uint8_t* at = stream.data();
+    unsigned left = unsigned(stream.size());
+    vbi_sliced sliced[64];
+    int64_t pts = 0;
+    while (left > 0) {
+        const unsigned count = vbi_dvb_demux_cor(demux, sliced, 64, &pts, &at, &left);
+        for (unsigned i = 0; i < count; ++i) {
+            LinePacket line;
+            std::copy_n(sliced[i].data, line.size(), line.begin());
+            if (sliced[i].id & VBI_SLICED_TELETEXT_B)
+                lines.push_back(line);
+        }
+    }
+    vbi_dvb_demux_delete(demux);
+    return lines;
+}
+
 } // namespace
 
 // The decoder's codes against libzvbi's: every byte through Hamming 8/4 and the bit reversal, and
@@ -171,9 +196,19 @@ TEST(TeletextDecoder, PagesDecodeAsSentInOrder)
     std::vector<uint8_t> stream;
     for (size_t at = 0; at < units.size(); at += 7) {
         std::vector<DataUnit> part(units.begin() + at, units.begin() + std::min(units.size(), at + 7));
-        auto pes = teletext_pes(part, uint8_t(0x10 + at % 16));
+        auto pes = teletext_pes(part, uint8_t(0x10 + at % 16), 0xBD, uint32_t(at * 3600));
         stream.insert(stream.end(), pes.begin(), pes.end());
     }
+    // The stream as libzvbi reads it: the packets sent, so the encoder lays them out as it must.
+    std::vector<LinePacket> sent;
+    for (const DataUnit& unit : units) {
+        LinePacket line;
+        for (size_t i = 0; i < line.size(); ++i)
+            line[i] = uint8_t(vbi_rev8(unit.bytes[2 + i]));
+        sent.push_back(line);
+    }
+    EXPECT_EQ(libzvbi_lines(stream), sent);
+
     Decoded decoded = decode(transport_payloads(stream));
     EXPECT_EQ(decoded.packets, describe_all(expected));
     EXPECT_TRUE(decoded.drops.empty()) << decoded.drops.front();

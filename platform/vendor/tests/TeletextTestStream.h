@@ -91,10 +91,10 @@ struct DataUnit {
     std::vector<uint8_t> bytes; // after the identifier and the length
 };
 
-// A teletext data unit: field and line, the framing code, the packet bit-reversed.
+// A teletext data unit: field and line (set in its PES), the framing code, the packet bit-reversed.
 inline DataUnit teletext_unit(const LinePacket& line, uint8_t id = 0x02)
 {
-    DataUnit unit { id, { 0xE7, 0xE4 } };
+    DataUnit unit { id, { 0xE0, 0xE4 } };
     for (uint8_t byte : line)
         unit.bytes.push_back(uint8_t(vbi_rev8(byte)));
     return unit;
@@ -102,15 +102,21 @@ inline DataUnit teletext_unit(const LinePacket& line, uint8_t id = 0x02)
 
 // A PES of private stream 1 as EN 300 472 lays it out: a header of 45 bytes with a time stamp,
 // the data identifier, the units, and stuffing units so that it fills whole transport packets.
-inline std::vector<uint8_t> teletext_pes(const std::vector<DataUnit>& units, uint8_t data_identifier = 0x10, uint8_t stream = 0xBD)
+inline std::vector<uint8_t> teletext_pes(const std::vector<DataUnit>& units, uint8_t data_identifier = 0x10, uint8_t stream = 0xBD, uint32_t pts = 0)
 {
-    std::vector<uint8_t> pes { 0x00, 0x00, 0x01, stream, 0, 0, 0x84, 0x80, 0x24, 0x21, 0x00, 0x01, 0x00, 0x01 };
+    // The time stamp's 33 bits with their marker bits (the top bit left 0).
+    std::vector<uint8_t> pes { 0x00, 0x00, 0x01, stream, 0, 0, 0x84, 0x80, 0x24, uint8_t(0x21 | (pts >> 29 & 0x06)), uint8_t(pts >> 22),
+        uint8_t(pts >> 14 | 1), uint8_t(pts >> 7), uint8_t(pts << 1 | 1) };
     pes.resize(45, 0xFF);
     pes.push_back(data_identifier);
+    // The units of one PES are the lines of one field, from line 7 down.
+    unsigned line = 7;
     for (const DataUnit& unit : units) {
         pes.push_back(unit.id);
         pes.push_back(uint8_t(unit.bytes.size()));
         pes.insert(pes.end(), unit.bytes.begin(), unit.bytes.end());
+        if ((unit.id == 0x02 || unit.id == 0x03) && unit.bytes.size() == 44)
+            pes[pes.size() - 44] = uint8_t(0xE0 | line++);
     }
     // One stuffing unit fills the last transport packet (a longer one when a single byte is missing).
     size_t missing = (184 - pes.size() % 184) % 184;
