@@ -122,6 +122,8 @@ const char* to_string(LockRank rank)
         return "audio renderer blocks";
     case LockRank::VideoRendererRecord:
         return "video renderer record";
+    case LockRank::VendorFilterRecord:
+        return "vendor filter record";
     case LockRank::LibraryApps:
         return "library apps";
     case LockRank::SkinBoxes:

@@ -5,6 +5,7 @@
 // decoder deliver through their callbacks are declared beside this header.
 
 #include "dshow/DShowApi.h"
+#include "vendor/TeletextRecords.h"
 
 // Called on a filter's own thread with a record kind and the record, valid during the call.
 using ReceiveCallback = int (*)(unsigned long code, void* record, void* context);

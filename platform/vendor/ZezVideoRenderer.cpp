@@ -5,6 +5,9 @@
 #include "Errors.h"
 #include "FilterCatalog.h"
 #include "VendorFilters.h"
+#include "ZezImageRenderer.h"
+#include "ZezSubtitleDecoder.h"
+#include "ZezTeletextDecoder.h"
 #include "Gdi.h"
 #include "KernelApi.h"
 
@@ -342,6 +345,9 @@ HRESULT ZezVideoRenderer::SetWindowPosition(long left, long top, long width, lon
 void install_vendor_filters(Device& device)
 {
     device.component<ComClassTable>().add(CLSID_ZezVideoRenderer, [] { return static_cast<ComObjectBase*>(new ZezVideoRenderer()); });
+    device.component<ComClassTable>().add(CLSID_TeletextDecoder, [] { return static_cast<ComObjectBase*>(new ZezTeletextDecoder()); });
+    device.component<ComClassTable>().add(CLSID_DVBSubtitleDecoder, [] { return static_cast<ComObjectBase*>(new ZezSubtitleDecoder()); });
+    device.component<ComClassTable>().add(CLSID_TCCIMGRENDFILTER, [] { return static_cast<ComObjectBase*>(new ZezImageRenderer()); });
     // A decoded film's pictures end here when a graph renders a file.
     device.component<FilterCatalog>().add(CLSID_ZezVideoRenderer, FilterCatalog::Role::Renderer);
 }
