@@ -122,6 +122,8 @@ const char* to_string(LockRank rank)
         return "audio renderer blocks";
     case LockRank::VideoRendererRecord:
         return "video renderer record";
+    case LockRank::VendorFilterControl:
+        return "vendor filter control";
     case LockRank::LibraryApps:
         return "library apps";
     case LockRank::SkinBoxes:

@@ -62,6 +62,7 @@ enum class LockRank {
     FilterClock,
     AudioRendererBlocks,
     VideoRendererRecord,
+    VendorFilterControl,
     LibraryApps,
     SkinBoxes,
     ZolManagers,
