@@ -63,6 +63,7 @@ enum class LockRank {
     AudioRendererBlocks,
     VideoRendererRecord,
     VendorFilterControl,
+    DemuxerClock,
     LibraryApps,
     SkinBoxes,
     ZolManagers,
