@@ -22,7 +22,7 @@ const std::vector<uint8_t>& mpeg2_stream(int width, int height, int seconds)
     const std::string duration = std::to_string(seconds);
     const std::string command = "ffmpeg -v error -nostdin -y -f lavfi -i testsrc=size=" + std::to_string(width) + "x" + std::to_string(height)
         + ":rate=25:duration=" + duration + " -f lavfi -i 'aevalsrc=0.5*sin(2*PI*440*t)|0:s=48000:d=" + duration
-        + "' -map 0:v -map 1:a -c:v mpeg2video -g 12 -bf 0 -c:a mp2 -b:a 192k -fflags +bitexact -flags +bitexact -f mpegts '"
+        + "' -map 0:v -map 1:a -c:v mpeg2video -g 12 -bf 0 -b:v 1500k -maxrate 1500k -bufsize 600k -c:a mp2 -b:a 192k -muxrate " + std::to_string(mux_rate) + " -fflags +bitexact -flags +bitexact -f mpegts '"
         + path.string() + "' 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string said;
