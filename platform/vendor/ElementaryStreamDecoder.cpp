@@ -1,5 +1,6 @@
 #include "ElementaryStreamDecoder.h"
 
+#include "Device.h"
 #include "FfmpegSetup.h"
 #include "MediaTime.h"
 
@@ -42,6 +43,7 @@ HRESULT ElementaryStreamDecoder::create(int codec_id, std::unique_ptr<Elementary
         av_parser_close(parser);
         return E_OUTOFMEMORY;
     }
+    context->opaque = &Device::current(); // where the parser's log lines go
     made.reset(new ElementaryStreamDecoder(codec_id, std::move(decoder), context, parser));
     return S_OK;
 }
