@@ -7,8 +7,8 @@
 // Samples are injected by handing them to a filter's input pin (inject below), as its upstream
 // filter would.
 
-#include "HostMutex.h"
 #include "Filter.h"
+#include "HostMutex.h"
 
 #include <algorithm>
 #include <mutex>

@@ -100,15 +100,18 @@ public:
 
     HRESULT STDMETHODCALLTYPE MapPID(ULONG count, ULONG* pids, MEDIA_SAMPLE_CONTENT content) override
     {
-        return m_demuxer.m_control.call(Operation::MapPID, [&] { return m_demuxer.map_pid(m_index, count, pids, content); }, name());
+        return m_demuxer.m_control.call(
+            Operation::MapPID, [&] { return m_demuxer.map_pid(m_index, count, pids, content); }, name());
     }
     HRESULT STDMETHODCALLTYPE UnmapPID(ULONG count, ULONG* pids) override
     {
-        return m_demuxer.m_control.call(Operation::UnmapPID, [&] { return m_demuxer.unmap_pid(m_index, count, pids); }, name());
+        return m_demuxer.m_control.call(
+            Operation::UnmapPID, [&] { return m_demuxer.unmap_pid(m_index, count, pids); }, name());
     }
     HRESULT STDMETHODCALLTYPE EnumPIDMap(IEnumPIDMap** maps) override
     {
-        return m_demuxer.m_control.call(Operation::EnumPIDMap, [&] { return m_demuxer.enum_pid_map(m_index, maps); }, name());
+        return m_demuxer.m_control.call(
+            Operation::EnumPIDMap, [&] { return m_demuxer.enum_pid_map(m_index, maps); }, name());
     }
 
 private:

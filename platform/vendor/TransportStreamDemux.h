@@ -57,7 +57,7 @@ private:
     struct Mapping {
         MEDIA_SAMPLE_CONTENT content = MEDIA_TRANSPORT_PACKET;
         int last_counter = -1;
-        bool in_unit = false; // a PES packet or a section is being assembled
+        bool in_unit = false;      // a PES packet or a section is being assembled
         bool discontinuity = true; // the next sample out follows a gap
         std::vector<uint8_t> unit;
     };
