@@ -8,6 +8,8 @@
 
 extern "C" {
 #include <libavcodec/codec_id.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
 }
 
 namespace kivo {
@@ -15,6 +17,11 @@ namespace kivo {
 ZezMp2AudioDecoder::ZezMp2AudioDecoder()
     : TransformFilter(CLSID_TCCMP2DEC, u"ZEZ MP2Dec Filter")
 {
+}
+
+ZezMp2AudioDecoder::~ZezMp2AudioDecoder()
+{
+    swr_free(&m_resampler);
 }
 
 void* ZezMp2AudioDecoder::find_interface(REFIID iid)
@@ -71,6 +78,34 @@ void ZezMp2AudioDecoder::reset()
     if (m_decoder)
         m_decoder->flush();
     m_frames.clear();
+    // What the resampler holds belongs to the stream before.
+    swr_free(&m_resampler);
+    m_resampler_rate = 0;
+}
+
+bool ZezMp2AudioDecoder::resample(std::vector<uint8_t>& pcm, int rate)
+{
+    if (!m_resampler || rate != m_resampler_rate) {
+        swr_free(&m_resampler);
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        if (swr_alloc_set_opts2(&m_resampler, &stereo, AV_SAMPLE_FMT_S16, int(output_rate), &stereo, AV_SAMPLE_FMT_S16, rate, 0, nullptr) < 0
+            || swr_init(m_resampler) < 0) {
+            swr_free(&m_resampler);
+            device().write_debug(u"ZEZ MP2Dec Filter: cannot resample sound at " + to_utf16(std::to_string(rate)) + u" Hz\r\n");
+            return false;
+        }
+        m_resampler_rate = rate;
+    }
+    const int in_samples = int(pcm.size() / 4);
+    std::vector<uint8_t> out(size_t(swr_get_out_samples(m_resampler, in_samples)) * 4);
+    const uint8_t* in = pcm.data();
+    uint8_t* out_data = out.data();
+    const int made = swr_convert(m_resampler, &out_data, int(out.size() / 4), &in, in_samples);
+    if (made < 0)
+        return false;
+    out.resize(size_t(made) * 4);
+    pcm = std::move(out);
+    return true;
 }
 
 HRESULT ZezMp2AudioDecoder::transform(const SamplePtr& sample)
@@ -86,11 +121,6 @@ HRESULT ZezMp2AudioDecoder::transform(const SamplePtr& sample)
     const DWORD channels = m_channels.load();
     HRESULT result = S_OK;
     for (DecodedFrame& frame : m_frames) {
-        if (frame.sample_rate != int(output_rate)) {
-            if (!std::exchange(m_rate_refused, true))
-                device().write_debug(u"ZEZ MP2Dec Filter: sound at " + to_utf16(std::to_string(frame.sample_rate)) + u" Hz is not played\r\n");
-            continue;
-        }
         auto out = std::make_shared<MediaSample>();
         out->data.resize(size_t(frame.samples) * 2 * sizeof(int16_t));
         const auto* in = reinterpret_cast<const int16_t*>(frame.data.data());
@@ -105,9 +135,13 @@ HRESULT ZezMp2AudioDecoder::transform(const SamplePtr& sample)
             pcm[i * 2] = left;
             pcm[i * 2 + 1] = right;
         }
+        if (frame.sample_rate != int(output_rate) && !resample(out->data, frame.sample_rate))
+            continue;
+        if (out->data.empty())
+            continue;
         out->has_time = true;
         out->start = frame.start;
-        out->stop = frame.start + frame.duration;
+        out->stop = frame.start + REFERENCE_TIME(out->data.size() / 4) * UNITS / output_rate;
         out->sync_point = true;
         result = deliver(out);
         if (result != S_OK)

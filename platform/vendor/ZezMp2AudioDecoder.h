@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+struct SwrContext;
+
 namespace kivo {
 
 // The chip vendor's MPEG audio decoder, "ZEZ MP2Dec Filter" ("XForm In", "XForm Out"): MPEG-1
@@ -24,6 +26,7 @@ public:
     static constexpr uint32_t output_rate = 48'000;
 
     ZezMp2AudioDecoder();
+    ~ZezMp2AudioDecoder() override;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override { return query_interface(iid, object); }
     ULONG STDMETHODCALLTYPE AddRef() override { return add_reference(); }
@@ -44,11 +47,15 @@ private:
     void on_input_disconnected() override;
     HRESULT transform(const SamplePtr&) override;
     void reset() override;
+    // Brings stereo PCM at `rate` to the output rate; false when it cannot.
+    bool resample(std::vector<uint8_t>& pcm, int rate);
 
     FilterControl<Operation> m_control;
     std::atomic<DWORD> m_last_receive_tick = 0;
     std::atomic<DWORD> m_channels = 0;
-    bool m_rate_refused = false; // the upstream thread alone
+    // Resamples a stream not at 48 kHz; made for m_resampler_rate. The upstream thread alone.
+    SwrContext* m_resampler = nullptr;
+    int m_resampler_rate = 0;
     std::unique_ptr<ElementaryStreamDecoder> m_decoder;
     std::vector<DecodedFrame> m_frames;
 };

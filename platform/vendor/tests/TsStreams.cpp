@@ -11,17 +11,17 @@
 
 namespace kivo::test {
 
-const std::vector<uint8_t>& mpeg2_stream(int width, int height, int seconds)
+const std::vector<uint8_t>& mpeg2_stream(int width, int height, int seconds, int audio_rate)
 {
-    static std::map<std::tuple<int, int, int>, std::vector<uint8_t>> made;
-    auto& bytes = made[{ width, height, seconds }];
+    static std::map<std::tuple<int, int, int, int>, std::vector<uint8_t>> made;
+    auto& bytes = made[{ width, height, seconds, audio_rate }];
     if (!bytes.empty())
         return bytes;
     auto path = std::filesystem::temp_directory_path()
-        / ("kivo-ts-" + std::to_string(::getpid()) + "-" + std::to_string(width) + "x" + std::to_string(height) + ".ts");
+        / ("kivo-ts-" + std::to_string(::getpid()) + "-" + std::to_string(width) + "x" + std::to_string(height) + "-" + std::to_string(audio_rate) + ".ts");
     const std::string duration = std::to_string(seconds);
     const std::string command = "ffmpeg -v error -nostdin -y -f lavfi -i testsrc=size=" + std::to_string(width) + "x" + std::to_string(height)
-        + ":rate=25:duration=" + duration + " -f lavfi -i 'aevalsrc=0.5*sin(2*PI*440*t)|0:s=48000:d=" + duration
+        + ":rate=25:duration=" + duration + " -f lavfi -i 'aevalsrc=0.5*sin(2*PI*440*t)|0:s=" + std::to_string(audio_rate) + ":d=" + duration
         + "' -map 0:v -map 1:a -c:v mpeg2video -g 12 -bf 0 -b:v 1500k -maxrate 1500k -bufsize 600k -c:a mp2 -b:a 192k -muxrate " + std::to_string(mux_rate) + " -fflags +bitexact -flags +bitexact -f mpegts '"
         + path.string() + "' 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");

@@ -18,7 +18,8 @@ inline constexpr uint32_t pmt_pid = 0x1000;
 inline constexpr uint32_t video_pid = 0x100;
 inline constexpr uint32_t audio_pid = 0x101;
 
-const std::vector<uint8_t>& mpeg2_stream(int width, int height, int seconds);
+// The audio may have another rate.
+const std::vector<uint8_t>& mpeg2_stream(int width, int height, int seconds, int audio_rate = 48'000);
 
 // CRC-32/MPEG-2 of the bytes: 0 over a whole section with its CRC.
 uint32_t mpeg_crc32(std::span<const uint8_t>);

@@ -526,6 +526,38 @@ TEST_F(TvFilterTest, TheAudioChannelSettingPicksTheChannelsAndTheTickStopsWithTh
     });
 }
 
+TEST_F(TvFilterTest, SoundAt44kHzComesOutResampledTo48kHz)
+{
+    run([&](Graph& graph) {
+        auto* sink = new StandIn({ u"In" }, {});
+        graph.add(u"Sink", ComRef<IBaseFilter>::adopt(sink));
+        ASSERT_EQ(graph.connect(u"TCCDVBTTuneFilter", u"Out", u"ZEZ RaruTsDemuxer", u"MPEG-2 Stream"), S_OK);
+        ASSERT_EQ(graph.connect(u"ZEZ RaruTsDemuxer", u"Audio", u"ZEZ MP2Dec Filter", u"XForm In"), S_OK);
+        ASSERT_EQ(graph.connect(u"ZEZ MP2Dec Filter", u"XForm Out", u"Sink", u"In"), S_OK);
+        EXPECT_EQ(graph.map(u"Audio", { audio_pid }, MEDIA_ELEMENTARY_STREAM), S_OK);
+        graph.run();
+        // The same seconds of a stream with its sound at 48 kHz and at 44.1 kHz give as much sound.
+        auto measure = [&](int rate) {
+            graph.tuner->tune(mpeg2_stream(720, 480, 1, rate));
+            Sleep(500);
+            sink->forget();
+            Sleep(3'000);
+            auto sound = sink->taken(u"In");
+            size_t frames = 0;
+            for (auto& sample : sound)
+                frames += sample->data.size() / 4;
+            EXPECT_GT(rms(sound, 0, 0), 1'000) << rate;
+            EXPECT_LT(rms(sound, 1, 0), 100) << rate;
+            return double(frames);
+        };
+        const double at_48k = measure(48'000);
+        const double at_44k = measure(44'100);
+        EXPECT_GT(at_48k, 2.5 * 48'000);
+        EXPECT_NEAR(at_44k, at_48k, 0.02 * at_48k);
+        graph.stop();
+    });
+}
+
 TEST_F(TvFilterTest, TheDemultiplexerIsAClockOnThePcrThatNeverGoesBack)
 {
     run([&](Graph& graph) {
