@@ -176,15 +176,6 @@ void* RaruTsDemuxer::find_interface(REFIID iid)
     return Filter::find_interface(iid);
 }
 
-OutputPin& RaruTsDemuxer::output(std::u16string_view name) const
-{
-    for (size_t index = 0; index < output_names.size(); ++index) {
-        if (output_names[index] == name)
-            return *m_outputs[index];
-    }
-    return *m_outputs.back();
-}
-
 uint64_t RaruTsDemuxer::pcr_count() const
 {
     std::lock_guard guard(m_lock);

@@ -43,7 +43,6 @@ public:
     HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME* time) override;
 
     InputPin& input() const { return *m_input; }
-    OutputPin& output(std::u16string_view name) const;
 
     // Test control: calls of the pins' map operations (their target the pin's name), forced results.
     FilterControl<Operation>& control() { return m_control; }
