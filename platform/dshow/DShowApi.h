@@ -218,6 +218,12 @@ inline constexpr GUID MEDIATYPE_Audio = kivo::guid("{73647561-0000-0010-8000-00A
 inline constexpr GUID MEDIATYPE_Stream = kivo::guid("{E436EB83-524F-11CE-9F53-0020AF0BA770}");
 inline constexpr GUID MEDIASUBTYPE_PCM = kivo::guid("{00000001-0000-0010-8000-00AA00389B71}");
 inline constexpr GUID MEDIASUBTYPE_I420 = kivo::guid("{30323449-0000-0010-8000-00AA00389B71}");
+// The MPEG-2 transport stream and what a demultiplexer takes out of it.
+inline constexpr GUID MEDIASUBTYPE_MPEG2_TRANSPORT = kivo::guid("{E06D8023-DB46-11CF-B4D1-00805F6CBBEA}");
+inline constexpr GUID MEDIASUBTYPE_MPEG2_VIDEO = kivo::guid("{E06D8026-DB46-11CF-B4D1-00805F6CBBEA}");
+inline constexpr GUID MEDIASUBTYPE_MPEG2_AUDIO = kivo::guid("{E06D802B-DB46-11CF-B4D1-00805F6CBBEA}");
+inline constexpr GUID MEDIATYPE_MPEG2_PES = kivo::guid("{E06D8020-DB46-11CF-B4D1-00805F6CBBEA}");
+inline constexpr GUID MEDIATYPE_MPEG2_SECTIONS = kivo::guid("{455F176C-4B06-47CE-9AEF-8CAEF73DF7B5}");
 inline constexpr GUID FORMAT_None = kivo::guid("{0F6417D6-C318-11D0-A43F-00A0C9223196}");
 inline constexpr GUID FORMAT_WaveFormatEx = kivo::guid("{05589F81-C356-11CE-BF01-00AA0055595A}");
 

@@ -124,6 +124,10 @@ const char* to_string(LockRank rank)
         return "video renderer record";
     case LockRank::VendorFilterRecord:
         return "vendor filter record";
+    case LockRank::VendorFilterControl:
+        return "vendor filter control";
+    case LockRank::DemuxerClock:
+        return "demultiplexer clock";
     case LockRank::LibraryApps:
         return "library apps";
     case LockRank::SkinBoxes:

@@ -63,6 +63,8 @@ enum class LockRank {
     AudioRendererBlocks,
     VideoRendererRecord,
     VendorFilterRecord,
+    VendorFilterControl,
+    DemuxerClock,
     LibraryApps,
     SkinBoxes,
     ZolManagers,

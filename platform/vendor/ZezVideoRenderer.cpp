@@ -10,6 +10,11 @@
 #include "ZezTeletextDecoder.h"
 #include "Gdi.h"
 #include "KernelApi.h"
+#include "RaruTsDemuxer.h"
+#include "VendorNullRenderer.h"
+#include "ZezMp2AudioDecoder.h"
+#include "ZezMpeg2VideoDecoder.h"
+#include "ZezSplitter.h"
 
 #include <mutex>
 
@@ -348,6 +353,11 @@ void install_vendor_filters(Device& device)
     device.component<ComClassTable>().add(CLSID_TeletextDecoder, [] { return static_cast<ComObjectBase*>(new ZezTeletextDecoder()); });
     device.component<ComClassTable>().add(CLSID_DVBSubtitleDecoder, [] { return static_cast<ComObjectBase*>(new ZezSubtitleDecoder()); });
     device.component<ComClassTable>().add(CLSID_TCCIMGRENDFILTER, [] { return static_cast<ComObjectBase*>(new ZezImageRenderer()); });
+    device.component<ComClassTable>().add(CLSID_RaruTsDemuxer, [] { return static_cast<ComObjectBase*>(new RaruTsDemuxer()); });
+    device.component<ComClassTable>().add(CLSID_MPG2DEC, [] { return static_cast<ComObjectBase*>(new ZezMpeg2VideoDecoder()); });
+    device.component<ComClassTable>().add(CLSID_TCCSPLITTER, [] { return static_cast<ComObjectBase*>(new ZezSplitter()); });
+    device.component<ComClassTable>().add(CLSID_TCCMP2DEC, [] { return static_cast<ComObjectBase*>(new ZezMp2AudioDecoder()); });
+    device.component<ComClassTable>().add(CLSID_NullRenderer, [] { return static_cast<ComObjectBase*>(new VendorNullRenderer()); });
     // A decoded film's pictures end here when a graph renders a file.
     device.component<FilterCatalog>().add(CLSID_ZezVideoRenderer, FilterCatalog::Role::Renderer);
 }
