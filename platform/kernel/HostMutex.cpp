@@ -98,6 +98,8 @@ const char* to_string(LockRank rank)
         return "navigation";
     case LockRank::Phones:
         return "simulated phones";
+    case LockRank::Radio:
+        return "radio";
     case LockRank::OutsideWindows:
         return "outside windows";
     case LockRank::SoundCallbacks:
@@ -122,6 +124,8 @@ const char* to_string(LockRank rank)
         return "audio renderer blocks";
     case LockRank::VideoRendererRecord:
         return "video renderer record";
+    case LockRank::TunerRecord:
+        return "tuner record";
     case LockRank::LibraryApps:
         return "library apps";
     case LockRank::SkinBoxes:

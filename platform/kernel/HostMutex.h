@@ -49,6 +49,7 @@ enum class LockRank {
     SystemRequests,
     Navigation,
     Phones,
+    Radio,
     OutsideWindows,
     // Leaves: nothing is taken while one of these is held.
     SoundCallbacks,
@@ -62,6 +63,7 @@ enum class LockRank {
     FilterClock,
     AudioRendererBlocks,
     VideoRendererRecord,
+    TunerRecord,
     LibraryApps,
     SkinBoxes,
     ZolManagers,

@@ -7,6 +7,7 @@
 #include "VendorFilters.h"
 #include "Gdi.h"
 #include "KernelApi.h"
+#include "TccDvbtTuneFilter.h"
 
 #include <mutex>
 
@@ -344,6 +345,7 @@ void install_vendor_filters(Device& device)
     device.component<ComClassTable>().add(CLSID_ZezVideoRenderer, [] { return static_cast<ComObjectBase*>(new ZezVideoRenderer()); });
     // A decoded film's pictures end here when a graph renders a file.
     device.component<FilterCatalog>().add(CLSID_ZezVideoRenderer, FilterCatalog::Role::Renderer);
+    device.component<ComClassTable>().add(CLSID_TCCDVBTTuneFilter, [] { return static_cast<ComObjectBase*>(new TccDvbtTuneFilter()); });
 }
 
 } // namespace kivo
