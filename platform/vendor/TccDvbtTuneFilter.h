@@ -19,8 +19,8 @@ namespace kivo {
 
 class FileObject;
 
-// A transport stream as the tuner hands it on: whole 188-byte packets.
-inline constexpr GUID MEDIASUBTYPE_MPEG2_TRANSPORT = kivo::guid("{E06D8023-DB46-11CF-B4D1-00805F6CBBEA}");
+// A transport stream as the tuner hands it on: whole 188-byte packets (MEDIATYPE_Stream, the MPEG-2
+// transport subtype).
 MediaType transport_stream_type();
 
 // The chip vendor's DVB-T tuner, "TCCDVBTTuneFilter" with its output "Out": it receives the
