@@ -443,13 +443,14 @@ void TccDvbtTuneFilter::stream()
         lock.unlock();
 
         uint64_t now = clock.now_ms();
-        uint64_t bits_per_ms = std::max<uint64_t>(source->bits_per_second() / 1000, 1);
-        if (now - since_ms > longest_catch_up_ms) {
-            since_ms = now - longest_catch_up_ms;
-            handed = 0;
+        uint64_t bits_per_second = std::max<uint64_t>(source->bits_per_second(), 1);
+        uint64_t due = (now - since_ms) * bits_per_second / (1000 * ts_packet_size * 8);
+        uint64_t catch_up = longest_catch_up_ms * bits_per_second / (1000 * ts_packet_size * 8) + 1;
+        if (due > handed + catch_up) {
+            // The thread was kept from running: what it missed is not heard.
+            handed = due - catch_up;
             discontinuity = true;
         }
-        uint64_t due = (now - since_ms) * bits_per_ms / (ts_packet_size * 8);
         size_t count = static_cast<size_t>(due - std::min(due, handed));
         auto signal = reception(tuning);
         if (!signal) {
