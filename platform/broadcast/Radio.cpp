@@ -185,7 +185,6 @@ std::optional<std::string> Radio::set_multiplex(uint32_t frequency_khz, const st
     if (added)
         entry->second = { frequency_khz, {}, default_strength, default_quality };
     entry->second.multiplex = file_name;
-    ++m_changes;
     return store_locked();
 }
 
@@ -198,7 +197,6 @@ std::optional<std::string> Radio::set_signal(uint32_t frequency_khz, int strengt
     station.frequency_khz = frequency_khz;
     station.strength = strength;
     station.quality = quality;
-    ++m_changes;
     return store_locked();
 }
 
@@ -206,7 +204,6 @@ std::optional<std::string> Radio::set_on(bool on)
 {
     std::lock_guard guard(m_lock);
     m_on = on;
-    ++m_changes;
     return store_locked();
 }
 
@@ -244,7 +241,6 @@ void Radio::withhold(uint32_t frequency_khz, uint16_t pid, bool withheld)
         m_withheld[frequency_khz].insert(pid);
     else
         m_withheld[frequency_khz].erase(pid);
-    ++m_changes;
 }
 
 std::set<uint16_t> Radio::withheld_pids(uint32_t frequency_khz) const
@@ -252,12 +248,6 @@ std::set<uint16_t> Radio::withheld_pids(uint32_t frequency_khz) const
     std::lock_guard guard(m_lock);
     auto found = m_withheld.find(frequency_khz);
     return found == m_withheld.end() ? std::set<uint16_t>() : found->second;
-}
-
-uint64_t Radio::changes() const
-{
-    std::lock_guard guard(m_lock);
-    return m_changes;
 }
 
 } // namespace kivo

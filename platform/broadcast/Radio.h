@@ -71,9 +71,6 @@ public:
     void withhold(uint32_t frequency_khz, uint16_t pid, bool withheld);
     std::set<uint16_t> withheld_pids(uint32_t frequency_khz) const;
 
-    // Counts the changes of the table, the power and the withheld PIDs.
-    uint64_t changes() const;
-
     // A plain file name of the folder: no folder part, not "." or "..".
     static bool is_plain_file_name(std::string_view);
 
@@ -88,7 +85,6 @@ private:
     bool m_on = true;
     std::map<uint32_t, RadioStation> m_stations;
     std::map<uint32_t, std::set<uint16_t>> m_withheld;
-    uint64_t m_changes = 0;
     // A table that could not be read is set aside before the first write.
     bool m_set_table_aside = false;
 };

@@ -165,10 +165,11 @@ std::optional<TccDvbtTuneFilter::Signal> TccDvbtTuneFilter::reception(const Tuni
     return signal;
 }
 
-HRESULT TccDvbtTuneFilter::tune(std::optional<uint32_t> frequency_khz, const std::string& multiplex)
+HRESULT TccDvbtTuneFilter::tune(std::optional<uint32_t> frequency_khz, const std::string& multiplex, uint32_t air_khz)
 {
     Tuning tuning;
     tuning.frequency_khz = frequency_khz.value_or(0);
+    tuning.air_khz = air_khz;
     tuning.multiplex = multiplex;
     bool locks = !multiplex.empty() && reception(tuning).has_value();
     if (locks) {
@@ -212,7 +213,7 @@ HRESULT TccDvbtTuneFilter::SelectChannelByName(const WCHAR* name)
         auto station = radio.station_carrying(spelled);
         if (station && station->multiplex != spelled)
             spelled = station->multiplex;
-        HRESULT result = tune(std::nullopt, spelled);
+        HRESULT result = tune(std::nullopt, spelled, station ? station->frequency_khz : 0);
         if (station) {
             std::lock_guard guard(m_lock);
             m_frequency_khz = station->frequency_khz;
@@ -236,7 +237,7 @@ HRESULT TccDvbtTuneFilter::SetChannel(DWORD channel, DWORD flag)
             return E_FAIL;
         }
         auto station = device().component<Radio>().station(*frequency);
-        return tune(*frequency, station ? station->multiplex : std::string());
+        return tune(*frequency, station ? station->multiplex : std::string(), *frequency);
     });
 }
 
@@ -465,7 +466,7 @@ void TccDvbtTuneFilter::stream()
             filetime_to_system_time(utc, utc_now);
             bool looped = source->read(count, utc_now, air);
             handed += count;
-            auto withheld = device().component<Radio>().withheld_pids(tuning.frequency_khz);
+            auto withheld = device().component<Radio>().withheld_pids(tuning.air_khz);
             std::vector<uint8_t> passed;
             passed.reserve(air.size());
             for (size_t at = 0; at + ts_packet_size <= air.size(); at += ts_packet_size) {

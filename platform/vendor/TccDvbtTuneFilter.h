@@ -118,6 +118,8 @@ private:
     struct Tuning {
         uint64_t generation = 0;
         uint32_t frequency_khz = 0;
+        // Where the multiplex is on the air (a station's, also when tuned by name; 0 when none).
+        uint32_t air_khz = 0;
         std::string multiplex;
         std::shared_ptr<MultiplexSource> source;
     };
@@ -127,7 +129,7 @@ private:
     };
     // What the radio gives the tuned multiplex now; none while the lock is lost.
     std::optional<Signal> reception(const Tuning&) const;
-    HRESULT tune(std::optional<uint32_t> frequency_khz, const std::string& multiplex);
+    HRESULT tune(std::optional<uint32_t> frequency_khz, const std::string& multiplex, uint32_t air_khz);
     HRESULT record(Call&, const WCHAR* path);
     void write_recording(const std::vector<uint8_t>& packets);
 

@@ -437,6 +437,12 @@ TEST_F(TunerTest, SelectsByNameInTheRadioFolder)
         EXPECT_EQ(value, 569'000u);
         Sleep(100);
         EXPECT_GT(sink.packets_of_pid[0x300], 0u);
+        // What the station withholds is withheld however it was tuned.
+        kit.withhold(30, 0x300);
+        Sleep(20);
+        size_t before = sink.packets_of_pid[0x300];
+        Sleep(100);
+        EXPECT_EQ(sink.packets_of_pid[0x300], before);
         // A file no station carries has a full signal.
         EXPECT_EQ(tuner.SelectChannelByName(u"loose.ts"), S_OK);
         Sleep(100);
