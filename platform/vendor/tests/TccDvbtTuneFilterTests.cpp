@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -420,6 +421,41 @@ TEST_F(TunerTest, RecordsThePassingPacketsUntilTheVolumeIsFull)
     for (auto& line : debug_lines(*device))
         said = said || line == "TCCDVBTTuneFilter: recording to \\NAND\\full.ts stopped: the volume is full";
     EXPECT_TRUE(said);
+}
+
+// The first line a command prints, or nothing when it failed.
+std::optional<std::string> output_of(const std::string& command)
+{
+    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe)
+        return std::nullopt;
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        text += buffer;
+    if (::pclose(pipe) != 0)
+        return std::nullopt;
+    return text;
+}
+
+TEST_F(TunerTest, RecordingOfAnEncodedMultiplexPlaysInFfprobe)
+{
+    auto host = test_root() / "encoded.ts";
+    if (!output_of("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i sine=frequency=440 -t 2 "
+                   "-c:v mpeg2video -c:a mp2 -f mpegts '" + host.string() + "'"))
+        GTEST_SKIP() << "ffmpeg is not installed (setup.sh installs it)";
+    kit.put_file(24, host);
+    run([&](TccDvbtTuneFilter& tuner, TsSink& sink) {
+        ASSERT_EQ(tuner.SetChannel(24, 1), S_OK);
+        EXPECT_EQ(tuner.Record(u"\\NAND\\encoded.ts", 0), S_OK);
+        play(tuner, sink);
+        Sleep(1500);
+        tuner.Record(nullptr, 0);
+    });
+    auto streams = output_of("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + (device->root() / "NAND" / "encoded.ts").string() + "'");
+    ASSERT_TRUE(streams);
+    EXPECT_NE(streams->find("mpeg2video"), std::string::npos) << *streams;
+    EXPECT_NE(streams->find("mp2"), std::string::npos) << *streams;
 }
 
 TEST_F(TunerTest, SelectsByNameInTheRadioFolder)
