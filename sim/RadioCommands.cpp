@@ -50,7 +50,8 @@ std::optional<uint32_t> RadioCommands::frequency_of(const std::string& word)
         return ChannelPlan::six_megahertz().frequency_khz(static_cast<uint32_t>(std::stoul(number)));
     }
     double value = std::strtod(number.c_str(), nullptr);
-    double khz = unit == "mhz" ? value * 1000 : unit == "khz" ? value : -1;
+    double khz = unit == "mhz" ? value * 1000 : unit == "khz" ? value
+                                                              : -1;
     // The UHF and VHF bands a tuner receives, to the kHz.
     if (khz < 47'000 || khz > 862'000 || khz != std::floor(khz))
         return std::nullopt;

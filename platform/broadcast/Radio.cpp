@@ -1,9 +1,9 @@
 #include "Radio.h"
 
 #include "DefaultMultiplexes.h"
-#include "broadcast/MultiplexDescription.h"
 #include "RadioFiles.h"
 #include "TsFileSource.h"
+#include "broadcast/MultiplexDescription.h"
 #include "kernel/Device.h"
 #include "kernel/WideText.h"
 

@@ -418,8 +418,8 @@ void TccDvbtTuneFilter::stream()
     uint64_t generation = 0;
     std::shared_ptr<MultiplexSource> source;
     uint64_t since_ms = 0;
-    uint64_t handed = 0;     // packets read since `since_ms`
-    uint64_t numbered = 0;   // packets read since the tune, for the loss
+    uint64_t handed = 0;   // packets read since `since_ms`
+    uint64_t numbered = 0; // packets read since the tune, for the loss
     bool discontinuity = true;
     std::unique_lock lock(m_lock);
     while (!m_stopping) {

@@ -43,9 +43,9 @@ MediaType transport_stream_type();
 //   5 the signal as four values (s1 = s3 = (100 − strength) × 65535 / 100, s2 = s4 the C/N in dB
 //   that reads back as the quality), 6 the tuned channel's frequency in kHz, 7 scan mode.
 // - SetMode(4, x) fails without a tuner fitted.
-class TccDvbtTuneFilter final : public Filter,
-                                public ITsTuner,
-                                public ITsTunerProperty {
+class TccDvbtTuneFilter final : public Filter
+    , public ITsTuner
+    , public ITsTunerProperty {
 public:
     enum class Operation {
         SelectChannelByName,

@@ -423,7 +423,7 @@ TEST_F(TunerTest, RecordsThePassingPacketsUntilTheVolumeIsFull)
     EXPECT_TRUE(said);
 }
 
-// The first line a command prints, or nothing when it failed.
+// What a command prints, or nothing when it failed.
 std::optional<std::string> output_of(const std::string& command)
 {
     FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
@@ -442,7 +442,8 @@ TEST_F(TunerTest, RecordingOfAnEncodedMultiplexPlaysInFfprobe)
 {
     auto host = test_root() / "encoded.ts";
     if (!output_of("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i sine=frequency=440 -t 2 "
-                   "-c:v mpeg2video -c:a mp2 -f mpegts '" + host.string() + "'"))
+                   "-c:v mpeg2video -c:a mp2 -f mpegts '"
+            + host.string() + "'"))
         GTEST_SKIP() << "ffmpeg is not installed (setup.sh installs it)";
     kit.put_file(24, host);
     run([&](TccDvbtTuneFilter& tuner, TsSink& sink) {
