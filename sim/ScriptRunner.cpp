@@ -16,6 +16,7 @@
 #include "OutsideWindows.h"
 #include "PhoneCommands.h"
 #include "Process.h"
+#include "RadioCommands.h"
 #include "ProgramTable.h"
 #include "Scheduler.h"
 #include "Screenshot.h"
@@ -204,6 +205,7 @@ std::vector<std::string> ScriptRunner::split(const std::string& line, std::strin
 
 bool ScriptRunner::run(std::istream& script, const std::string& script_name)
 {
+    m_script_folder = std::filesystem::path(script_name).parent_path();
     std::string line;
     int line_number = 0;
     while (std::getline(script, line)) {
@@ -568,6 +570,7 @@ void ScriptRunner::add_commands()
         return std::nullopt;
     };
     m_commands["phone"] = [this](const Words& words, const std::string&) { return PhoneCommands(m_simulator).run(words); };
+    m_commands["tv"] = [this](const Words& words, const std::string&) { return RadioCommands(m_simulator, m_script_folder).run(words); };
     m_commands["shot"] = [this](const Words& words, const std::string&) -> std::optional<std::string> {
         if (auto error = require_device())
             return error;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <istream>
 #include <map>
@@ -52,6 +53,8 @@ private:
 
     Simulator& m_simulator;
     std::ostream& m_errors;
+    // The folder of the script that runs, where 'tv mux' also looks for its file.
+    std::filesystem::path m_script_folder;
     std::map<std::string, Command> m_commands;
     size_t m_debug_cursor = 0;
     // Per window: messages to different windows may arrive in either order on the real clock.

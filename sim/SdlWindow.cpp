@@ -5,6 +5,7 @@
 #include "FrameBuffer.h"
 #include "NavigationStandIn.h"
 #include "PhoneCommands.h"
+#include "RadioCommands.h"
 #include "SimulatedPhones.h"
 #include "Simulator.h"
 #include "SoundDevice.h"
@@ -220,6 +221,9 @@ void SdlWindow::handle_key(int key)
         if (key == phone_key)
             error = (PhoneCommands(m_simulator).*action)();
     }
+    // The antenna unplugged, or plugged in again.
+    if (key == SDLK_F11)
+        error = RadioCommands(m_simulator).toggle_power();
     if (key >= SDLK_0 && key <= SDLK_7) {
         error = DeviceEvents(m_simulator).raise("battery", key - SDLK_0);
     } else {

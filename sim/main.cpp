@@ -132,6 +132,15 @@ CODE may also be a notify code's name such as APP_CLOSE):
   expect text TEXT              a line of exactly TEXT drawn on the screen (some of it visible)
                                 since the last 'expect text'
   expect sound NAME             a sound whose file name contains NAME has been played
+  tv mux CH FILE                the multiplex in FILE of this machine (a recorded transport stream, or
+                                a description .json with the files it names) goes on the air at CH:
+                                a channel of the 6 MHz plan, 14-69 (24 is 533 MHz), or a frequency
+                                such as 474MHz or 474000kHz; a relative FILE is also looked for beside
+                                the script
+  tv signal CH STRENGTH QUALITY the signal at CH, in percent (0-100)
+  tv off / tv on                the antenna unplugged / plugged in again
+                                (each writes a "radio: ..." debug line; bad arguments are refused
+                                with a "radio: refused ..." line and the script goes on)
   expect phone connected|disconnected [NAME]
                                 whether the device is linked to a phone (to that phone)
   expect phone idle|ringing|outgoing|active [NAME]
@@ -146,7 +155,8 @@ runs, F1 and F2 post its voice code 13 with 0 and 1, F3 its dial code 17 and F4 
 on the cross at the right end of its title band closes it. The Bluetooth strip under the screen
 shows the radio, the phones around the device (the current one framed) and their calls; on the
 current phone F6 rings from its first contact's number, F7 answers, F8 hangs up, F9 sends a
-message from that number and F10 takes it out of range or back.
+message from that number and F10 takes it out of range or back. F11 unplugs the TV antenna, or
+plugs it in again (tv off, tv on).
 Device events (script 'event NAME', or keys in the window):
 )";
 

@@ -98,6 +98,8 @@ const char* to_string(LockRank rank)
         return "navigation";
     case LockRank::Phones:
         return "simulated phones";
+    case LockRank::Radio:
+        return "radio";
     case LockRank::OutsideWindows:
         return "outside windows";
     case LockRank::SoundCallbacks:
@@ -128,6 +130,8 @@ const char* to_string(LockRank rank)
         return "vendor filter control";
     case LockRank::DemuxerClock:
         return "demultiplexer clock";
+    case LockRank::TunerRecord:
+        return "tuner record";
     case LockRank::LibraryApps:
         return "library apps";
     case LockRank::SkinBoxes:

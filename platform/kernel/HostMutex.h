@@ -49,6 +49,7 @@ enum class LockRank {
     SystemRequests,
     Navigation,
     Phones,
+    Radio,
     OutsideWindows,
     // Leaves: nothing is taken while one of these is held.
     SoundCallbacks,
@@ -65,6 +66,7 @@ enum class LockRank {
     VendorFilterRecord,
     VendorFilterControl,
     DemuxerClock,
+    TunerRecord,
     LibraryApps,
     SkinBoxes,
     ZolManagers,

@@ -15,6 +15,7 @@
 #include "ZezMp2AudioDecoder.h"
 #include "ZezMpeg2VideoDecoder.h"
 #include "ZezSplitter.h"
+#include "TccDvbtTuneFilter.h"
 
 #include <mutex>
 
@@ -360,6 +361,7 @@ void install_vendor_filters(Device& device)
     device.component<ComClassTable>().add(CLSID_NullRenderer, [] { return static_cast<ComObjectBase*>(new VendorNullRenderer()); });
     // A decoded film's pictures end here when a graph renders a file.
     device.component<FilterCatalog>().add(CLSID_ZezVideoRenderer, FilterCatalog::Role::Renderer);
+    device.component<ComClassTable>().add(CLSID_TCCDVBTTuneFilter, [] { return static_cast<ComObjectBase*>(new TccDvbtTuneFilter()); });
 }
 
 } // namespace kivo
