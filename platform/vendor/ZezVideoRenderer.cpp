@@ -5,6 +5,7 @@
 #include "Errors.h"
 #include "FilterCatalog.h"
 #include "VendorFilters.h"
+#include "ZezPsiParser.h"
 #include "Gdi.h"
 #include "KernelApi.h"
 
@@ -342,6 +343,7 @@ HRESULT ZezVideoRenderer::SetWindowPosition(long left, long top, long width, lon
 void install_vendor_filters(Device& device)
 {
     device.component<ComClassTable>().add(CLSID_ZezVideoRenderer, [] { return static_cast<ComObjectBase*>(new ZezVideoRenderer()); });
+    device.component<ComClassTable>().add(CLSID_Zez_PsiParser3, [] { return static_cast<ComObjectBase*>(new ZezPsiParser()); });
     // A decoded film's pictures end here when a graph renders a file.
     device.component<FilterCatalog>().add(CLSID_ZezVideoRenderer, FilterCatalog::Role::Renderer);
 }
