@@ -200,7 +200,7 @@ void PsiDecoder::sections(const uint8_t* data, size_t size)
     while (size >= 3 && data[0] != 0xFF) {
         size_t total = 3 + size_t(length12(data + 1));
         if (total > size) {
-            drop("last", "cut short");
+            drop("PSI", "cut short");
             return;
         }
         section(data, total);

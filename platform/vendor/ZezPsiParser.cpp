@@ -40,7 +40,9 @@ public:
     {
         std::lock_guard guard(m_parser.m_lock);
         m_parser.m_queue.clear();
+        m_parser.m_drop_half_sections = true;
         m_parser.m_space.notify_all();
+        m_parser.m_wake.notify_all();
     }
     void end_flush() override { }
 
@@ -228,14 +230,15 @@ void ZezPsiParser::parse_loop()
     while (!m_ending) {
         const bool forget_all = std::exchange(m_forget_all, false);
         const bool forget_versions = std::exchange(m_forget_versions, false);
-        if (forget_all || forget_versions) {
+        const bool drop_half_sections = std::exchange(m_drop_half_sections, false);
+        if (forget_all || forget_versions || drop_half_sections) {
             held.unlock();
-            if (forget_all) {
+            if (forget_all)
                 m_decoder->forget_all();
-                m_assembler->reset();
-            } else {
+            else if (forget_versions)
                 m_decoder->forget_versions();
-            }
+            if (forget_all || drop_half_sections)
+                m_assembler->reset();
             held.lock();
             continue;
         }

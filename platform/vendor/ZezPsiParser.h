@@ -16,7 +16,8 @@ namespace kivo {
 // their sync bytes), decodes the tables of the actual transport stream and calls the program's
 // receive callback with each record on a thread of its own (codes 1 PAT, 2 PMT, 4 SDT, 5 EIT,
 // 6 TDT, 100 TOT; see PsiRecords.h). Dropped sections leave a "psi:" debug line. The thread runs
-// while the filter is paused or running; a stop drops what is queued and every half section.
+// while the filter is paused or running; a stop or a flush drops what is queued and every half
+// section.
 class ZezPsiParser final : public Filter, public IReceiveCallback, public IPsiParserControl {
 public:
     enum class Operation {
@@ -83,6 +84,7 @@ private:
     bool m_ending = false;
     bool m_forget_versions = false;
     bool m_forget_all = false;
+    bool m_drop_half_sections = false; // a flush: the stream goes on elsewhere
     ReceiveCallback m_callback = nullptr;
     void* m_context = nullptr;
 
