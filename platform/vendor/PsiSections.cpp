@@ -245,6 +245,11 @@ void PsiDecoder::section(const uint8_t* data, size_t size)
         m_sink.record(PSI_RECORD_TDT, &tdt);
         return;
     }
+    // The header, the CRC and, for the TOT, its time and loop length.
+    if (total < (table_id == 0x73 ? 14u : 12u)) {
+        drop(name, "cut short");
+        return;
+    }
     if (crc32_mpeg2(data, total) != 0) {
         drop(name, "bad CRC");
         return;
@@ -256,7 +261,7 @@ void PsiDecoder::section(const uint8_t* data, size_t size)
         m_arena->reset();
         return;
     }
-    if (!(data[1] & 0x80) || total < 12) {
+    if (!(data[1] & 0x80)) {
         drop(name, "no section syntax");
         return;
     }
@@ -679,7 +684,7 @@ bool PsiDecoder::decode_eit(const uint8_t* data, size_t size, PsiEit& eit)
 bool PsiDecoder::decode_tot(const uint8_t* data, size_t size, PsiTot& tot)
 {
     const size_t end = size - 4;
-    if (end < 10 || !mjd_utc_to_system_time(data + 3, tot.utc)) {
+    if (!mjd_utc_to_system_time(data + 3, tot.utc)) {
         drop("TOT", "bad time");
         return false;
     }

@@ -309,6 +309,7 @@ TEST_F(PsiSectionsTest, BrokenSectionsAreDroppedWithALineAndTheRestIsNotRead)
         { "bad TDT time", tdt_section(bad_hour), "psi: TDT section dropped: bad time" },
         { "NIT", long_section(0x40, 1, 0, 0, 0, { 0xF0, 0x00, 0xF0, 0x00 }), nullptr },
         { "cut short", Bytes { 0x00, 0xB0, 0x20, 0x00 }, "psi: PAT section dropped: cut short" },
+        { "empty TOT", Bytes { 0x73, 0x70, 0x00 }, "psi: TOT section dropped: cut short" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
