@@ -2,10 +2,12 @@
 
 // The chip vendor's television filters as programs reach them: their classes and the interfaces
 // the television library queries from them. The records the PSI/SI parser and the teletext
-// decoder deliver through their callbacks are declared beside this header.
+// decoder deliver through their callbacks are declared beside this header (the parser's in
+// PsiRecords.h).
 
 #include "dshow/DShowApi.h"
 #include "vendor/TeletextRecords.h"
+#include "vendor/PsiRecords.h"
 
 // Called on a filter's own thread with a record kind and the record, valid during the call.
 using ReceiveCallback = int (*)(unsigned long code, void* record, void* context);

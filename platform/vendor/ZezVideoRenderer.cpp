@@ -8,6 +8,7 @@
 #include "ZezImageRenderer.h"
 #include "ZezSubtitleDecoder.h"
 #include "ZezTeletextDecoder.h"
+#include "ZezPsiParser.h"
 #include "Gdi.h"
 #include "KernelApi.h"
 #include "RaruTsDemuxer.h"
@@ -359,6 +360,7 @@ void install_vendor_filters(Device& device)
     device.component<ComClassTable>().add(CLSID_TCCSPLITTER, [] { return static_cast<ComObjectBase*>(new ZezSplitter()); });
     device.component<ComClassTable>().add(CLSID_TCCMP2DEC, [] { return static_cast<ComObjectBase*>(new ZezMp2AudioDecoder()); });
     device.component<ComClassTable>().add(CLSID_NullRenderer, [] { return static_cast<ComObjectBase*>(new VendorNullRenderer()); });
+    device.component<ComClassTable>().add(CLSID_Zez_PsiParser3, [] { return static_cast<ComObjectBase*>(new ZezPsiParser()); });
     // A decoded film's pictures end here when a graph renders a file.
     device.component<FilterCatalog>().add(CLSID_ZezVideoRenderer, FilterCatalog::Role::Renderer);
     device.component<ComClassTable>().add(CLSID_TCCDVBTTuneFilter, [] { return static_cast<ComObjectBase*>(new TccDvbtTuneFilter()); });
