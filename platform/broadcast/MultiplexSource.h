@@ -4,14 +4,13 @@
 // constant rate, either a recording played in a loop or one the builder makes from a description
 // as the device's clock runs.
 
+#include "broadcast/TransportPacket.h"
 #include "kernel/Types.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace kivo {
-
-inline constexpr size_t ts_packet_size = 188;
 
 class MultiplexSource {
 public:

@@ -8,7 +8,7 @@ namespace {
 
 void put_header(TsPacket& packet, uint16_t pid, bool unit_start, uint8_t adaptation_control)
 {
-    packet[0] = 0x47;
+    packet[0] = ts_sync_byte;
     packet[1] = static_cast<uint8_t>((unit_start ? 0x40 : 0) | (pid >> 8));
     packet[2] = static_cast<uint8_t>(pid);
     packet[3] = static_cast<uint8_t>(adaptation_control << 4);

@@ -8,7 +8,6 @@ namespace kivo {
 
 namespace {
 
-constexpr uint8_t sync_byte = 0x47;
 
 struct Pcr {
     uint16_t pid;
@@ -66,7 +65,7 @@ std::unique_ptr<TsFileSource> TsFileSource::from_bytes(std::vector<uint8_t> byte
         return nullptr;
     }
     for (size_t at = 0; at < bytes.size(); at += ts_packet_size) {
-        if (bytes[at] != sync_byte) {
+        if (bytes[at] != ts_sync_byte) {
             error = "not a transport stream (no sync byte in packet " + std::to_string(at / ts_packet_size) + ")";
             return nullptr;
         }

@@ -5,6 +5,8 @@
 // Nothing here needs a device; the filter runs it on its own thread.
 
 #include "PsiRecords.h"
+#include "broadcast/Crc32.h"
+#include "broadcast/TransportPacket.h"
 
 #include <array>
 #include <cstddef>
@@ -16,13 +18,9 @@
 
 namespace kivo {
 
-inline constexpr size_t ts_packet_size = 188;
 // The longest section: 3 header bytes and 4093 more (EN 300 468's private sections).
 inline constexpr size_t max_section_size = 4096;
 
-// CRC-32/MPEG-2 (polynomial 0x04C11DB7, start 0xFFFFFFFF, not reflected, no final xor). A section
-// with its own CRC at the end gives 0.
-uint32_t crc32_mpeg2(const uint8_t* data, size_t size);
 
 // MJD and BCD time (EN 300 468 Annex C) to a SYSTEMTIME with the day of the week; false when a
 // digit is no BCD digit or a field is out of range.

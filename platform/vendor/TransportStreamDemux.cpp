@@ -7,7 +7,6 @@ namespace kivo {
 
 namespace {
 
-constexpr uint8_t sync_byte = 0x47;
 constexpr uint64_t pts_wrap = uint64_t(1) << 33;
 // A PCR further than this from the last one is a jump (a loop, a splice), not the clock running.
 constexpr uint64_t pcr_jump_90khz = 90'000 * 2;
@@ -109,7 +108,7 @@ void TransportStreamDemux::push(std::span<const uint8_t> bytes, bool discontinui
         m_partial.clear();
     }
     while (at < bytes.size()) {
-        if (bytes[at] != sync_byte) {
+        if (bytes[at] != ts_sync_byte) {
             ++at; // lost sync: look for the next packet's start
             continue;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MediaType.h"
+#include "broadcast/TransportPacket.h"
 
 #include <array>
 #include <cstdint>
@@ -22,7 +23,7 @@ namespace kivo {
 // stream time then current. Not thread-safe: the filter guards it.
 class TransportStreamDemux {
 public:
-    static constexpr size_t packet_size = 188;
+    static constexpr size_t packet_size = ts_packet_size;
     static constexpr uint32_t max_pid = 0x1FFF;
     // A PES packet of unbounded length (video) is given up past this size.
     static constexpr size_t max_pes_size = 2 * 1024 * 1024;

@@ -17,7 +17,7 @@ bool holds_packets(const std::vector<uint8_t>& data)
     if (data.empty() || data.size() % ts_packet_size != 0)
         return false;
     for (size_t at = 0; at < data.size(); at += ts_packet_size) {
-        if (data[at] != 0x47)
+        if (data[at] != ts_sync_byte)
             return false;
     }
     return true;

@@ -38,17 +38,6 @@ const std::vector<uint8_t>& mpeg2_stream(int width, int height, int seconds, int
     return bytes;
 }
 
-uint32_t mpeg_crc32(std::span<const uint8_t> bytes)
-{
-    uint32_t crc = 0xFFFFFFFF;
-    for (uint8_t byte : bytes) {
-        crc ^= uint32_t(byte) << 24;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x80000000) ? (crc << 1) ^ 0x04C11DB7 : crc << 1;
-    }
-    return crc;
-}
-
 std::vector<uint8_t> ts_packet(uint32_t pid, bool unit_start, int counter, std::span<const uint8_t> payload, std::span<const uint8_t> adaptation)
 {
     std::vector<uint8_t> packet { 0x47, uint8_t((unit_start ? 0x40 : 0) | (pid >> 8)), uint8_t(pid), 0 };

@@ -21,8 +21,6 @@ inline constexpr uint32_t audio_pid = 0x101;
 // The audio may have another rate.
 const std::vector<uint8_t>& mpeg2_stream(int width, int height, int seconds, int audio_rate = 48'000);
 
-// CRC-32/MPEG-2 of the bytes: 0 over a whole section with its CRC.
-uint32_t mpeg_crc32(std::span<const uint8_t>);
 
 // One 188-byte packet: the header, an adaptation field when `adaptation` is not empty (its length
 // byte comes first) and the payload, padded with 0xFF.
