@@ -14,6 +14,7 @@
 #include "VendorFilters.h"
 #include "NavigationStandIn.h"
 #include "ProgramImages.h"
+#include "broadcast/Radio.h"
 #include "SimulatedPhones.h"
 #include "StreamDrivers.h"
 #include "Volumes.h"
@@ -69,6 +70,9 @@ bool Simulator::prepare(std::string* error)
     install_stream_drivers(*m_device);
     install_media_classes(*m_device);
     install_vendor_filters(*m_device);
+    // The broadcast around the device: a fresh root finds its default multiplexes in its radio
+    // folder from the start, not only once something tunes.
+    m_device->component<Radio>();
     // The card holds its media whether it is in the slot or not, so they go on before the
     // hardware is applied.
     if (fresh && !put_card_media(*m_device, error))
