@@ -271,13 +271,14 @@ void TransportStreamDemux::finish_pes(size_t pin, Mapping& mapping, std::vector<
 void TransportStreamDemux::take_section_bytes(size_t pin, Mapping& mapping, bool unit_start, std::span<const uint8_t> payload, std::vector<Output>& out)
 {
     if (unit_start) {
-        const size_t pointer = payload[0];
-        if (1 + pointer > payload.size()) {
+        // A start whose adaptation field fills the packet has no room for the pointer field.
+        if (payload.empty() || 1 + size_t(payload[0]) > payload.size()) {
             mapping.in_unit = false;
             mapping.unit.clear();
             mapping.discontinuity = true;
             return;
         }
+        const size_t pointer = payload[0];
         // The bytes before the pointer end the section in progress; a new one starts after them.
         if (mapping.in_unit) {
             mapping.unit.insert(mapping.unit.end(), payload.begin() + 1, payload.begin() + 1 + ptrdiff_t(pointer));

@@ -142,7 +142,7 @@ TEST(TransportStreamDemux, CutOrShiftedInputGivesTheSameUnits)
 }
 
 // Section assembly over hand-made packets: several sections in one packet, one over three packets,
-// stuffing, a lost packet, a packet with its error bit, a pointer past the payload.
+// stuffing, a lost packet, a packet with its error bit, a pointer past the payload or no room for it.
 TEST(TransportStreamDemux, SectionsAreAssembledAcrossPacketsAndLossDropsTheBrokenOne)
 {
     const auto small_a = section(0x42, 20, 0xA1);
@@ -160,6 +160,14 @@ TEST(TransportStreamDemux, SectionsAreAssembledAcrossPacketsAndLossDropsTheBroke
     const auto big_second = std::vector<uint8_t>(big.begin() + 183, big.begin() + 183 + 184);
     const uint8_t pointer_rest[] = { uint8_t(big.size() - 183 - 184) };
     const auto big_third = join({ pointer_rest, std::span(big).subspan(183 + 184), next });
+    // A unit start whose adaptation field fills the whole packet: no byte is left for the pointer.
+    std::vector<uint8_t> no_room(188, 0xFF);
+    no_room[0] = 0x47;
+    no_room[1] = 0x40;
+    no_room[2] = 0x12;
+    no_room[3] = 0x30;
+    no_room[4] = 183;
+    no_room[5] = 0x00;
     Case cases[] = {
         { "two in one packet, then stuffing", { ts_packet(0x12, true, 0, join({ zero, small_a, small_b })) }, { small_a, small_b } },
         { "one over three packets, the next after the pointer",
@@ -170,6 +178,7 @@ TEST(TransportStreamDemux, SectionsAreAssembledAcrossPacketsAndLossDropsTheBroke
                 ts_packet(0x12, true, 2, big_third) },
             { big, next } },
         { "a pointer past the payload", { ts_packet(0x12, true, 0, std::vector<uint8_t> { 200 }), ts_packet(0x12, true, 1, join({ zero, small_a })) }, { small_a } },
+        { "a start with no room for the pointer", { no_room, ts_packet(0x12, true, 1, join({ zero, small_a })) }, { small_a } },
         { "another PID's packets", { ts_packet(0x13, true, 0, join({ zero, small_a })) }, {} },
     };
     auto errored = ts_packet(0x12, true, 0, join({ zero, small_a }));
