@@ -4,11 +4,13 @@
 // checked against the description itself.
 
 #include "RadioTestKit.h"
+#include "gdi/tests/ScreenshotPixels.h"
 #include "kernel/tests/TestDevice.h"
 
 #include "Clock.h"
 #include "ComClassTable.h"
 #include "Filter.h"
+#include "Gdi.h"
 #include "KernelApi.h"
 #include "MediaClasses.h"
 #include "SimMutex.h"
@@ -312,6 +314,39 @@ const ServiceDescription& service_with_teletext(const MultiplexDescription& desc
     throw std::runtime_error("no teletext service on the channel");
 }
 
+const ServiceDescription& service_named(const MultiplexDescription& description, const std::string& name)
+{
+    for (auto& service : description.services) {
+        if (service.name.text == name)
+            return service;
+    }
+    throw std::runtime_error("no service " + name + " on the channel");
+}
+
+// The page the television shows its picture in: the video key where the picture goes, a white
+// band under it.
+constexpr RECT key_area { 0, 0, 480, 240 };
+
+LRESULT CALLBACK key_page_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        RECT all { 0, 0, 480, 272 };
+        HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+        HBRUSH key = CreateSolidBrush(Gdi::video_key);
+        FillRect(dc, &all, white);
+        FillRect(dc, &key_area, key);
+        DeleteObject(white);
+        DeleteObject(key);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    if (message == WM_ERASEBKGND)
+        return 1;
+    return DefWindowProc(window, message, wparam, lparam);
+}
+
 uint16_t pid_of(const ServiceDescription& service, StreamKind kind)
 {
     for (auto& stream : service.streams) {
@@ -500,4 +535,44 @@ TEST_F(TvEndToEndTest, NoLockWithoutAFittedPoweredTunerASignalAndTheRadioOn)
         std::lock_guard guard(received.lock);
         EXPECT_EQ(received.records[PSI_RECORD_PAT] > 0, c.expected == S_OK) << "what the parser heard does not follow the lock";
     }
+}
+
+// A default 720 × 480 service through the tuner, the demultiplexer, the MPEG-2 decoder and the
+// vendor's renderer under a key-coloured page; the screenshot is kept for a person to look at.
+TEST_F(TvEndToEndTest, ADefaultServicePlaysUnderTheKeyColouredPage)
+{
+    const ServiceDescription& service = service_named(description, "Mountain News");
+    DecodedPng shot;
+    run([&](Graph& graph) {
+        WNDCLASS page_class {};
+        page_class.lpfnWndProc = key_page_procedure;
+        page_class.lpszClassName = u"TvPage";
+        RegisterClass(&page_class);
+        HWND page = CreateWindowEx(0, u"TvPage", u"tv", WS_POPUP | WS_VISIBLE, 0, 0, 480, 272, nullptr, nullptr, nullptr, nullptr);
+        UpdateWindow(page);
+        graph.wire(preview_wiring);
+        ASSERT_EQ(graph.tuner()->SetChannel(test_channel, 1), S_OK);
+        EXPECT_EQ(graph.map(u"Video", { pid_of(service, StreamKind::video) }, MEDIA_ELEMENTARY_STREAM), S_OK);
+        graph.run();
+        Sleep(2'000);
+        shot = review_screenshot(*device, "tv_default_service");
+        query<IMediaControl>(graph.builder.get())->Stop();
+        DestroyWindow(page);
+    });
+    ASSERT_EQ(shot.width, 480u);
+    // The 3:2 picture is fitted to the key (360 × 240, black boxes beside it), in several colours
+    // (neither black nor the key); the band under it stays white.
+    std::set<uint16_t> colours;
+    int picture = 0;
+    for (int y = key_area.top; y < key_area.bottom; ++y) {
+        for (int x = key_area.left; x < key_area.right; ++x) {
+            uint16_t pixel = shot.pixel_565(x, y);
+            colours.insert(pixel);
+            picture += pixel != 0 && pixel != Gdi::video_key_565;
+        }
+    }
+    EXPECT_GT(picture, 360 * 240 / 2);
+    EXPECT_EQ(shot.pixel_565(20, 100), 0);
+    EXPECT_GT(colours.size(), 8u);
+    EXPECT_EQ(shot.pixel_565(240, 260), 0xFFFF);
 }
