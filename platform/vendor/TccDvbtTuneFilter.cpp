@@ -88,39 +88,6 @@ void* TccDvbtTuneFilter::find_interface(REFIID iid)
     return Filter::find_interface(iid);
 }
 
-template<typename Body>
-HRESULT TccDvbtTuneFilter::call(Call record, Body&& body)
-{
-    std::optional<HRESULT> forced;
-    {
-        std::lock_guard guard(m_record_lock);
-        forced = m_forced[size_t(record.operation)];
-    }
-    record.result = forced ? *forced : body(record);
-    HRESULT result = record.result;
-    std::lock_guard guard(m_record_lock);
-    m_calls.push_back(std::move(record));
-    return result;
-}
-
-std::vector<TccDvbtTuneFilter::Call> TccDvbtTuneFilter::calls() const
-{
-    std::lock_guard guard(m_record_lock);
-    return m_calls;
-}
-
-void TccDvbtTuneFilter::force_result(Operation operation, HRESULT result)
-{
-    std::lock_guard guard(m_record_lock);
-    m_forced[size_t(operation)] = result;
-}
-
-void TccDvbtTuneFilter::clear_forced_results()
-{
-    std::lock_guard guard(m_record_lock);
-    m_forced.fill(std::nullopt);
-}
-
 uint64_t TccDvbtTuneFilter::packets_delivered() const
 {
     std::lock_guard guard(m_record_lock);
@@ -196,7 +163,7 @@ HRESULT TccDvbtTuneFilter::tune(std::optional<uint32_t> frequency_khz, const std
 
 HRESULT TccDvbtTuneFilter::SelectChannelByName(const WCHAR* name)
 {
-    return call({ Operation::SelectChannelByName, 0, 0, name ? std::u16string(name) : std::u16string(), {} }, [&](Call&) -> HRESULT {
+    return m_control.call({ Operation::SelectChannelByName, 0, 0, name ? std::u16string(name) : std::u16string(), {} }, [&](Call&) -> HRESULT {
         if (!name)
             return E_POINTER;
         std::string file = to_utf8(name);
@@ -224,7 +191,7 @@ HRESULT TccDvbtTuneFilter::SelectChannelByName(const WCHAR* name)
 
 HRESULT TccDvbtTuneFilter::SetChannel(DWORD channel, DWORD flag)
 {
-    return call({ Operation::SetChannel, channel, flag, {}, {} }, [&](Call&) -> HRESULT {
+    return m_control.call({ Operation::SetChannel, channel, flag, {}, {} }, [&](Call&) -> HRESULT {
         std::optional<uint32_t> frequency;
         {
             std::lock_guard guard(m_lock);
@@ -246,7 +213,7 @@ HRESULT TccDvbtTuneFilter::SetPidFilter(DWORD enable, const USHORT* pids, DWORD 
     Call record { Operation::SetPidFilter, enable, count, {}, {} };
     if (pids && enable)
         record.pids.assign(pids, pids + count);
-    return call(std::move(record), [&](Call&) -> HRESULT {
+    return m_control.call(std::move(record), [&](Call&) -> HRESULT {
         if (enable && count && !pids)
             return E_POINTER;
         std::lock_guard guard(m_lock);
@@ -260,7 +227,7 @@ HRESULT TccDvbtTuneFilter::SetPidFilter(DWORD enable, const USHORT* pids, DWORD 
 
 HRESULT TccDvbtTuneFilter::Record(const WCHAR* path, DWORD flag)
 {
-    return call({ Operation::Record, flag, 0, path ? std::u16string(path) : std::u16string(), {} }, [&](Call& record) {
+    return m_control.call({ Operation::Record, flag, 0, path ? std::u16string(path) : std::u16string(), {} }, [&](Call& record) {
         return this->record(record, path);
     });
 }
@@ -308,7 +275,7 @@ void TccDvbtTuneFilter::write_recording(const std::vector<uint8_t>& packets)
 
 HRESULT TccDvbtTuneFilter::SetMode(DWORD mode, DWORD value)
 {
-    return call({ Operation::SetMode, mode, value, {}, {} }, [&](Call&) -> HRESULT {
+    return m_control.call({ Operation::SetMode, mode, value, {}, {} }, [&](Call&) -> HRESULT {
         if (!device().component<Board>().tuner_fitted())
             return E_FAIL;
         if (mode != 4)
@@ -323,7 +290,7 @@ HRESULT TccDvbtTuneFilter::SetMode(DWORD mode, DWORD value)
 
 HRESULT TccDvbtTuneFilter::GetProperty(DWORD id, DWORD* value)
 {
-    return call({ Operation::GetProperty, id, 0, {}, {} }, [&](Call& record) -> HRESULT {
+    return m_control.call({ Operation::GetProperty, id, 0, {}, {} }, [&](Call& record) -> HRESULT {
         if (!value)
             return E_POINTER;
         std::unique_lock guard(m_lock);
@@ -361,7 +328,7 @@ HRESULT TccDvbtTuneFilter::GetProperty(DWORD id, DWORD* value)
 
 HRESULT TccDvbtTuneFilter::SetProperty(DWORD id, DWORD* value)
 {
-    return call({ Operation::SetProperty, id, value ? *value : 0, {}, {} }, [&](Call&) -> HRESULT {
+    return m_control.call({ Operation::SetProperty, id, value ? *value : 0, {}, {} }, [&](Call&) -> HRESULT {
         if (!value)
             return E_POINTER;
         std::lock_guard guard(m_lock);
