@@ -1,5 +1,6 @@
 #include "MediaFileSource.h"
 
+#include "FfmpegPointers.h"
 #include "MediaDecoder.h"
 #include "MediaTime.h"
 #include "WideText.h"
@@ -37,9 +38,6 @@ private:
 
 namespace {
 
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
 
 } // namespace
 
@@ -136,7 +134,7 @@ MediaFileSource::StreamPin* MediaFileSource::pin_of_stream(int stream) const
 
 void MediaFileSource::stream()
 {
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    PacketPtr packet(av_packet_alloc());
     if (!packet) {
         notify(EC_ERRORABORT, E_OUTOFMEMORY, 0);
         return;

@@ -16,9 +16,6 @@ namespace kivo {
 
 namespace {
 
-// The MPEG-2 transport stream subtype.
-constexpr GUID transport_subtype = kivo::guid("{E06D8023-DB46-11CF-B4D1-00805F6CBBEA}");
-
 // At most this much of the air is handed on at once, when the thread was kept from running.
 constexpr uint64_t longest_catch_up_ms = 1000;
 
@@ -47,7 +44,7 @@ void debug(Device& device, const std::u16string& text)
 
 MediaType transport_stream_type()
 {
-    return MediaType(MEDIATYPE_Stream, transport_subtype);
+    return MediaType(MEDIATYPE_Stream, MEDIASUBTYPE_MPEG2_TRANSPORT);
 }
 
 class TccDvbtTuneFilter::Output final : public OutputPin {
@@ -58,7 +55,7 @@ public:
     }
     HRESULT check_type(const MediaType& type) override
     {
-        return type.major == MEDIATYPE_Stream && type.subtype == transport_subtype ? S_OK : S_FALSE;
+        return type.major == MEDIATYPE_Stream && type.subtype == MEDIASUBTYPE_MPEG2_TRANSPORT ? S_OK : S_FALSE;
     }
     std::vector<MediaType> proposed_types() override { return { transport_stream_type() }; }
 };
