@@ -8,11 +8,6 @@ extern "C" {
 
 namespace kivo {
 
-namespace {
-
-
-} // namespace
-
 DecoderFilter::DecoderFilter(MediaStream::Kind kind)
     : TransformFilter(kind == MediaStream::Kind::Video ? CLSID_VideoDecoder : CLSID_AudioDecoder,
         kind == MediaStream::Kind::Video ? u"Video Decoder" : u"Audio Decoder")

@@ -36,11 +36,6 @@ private:
     MediaType m_offered;
 };
 
-namespace {
-
-
-} // namespace
-
 MediaFileSource::MediaFileSource()
     : Filter(CLSID_FileSource, u"File Source")
 {

@@ -11,11 +11,6 @@ extern "C" {
 
 namespace kivo {
 
-namespace {
-
-
-} // namespace
-
 HRESULT ElementaryStreamDecoder::create(int codec_id, std::unique_ptr<ElementaryStreamDecoder>& made)
 {
     made.reset();

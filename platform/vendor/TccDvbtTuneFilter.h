@@ -9,7 +9,6 @@
 #include "broadcast/MultiplexSource.h"
 #include "vendor/VendorTvApi.h"
 
-#include <array>
 #include <memory>
 #include <optional>
 #include <set>
@@ -137,7 +136,6 @@ private:
     void on_run(REFERENCE_TIME start) override;
     void on_stop() override;
     void stream();
-
 
     Output* m_out = nullptr;
     StreamingThread m_thread;

@@ -5,9 +5,7 @@
 #include "PsiSections.h"
 #include "vendor/VendorTvApi.h"
 
-#include <array>
 #include <deque>
-#include <optional>
 #include <vector>
 
 namespace kivo {
@@ -58,7 +56,6 @@ private:
     class ParserInput;
     class Sink;
 
-
     void on_pause(FILTER_STATE from) override;
     void on_stop() override;
     HRESULT receive(const SamplePtr&);
@@ -83,7 +80,6 @@ private:
     ReceiveCallback m_callback = nullptr;
     void* m_context = nullptr;
 
-    // Held only for the record's own updates.
     FilterControl<Operation> m_control { device() };
 };
 

@@ -9,7 +9,6 @@
 #include "VideoPlane.h"
 #include "vendor/VendorVideoApi.h"
 
-#include <array>
 #include <optional>
 #include <vector>
 
@@ -152,7 +151,5 @@ private:
     FilterControl<Operation> m_control { device() };
     WindowRecord m_window;
 };
-
-
 
 } // namespace kivo

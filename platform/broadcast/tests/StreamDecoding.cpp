@@ -5,11 +5,6 @@
 
 namespace kivo::test {
 
-namespace {
-
-
-} // namespace
-
 DecodedStream decode_stream(AVCodecID id, const std::vector<uint8_t>& bytes, const std::function<void(int, const AVFrame&)>& on_frame)
 {
     DecodedStream result;

@@ -63,7 +63,6 @@ ClipRecipe recipe_of(Clip clip)
     return {};
 }
 
-
 // One encoded stream of the clip being written.
 struct EncodedStream {
     CodecContextPtr encoder;
