@@ -1,15 +1,14 @@
-// The PSI/SI parser's section assembly and decoding against libdvbpsi's packet push, over the TS
-// packets of one multiplex: PAT, four PMTs, SDT, EIT present/following and eight days of schedule
-// for four services, TDT and TOT. Both take every packet and decode the same descriptors (service,
-// short and extended event, parental rating, ISO 639 language, stream identifier, teletext,
-// subtitling, local time offset); each pass starts from fresh decoders, so every table is new to
-// it. Both sides add up the same figures from what they decoded, and a disagreement fails the run.
-//
-// The multiplex is written here with the parser tests' section writer; `multiplex_packets()` is
-// the one place to swap in another source of packets (a file written by the multiplex builder).
+// The PSI/SI parser's section assembly and decoding against libdvbpsi's packet push, over the SI
+// packets of one multiplex as the multiplex builder makes it: the default description of channel 24
+// (four services) read for 21 seconds, so that every table of its carousels, the eight days of
+// EIT schedule included, comes at least twice: PAT, four PMTs, SDT, EIT present/following and
+// schedule, TDT and TOT. Both take every SI packet and decode the same descriptors (service, short
+// and extended event, parental rating, ISO 639 language, stream identifier, teletext, subtitling,
+// local time offset); each pass starts from fresh decoders, so every table is new to it. Both
+// sides add up the same figures from what they decoded, and a disagreement fails the run.
 
 #include "PsiSections.h"
-#include "PsiTestSections.h"
+#include "broadcast/MultiplexBuilder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -36,113 +35,68 @@ extern "C" {
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
+#include <memory>
+#include <sstream>
 #include <vector>
 
 using namespace kivo;
-using namespace kivo::test;
 
 namespace {
 
-constexpr unsigned service_count = 4;
-constexpr unsigned tsid = 0x0101;
-constexpr unsigned onid = 0x3001;
+constexpr unsigned seconds_read = 21;
 
-unsigned pmt_pid(unsigned service) { return 0x100 + service * 0x10; }
-
-Bytes pmt_section(unsigned service)
+std::unique_ptr<MultiplexBuilder> open_channel_24()
 {
-    const unsigned base = pmt_pid(service);
-    Bytes body;
-    put16(body, 0xE000 | (base + 1));
-    append(body, loop({}));
-    auto stream = [&](uint8_t type, unsigned pid, const Bytes& descriptors) {
-        body.push_back(type);
-        put16(body, 0xE000 | pid);
-        append(body, loop(descriptors));
-    };
-    stream(2, base + 1, descriptor(0x52, { 1 }));
-    Bytes audio = descriptor(0x0A, { 'c', 'h', 'i', 0 });
-    append(audio, descriptor(0x52, { 2 }));
-    stream(3, base + 2, audio);
-    stream(6, base + 3, descriptor(0x56, { 'c', 'h', 'i', 0x09, 0x00, 'e', 'n', 'g', 0x11, 0x88 }));
-    stream(6, base + 4, descriptor(0x59, { 'c', 'h', 'i', 0x10, 0x00, 0x01, 0x00, 0x02 }));
-    return long_section(0x02, 1 + service, 0, 0, 0, body);
+    const std::string path = KIVO_DEFAULT_DESCRIPTIONS_DIR "/channel-24.json";
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream json;
+    json << in.rdbuf();
+    std::string error;
+    auto description = parse_multiplex_description(json.str(), error);
+    std::unique_ptr<MultiplexBuilder> made;
+    if (description)
+        made = MultiplexBuilder::open(*description, KIVO_DEFAULT_STREAMS_DIR, error);
+    if (!made) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+        std::abort();
+    }
+    return made;
 }
 
-Bytes event_descriptors(unsigned service, unsigned event)
+const MultiplexDescription& description()
 {
-    const std::string name = "Programme " + std::to_string(service) + "-" + std::to_string(event);
-    Bytes d = short_event("chi", text(name), text(std::string(60, char('a' + event % 26))));
-    append(d, extended_event(0, 0, "chi", text(std::string(100, char('A' + event % 26)))));
-    append(d, descriptor(0x55, { 'T', 'W', 'N', uint8_t(event % 16) }));
-    return d;
+    static const MultiplexDescription read = open_channel_24()->description();
+    return read;
 }
 
-// Half-hour events from 2026-12-11 00:00 UTC: the schedule's sections hold three hours each.
-Bytes half_hour_event(unsigned service, unsigned index)
+bool is_si_pid(unsigned pid)
 {
-    const unsigned minutes = index * 30;
-    const unsigned day = 11 + minutes / (24 * 60);
-    return eit_event(index, utc(2026, 12, int(day), int(minutes / 60 % 24), int(minutes % 60), 0), { 0x00, 0x30, 0x00 }, 1,
-        event_descriptors(service, index));
+    if (pid == 0x00 || pid == 0x11 || pid == 0x12 || pid == 0x14)
+        return true;
+    for (auto& service : description().services)
+        if (service.pmt_pid == pid)
+            return true;
+    return false;
 }
 
-// One section a PUSI packet onwards, its last packet stuffed.
-void put_section(Bytes& packets, unsigned pid, const Bytes& section, std::map<unsigned, uint8_t>& counters)
-{
-    append(packets, packetise(pid, section, counters[pid]));
-}
-
+// The builder's stream from 2026-12-11 12:10 UTC, a second at a time, with the SI packets kept.
 Bytes multiplex_packets()
 {
-    std::map<unsigned, uint8_t> counters;
-    Bytes packets;
-    put_section(packets, 0x00, [] {
-        Bytes body;
-        put16(body, 0);
-        put16(body, 0xE010);
-        for (unsigned s = 0; s < service_count; ++s) {
-            put16(body, 1 + s);
-            put16(body, 0xE000 | pmt_pid(s));
-        }
-        return long_section(0x00, tsid, 0, 0, 0, body);
-    }(), counters);
-    for (unsigned s = 0; s < service_count; ++s)
-        put_section(packets, pmt_pid(s), pmt_section(s), counters);
-    Bytes services;
-    for (unsigned s = 0; s < service_count; ++s)
-        append(services, sdt_service(1 + s, 1, text("Kivo"), text("Service " + std::to_string(s))));
-    put_section(packets, 0x11, sdt_section(tsid, onid, 0, services), counters);
-    // The carousel's next round begins with each EIT table's last section again: libdvbpsi
-    // takes a table as whole only when a section comes a second time.
-    std::vector<Bytes> next_round;
-    for (unsigned s = 0; s < service_count; ++s) {
-        put_section(packets, 0x12, eit_section(0x4E, 1 + s, tsid, onid, 0, 0, half_hour_event(s, 0), 1), counters);
-        next_round.push_back(eit_section(0x4E, 1 + s, tsid, onid, 0, 1, half_hour_event(s, 1), 1));
-        put_section(packets, 0x12, next_round.back(), counters);
-        // Eight days: 0x50 the first four, 0x51 the next; 32 sections of three hours each.
-        for (unsigned table = 0; table < 2; ++table) {
-            for (unsigned section = 0; section < 32; ++section) {
-                Bytes events;
-                for (unsigned e = 0; e < 6; ++e)
-                    append(events, half_hour_event(s, (table * 32 + section) * 6 + e));
-                put_section(packets, 0x12, eit_section(uint8_t(0x50 + table), 1 + s, tsid, onid, 0, section, events, 31), counters);
-            }
-            next_round.push_back(eit_section(uint8_t(0x50 + table), 1 + s, tsid, onid, 0, 31, [&] {
-                Bytes events;
-                for (unsigned e = 0; e < 6; ++e)
-                    append(events, half_hour_event(s, (table * 32 + 31) * 6 + e));
-                return events;
-            }(), 31));
+    auto builder = open_channel_24();
+    const size_t packets_a_second = size_t(builder->bits_per_second() / 8 / 188);
+    Bytes kept;
+    for (unsigned second = 0; second < seconds_read; ++second) {
+        SYSTEMTIME utc { 2026, 12, 5, 11, 12, 10, WORD(second), 0 };
+        Bytes air;
+        builder->read(packets_a_second, utc, air);
+        for (size_t at = 0; at + 188 <= air.size(); at += 188) {
+            if (is_si_pid(unsigned((air[at + 1] & 0x1F) << 8 | air[at + 2])))
+                kept.insert(kept.end(), air.begin() + ptrdiff_t(at), air.begin() + ptrdiff_t(at + 188));
         }
     }
-    for (const Bytes& section : next_round)
-        put_section(packets, 0x12, section, counters);
-    put_section(packets, 0x14, tdt_section(utc(2026, 12, 11, 12, 0, 0)), counters);
-    put_section(packets, 0x14,
-        tot_section(utc(2026, 12, 11, 12, 0, 0), descriptor(0x58, offset_entry("TWN", 0, 480, utc(2027, 1, 1, 0, 0, 0), 480))), counters);
-    return packets;
+    return kept;
 }
 
 const Bytes& packets()
@@ -168,7 +122,9 @@ struct OurSink final : PsiSink {
     Tally tally;
     void record(DWORD code, void* record) override
     {
-        ++tally.tables;
+        // Ours delivers the EIT a section at a time, libdvbpsi a whole table: the events and their
+        // texts are compared instead.
+        tally.tables += code != PSI_RECORD_EIT;
         switch (code) {
         case PSI_RECORD_PAT:
             for (auto* p = static_cast<PsiPat*>(record)->programs; p; p = p->next)
@@ -282,9 +238,6 @@ struct Theirs {
     static void eit(void* self, dvbpsi_eit_t* eit)
     {
         auto& t = static_cast<Theirs*>(self)->tally;
-        // Ours delivers a record a section; theirs a whole table (here every section is the last
-        // of its segment): count sections alike.
-        t.tables += eit->i_segment_last_section_number + 1;
         for (auto* e = eit->p_first_event; e; e = e->p_next) {
             ++t.events;
             for (auto* d = e->p_first_descriptor; d; d = d->p_next) {
@@ -334,16 +287,16 @@ struct Theirs {
     {
         auto make = [&](unsigned pid) { return handles[pid] = dvbpsi_new(nullptr, DVBPSI_MSG_NONE); };
         dvbpsi_pat_attach(make(0), pat, this);
-        for (unsigned s = 0; s < service_count; ++s)
-            dvbpsi_pmt_attach(make(pmt_pid(s)), uint16_t(1 + s), pmt, this);
+        for (auto& service : description().services)
+            dvbpsi_pmt_attach(make(service.pmt_pid), service.service_id, pmt, this);
         for (unsigned pid : { 0x11u, 0x12u, 0x14u })
             dvbpsi_AttachDemux(make(pid), new_subtable, this);
     }
     ~Theirs()
     {
         dvbpsi_pat_detach(handles[0]);
-        for (unsigned s = 0; s < service_count; ++s)
-            dvbpsi_pmt_detach(handles[pmt_pid(s)]);
+        for (auto& service : description().services)
+            dvbpsi_pmt_detach(handles[service.pmt_pid]);
         for (unsigned pid : { 0x11u, 0x12u, 0x14u })
             dvbpsi_DetachDemux(handles[pid]);
         for (auto& [pid, handle] : handles)

@@ -93,15 +93,20 @@ TsPacket pcr_packet(uint16_t pid, uint64_t pcr)
     put_header(packet, pid, false, 2);
     packet[4] = 183;
     packet[5] = 0x10; // PCR flag
+    write_pcr(&packet[6], pcr);
+    return packet;
+}
+
+void write_pcr(uint8_t* field, uint64_t pcr)
+{
     uint64_t base = (pcr / 300) & ((uint64_t{1} << 33) - 1);
     uint64_t extension = pcr % 300;
-    packet[6] = static_cast<uint8_t>(base >> 25);
-    packet[7] = static_cast<uint8_t>(base >> 17);
-    packet[8] = static_cast<uint8_t>(base >> 9);
-    packet[9] = static_cast<uint8_t>(base >> 1);
-    packet[10] = static_cast<uint8_t>(((base & 1) << 7) | 0x7E | (extension >> 8));
-    packet[11] = static_cast<uint8_t>(extension);
-    return packet;
+    field[0] = static_cast<uint8_t>(base >> 25);
+    field[1] = static_cast<uint8_t>(base >> 17);
+    field[2] = static_cast<uint8_t>(base >> 9);
+    field[3] = static_cast<uint8_t>(base >> 1);
+    field[4] = static_cast<uint8_t>(((base & 1) << 7) | 0x7E | (extension >> 8));
+    field[5] = static_cast<uint8_t>(extension);
 }
 
 TsPacket null_packet()

@@ -28,6 +28,8 @@ std::vector<TsPacket> packetize_section(uint16_t pid, const Bytes& section);
 
 // A packet of adaptation field only, carrying a PCR (27 MHz units).
 TsPacket pcr_packet(uint16_t pid, uint64_t pcr);
+// The six bytes of a PCR field in an adaptation field (27 MHz units; the base wraps at 33 bits).
+void write_pcr(uint8_t* field, uint64_t pcr);
 TsPacket null_packet();
 
 // Sets the continuity counter of a packet.

@@ -1,6 +1,7 @@
 #include "TestPatternEncoder.h"
 
 #include "TestPattern.h"
+#include "dshow/FfmpegPointers.h"
 #include "kernel/WideText.h"
 
 #include <cmath>
@@ -17,23 +18,6 @@ extern "C" {
 namespace kivo {
 
 namespace {
-
-struct CodecContextFree {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ScalerFree {
-    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using ScalerPtr = std::unique_ptr<SwsContext, ScalerFree>;
 
 std::string av_error_text(int code)
 {

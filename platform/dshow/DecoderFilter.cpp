@@ -1,18 +1,12 @@
 #include "DecoderFilter.h"
 
+#include "FfmpegPointers.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
 namespace kivo {
-
-namespace {
-
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-
-} // namespace
 
 DecoderFilter::DecoderFilter(MediaStream::Kind kind)
     : TransformFilter(kind == MediaStream::Kind::Video ? CLSID_VideoDecoder : CLSID_AudioDecoder,
@@ -52,7 +46,7 @@ void DecoderFilter::on_input_disconnected()
 
 HRESULT DecoderFilter::transform(const SamplePtr& sample)
 {
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    PacketPtr packet(av_packet_alloc());
     if (!packet || av_new_packet(packet.get(), static_cast<int>(sample->data.size())) < 0)
         return E_OUTOFMEMORY;
     std::copy(sample->data.begin(), sample->data.end(), packet->data);

@@ -1,5 +1,6 @@
 #include "MediaFileSource.h"
 
+#include "FfmpegPointers.h"
 #include "MediaDecoder.h"
 #include "MediaTime.h"
 #include "WideText.h"
@@ -34,14 +35,6 @@ private:
     int m_stream;
     MediaType m_offered;
 };
-
-namespace {
-
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-
-} // namespace
 
 MediaFileSource::MediaFileSource()
     : Filter(CLSID_FileSource, u"File Source")
@@ -136,7 +129,7 @@ MediaFileSource::StreamPin* MediaFileSource::pin_of_stream(int stream) const
 
 void MediaFileSource::stream()
 {
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    PacketPtr packet(av_packet_alloc());
     if (!packet) {
         notify(EC_ERRORABORT, E_OUTOFMEMORY, 0);
         return;

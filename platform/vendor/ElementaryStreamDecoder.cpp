@@ -1,6 +1,7 @@
 #include "ElementaryStreamDecoder.h"
 
 #include "Device.h"
+#include "FfmpegPointers.h"
 #include "FfmpegSetup.h"
 #include "MediaTime.h"
 
@@ -9,14 +10,6 @@ extern "C" {
 }
 
 namespace kivo {
-
-namespace {
-
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-
-} // namespace
 
 HRESULT ElementaryStreamDecoder::create(int codec_id, std::unique_ptr<ElementaryStreamDecoder>& made)
 {
@@ -66,7 +59,7 @@ HRESULT ElementaryStreamDecoder::decode(const MediaSample& sample, std::vector<D
 {
     if (sample.data.empty())
         return S_OK;
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    PacketPtr packet(av_packet_alloc());
     if (!packet)
         return E_OUTOFMEMORY;
     int left = static_cast<int>(sample.data.size());

@@ -2,54 +2,80 @@
 
 // The test side of the chip vendor's filters: every call of a filter's interfaces is recorded with
 // what it answered, and a test may force the result of any operation, which then answers that
-// result without doing anything until the forcing is cleared. A filter keeps one of these and runs
-// each interface operation through call(); it names its operations with an enum of its own.
+// result without doing anything until the forcing is cleared. Every vendor filter keeps one of these
+// and runs each interface operation through call(); it names its operations with an enum of its own.
 // Samples are injected by handing them to a filter's input pin (inject below), as its upstream
 // filter would.
 
+#include "Device.h"
 #include "Filter.h"
 #include "HostMutex.h"
+#include "Trace.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace kivo {
 
+// One call of a filter's interface operation: the numbers and the target it was about, where the
+// filter records them (a subtitle page, a demultiplexer pin's name), and what it answered.
 template<typename Operation>
+struct FilterCall {
+    Operation operation;
+    uint64_t first = 0;
+    uint64_t second = 0;
+    std::u16string target;
+    HRESULT result = S_OK;
+};
+
+// A filter with more to say about its calls (the tuner's PIDs) brings its own record, which starts
+// with the operation and has a result.
+template<typename Operation, typename Call = FilterCall<Operation>>
 class FilterControl {
 public:
-    struct Call {
-        Operation operation;
-        HRESULT result;
-        // What the call was about, where a filter says (a demultiplexer's pin name), else empty.
-        std::u16string target;
-    };
+    using Record = Call;
 
-    // Runs `body` (a callable answering an HRESULT) unless a result is forced for the operation,
-    // and records the call. Never holds the control's lock while the body runs.
-    template<typename Body>
-    HRESULT call(Operation operation, Body&& body, std::u16string target = {})
+    // The calls kept follow the device's trace limit, so a simulator run of days stays in memory.
+    explicit FilterControl(Device& device)
+        : m_calls(device.trace_limit())
     {
-        std::optional<HRESULT> forced = forced_result(operation);
-        HRESULT result = forced ? *forced : body();
+    }
+
+    // Runs `body` (answering an HRESULT; it may take the record to add what it learns) unless a
+    // result is forced for the operation, and records the call. Never holds the control's lock
+    // while the body runs.
+    template<typename Body>
+    HRESULT call(Call record, Body&& body)
+    {
+        if (std::optional<HRESULT> forced = forced_result(record.operation))
+            record.result = *forced;
+        else if constexpr (std::is_invocable_v<Body, Call&>)
+            record.result = body(record);
+        else
+            record.result = body();
+        HRESULT result = record.result;
         std::lock_guard guard(m_lock);
-        m_calls.push_back({ operation, result, std::move(target) });
+        m_calls.append(std::move(record));
         return result;
+    }
+    template<typename Body>
+    HRESULT call(Operation operation, Body&& body)
+    {
+        Call record {};
+        record.operation = operation;
+        return call(std::move(record), std::forward<Body>(body));
     }
 
     std::vector<Call> calls() const
     {
         std::lock_guard guard(m_lock);
-        return m_calls;
-    }
-    void clear_calls()
-    {
-        std::lock_guard guard(m_lock);
-        m_calls.clear();
+        return std::vector<Call>(m_calls.begin(), m_calls.end());
     }
     // The calls of one operation, in order.
     std::vector<Call> calls_of(Operation operation) const
@@ -88,7 +114,7 @@ public:
 
 private:
     mutable HostMutex m_lock { LockRank::VendorFilterControl };
-    std::vector<Call> m_calls;
+    Trace<Call> m_calls;
     std::vector<std::pair<Operation, HRESULT>> m_forced;
 };
 

@@ -100,18 +100,15 @@ public:
 
     HRESULT STDMETHODCALLTYPE MapPID(ULONG count, ULONG* pids, MEDIA_SAMPLE_CONTENT content) override
     {
-        return m_demuxer.m_control.call(
-            Operation::MapPID, [&] { return m_demuxer.map_pid(m_index, count, pids, content); }, name());
+        return m_demuxer.m_control.call({ Operation::MapPID, 0, 0, name() }, [&] { return m_demuxer.map_pid(m_index, count, pids, content); });
     }
     HRESULT STDMETHODCALLTYPE UnmapPID(ULONG count, ULONG* pids) override
     {
-        return m_demuxer.m_control.call(
-            Operation::UnmapPID, [&] { return m_demuxer.unmap_pid(m_index, count, pids); }, name());
+        return m_demuxer.m_control.call({ Operation::UnmapPID, 0, 0, name() }, [&] { return m_demuxer.unmap_pid(m_index, count, pids); });
     }
     HRESULT STDMETHODCALLTYPE EnumPIDMap(IEnumPIDMap** maps) override
     {
-        return m_demuxer.m_control.call(
-            Operation::EnumPIDMap, [&] { return m_demuxer.enum_pid_map(m_index, maps); }, name());
+        return m_demuxer.m_control.call({ Operation::EnumPIDMap, 0, 0, name() }, [&] { return m_demuxer.enum_pid_map(m_index, maps); });
     }
 
 private:

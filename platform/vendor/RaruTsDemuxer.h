@@ -66,7 +66,7 @@ private:
 
     InputPin* m_input = nullptr;
     std::array<DemuxOutput*, output_names.size()> m_outputs {};
-    FilterControl<Operation> m_control;
+    FilterControl<Operation> m_control { device() };
 
     // The demultiplexer's state, guarded by the filter's lock (m_lock).
     TransportStreamDemux m_demux { output_names.size() };

@@ -16,9 +16,6 @@ namespace kivo {
 
 namespace {
 
-// The MPEG-2 transport stream subtype.
-constexpr GUID transport_subtype = kivo::guid("{E06D8023-DB46-11CF-B4D1-00805F6CBBEA}");
-
 // At most this much of the air is handed on at once, when the thread was kept from running.
 constexpr uint64_t longest_catch_up_ms = 1000;
 
@@ -47,7 +44,7 @@ void debug(Device& device, const std::u16string& text)
 
 MediaType transport_stream_type()
 {
-    return MediaType(MEDIATYPE_Stream, transport_subtype);
+    return MediaType(MEDIATYPE_Stream, MEDIASUBTYPE_MPEG2_TRANSPORT);
 }
 
 class TccDvbtTuneFilter::Output final : public OutputPin {
@@ -58,7 +55,7 @@ public:
     }
     HRESULT check_type(const MediaType& type) override
     {
-        return type.major == MEDIATYPE_Stream && type.subtype == transport_subtype ? S_OK : S_FALSE;
+        return type.major == MEDIATYPE_Stream && type.subtype == MEDIASUBTYPE_MPEG2_TRANSPORT ? S_OK : S_FALSE;
     }
     std::vector<MediaType> proposed_types() override { return { transport_stream_type() }; }
 };
@@ -86,39 +83,6 @@ void* TccDvbtTuneFilter::find_interface(REFIID iid)
     if (iid == IID_ITsTunerProperty)
         return static_cast<ITsTunerProperty*>(this);
     return Filter::find_interface(iid);
-}
-
-template<typename Body>
-HRESULT TccDvbtTuneFilter::call(Call record, Body&& body)
-{
-    std::optional<HRESULT> forced;
-    {
-        std::lock_guard guard(m_record_lock);
-        forced = m_forced[size_t(record.operation)];
-    }
-    record.result = forced ? *forced : body(record);
-    HRESULT result = record.result;
-    std::lock_guard guard(m_record_lock);
-    m_calls.push_back(std::move(record));
-    return result;
-}
-
-std::vector<TccDvbtTuneFilter::Call> TccDvbtTuneFilter::calls() const
-{
-    std::lock_guard guard(m_record_lock);
-    return m_calls;
-}
-
-void TccDvbtTuneFilter::force_result(Operation operation, HRESULT result)
-{
-    std::lock_guard guard(m_record_lock);
-    m_forced[size_t(operation)] = result;
-}
-
-void TccDvbtTuneFilter::clear_forced_results()
-{
-    std::lock_guard guard(m_record_lock);
-    m_forced.fill(std::nullopt);
 }
 
 uint64_t TccDvbtTuneFilter::packets_delivered() const
@@ -196,7 +160,7 @@ HRESULT TccDvbtTuneFilter::tune(std::optional<uint32_t> frequency_khz, const std
 
 HRESULT TccDvbtTuneFilter::SelectChannelByName(const WCHAR* name)
 {
-    return call({ Operation::SelectChannelByName, 0, 0, name ? std::u16string(name) : std::u16string(), {} }, [&](Call&) -> HRESULT {
+    return m_control.call({ Operation::SelectChannelByName, 0, 0, name ? std::u16string(name) : std::u16string(), {} }, [&](Call&) -> HRESULT {
         if (!name)
             return E_POINTER;
         std::string file = to_utf8(name);
@@ -224,7 +188,7 @@ HRESULT TccDvbtTuneFilter::SelectChannelByName(const WCHAR* name)
 
 HRESULT TccDvbtTuneFilter::SetChannel(DWORD channel, DWORD flag)
 {
-    return call({ Operation::SetChannel, channel, flag, {}, {} }, [&](Call&) -> HRESULT {
+    return m_control.call({ Operation::SetChannel, channel, flag, {}, {} }, [&](Call&) -> HRESULT {
         std::optional<uint32_t> frequency;
         {
             std::lock_guard guard(m_lock);
@@ -246,7 +210,7 @@ HRESULT TccDvbtTuneFilter::SetPidFilter(DWORD enable, const USHORT* pids, DWORD 
     Call record { Operation::SetPidFilter, enable, count, {}, {} };
     if (pids && enable)
         record.pids.assign(pids, pids + count);
-    return call(std::move(record), [&](Call&) -> HRESULT {
+    return m_control.call(std::move(record), [&](Call&) -> HRESULT {
         if (enable && count && !pids)
             return E_POINTER;
         std::lock_guard guard(m_lock);
@@ -260,7 +224,7 @@ HRESULT TccDvbtTuneFilter::SetPidFilter(DWORD enable, const USHORT* pids, DWORD 
 
 HRESULT TccDvbtTuneFilter::Record(const WCHAR* path, DWORD flag)
 {
-    return call({ Operation::Record, flag, 0, path ? std::u16string(path) : std::u16string(), {} }, [&](Call& record) {
+    return m_control.call({ Operation::Record, flag, 0, path ? std::u16string(path) : std::u16string(), {} }, [&](Call& record) {
         return this->record(record, path);
     });
 }
@@ -308,7 +272,7 @@ void TccDvbtTuneFilter::write_recording(const std::vector<uint8_t>& packets)
 
 HRESULT TccDvbtTuneFilter::SetMode(DWORD mode, DWORD value)
 {
-    return call({ Operation::SetMode, mode, value, {}, {} }, [&](Call&) -> HRESULT {
+    return m_control.call({ Operation::SetMode, mode, value, {}, {} }, [&](Call&) -> HRESULT {
         if (!device().component<Board>().tuner_fitted())
             return E_FAIL;
         if (mode != 4)
@@ -323,7 +287,7 @@ HRESULT TccDvbtTuneFilter::SetMode(DWORD mode, DWORD value)
 
 HRESULT TccDvbtTuneFilter::GetProperty(DWORD id, DWORD* value)
 {
-    return call({ Operation::GetProperty, id, 0, {}, {} }, [&](Call& record) -> HRESULT {
+    return m_control.call({ Operation::GetProperty, id, 0, {}, {} }, [&](Call& record) -> HRESULT {
         if (!value)
             return E_POINTER;
         std::unique_lock guard(m_lock);
@@ -361,7 +325,7 @@ HRESULT TccDvbtTuneFilter::GetProperty(DWORD id, DWORD* value)
 
 HRESULT TccDvbtTuneFilter::SetProperty(DWORD id, DWORD* value)
 {
-    return call({ Operation::SetProperty, id, value ? *value : 0, {}, {} }, [&](Call&) -> HRESULT {
+    return m_control.call({ Operation::SetProperty, id, value ? *value : 0, {}, {} }, [&](Call&) -> HRESULT {
         if (!value)
             return E_POINTER;
         std::lock_guard guard(m_lock);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Filter.h"
+#include "FilterControl.h"
 #include "HostMutex.h"
 #include "SimCondition.h"
 #include "SimMutex.h"
@@ -8,7 +9,6 @@
 #include "broadcast/MultiplexSource.h"
 #include "vendor/VendorTvApi.h"
 
-#include <array>
 #include <memory>
 #include <optional>
 #include <set>
@@ -56,7 +56,6 @@ public:
         GetProperty,
         SetProperty,
     };
-    static constexpr size_t operation_count = size_t(Operation::SetProperty) + 1;
 
     // One call with its arguments: the two numbers (channel and flag, enable and count, mode and
     // value, property id and the first value), the text (a name or a path) and the PIDs given.
@@ -107,9 +106,9 @@ public:
 
     // Test control: the calls so far with their results, in order; a result an operation answers,
     // doing nothing, until cleared; the packets handed to the output pin since the filter was made.
-    std::vector<Call> calls() const;
-    void force_result(Operation, HRESULT);
-    void clear_forced_results();
+    std::vector<Call> calls() const { return m_control.calls(); }
+    void force_result(Operation operation, HRESULT result) { m_control.force_result(operation, result); }
+    void clear_forced_results() { m_control.clear_forced_results(); }
     uint64_t packets_delivered() const;
 
 private:
@@ -138,9 +137,6 @@ private:
     void on_stop() override;
     void stream();
 
-    template<typename Body>
-    HRESULT call(Call, Body&&);
-
     Output* m_out = nullptr;
     StreamingThread m_thread;
     // Wakes the streaming thread at a retune, a state change and the stop. With m_lock.
@@ -161,8 +157,7 @@ private:
     std::u16string m_recording_path;
 
     mutable HostMutex m_record_lock { LockRank::TunerRecord };
-    std::vector<Call> m_calls;
-    std::array<std::optional<HRESULT>, operation_count> m_forced;
+    FilterControl<Operation, Call> m_control { device() };
     uint64_t m_packets_delivered = 0;
 };
 

@@ -6,7 +6,7 @@ namespace kivo {
 
 ZezImageRenderer::ZezImageRenderer()
     : RendererFilter(CLSID_TCCIMGRENDFILTER, u"Zez Image Renderer", u"In")
-    , m_record(device())
+    , m_control(device())
 {
 }
 
@@ -27,7 +27,7 @@ void* ZezImageRenderer::find_interface(REFIID iid)
 HRESULT ZezImageRenderer::SetSubtitleWindow(DWORD reserved, HWND* window)
 {
     const uint64_t handle = window ? reinterpret_cast<uintptr_t>(*window) : 0;
-    return m_record.run(Operation::SetSubtitleWindow, reserved, handle, [&] {
+    return m_control.call({ Operation::SetSubtitleWindow, reserved, handle, {} }, [&] {
         if (!window)
             return E_POINTER;
         std::lock_guard guard(m_window_lock);

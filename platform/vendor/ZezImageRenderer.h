@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FilterCallRecord.h"
+#include "FilterControl.h"
 #include "RendererFilter.h"
 #include "vendor/VendorTvApi.h"
 
@@ -17,7 +17,7 @@ public:
     enum class Operation {
         SetSubtitleWindow,
     };
-    using Call = FilterCallRecord<Operation>::Call;
+    using Call = FilterControl<Operation>::Record;
 
     ZezImageRenderer();
     ~ZezImageRenderer() override;
@@ -35,15 +35,15 @@ public:
     HRESULT inject(const SamplePtr& sample) { return input().receive(sample); }
     uint64_t samples_presented() const { return m_presented.load(std::memory_order_acquire); }
     HWND window() const;
-    std::vector<Call> calls() const { return m_record.calls(); }
-    void force_result(Operation operation, HRESULT result) { m_record.force_result(operation, result); }
-    void clear_forced_results() { m_record.clear_forced_results(); }
+    std::vector<Call> calls() const { return m_control.calls(); }
+    void force_result(Operation operation, HRESULT result) { m_control.force_result(operation, result); }
+    void clear_forced_results() { m_control.clear_forced_results(); }
 
 private:
     HRESULT check_input_type(const MediaType&) override;
     void present(const MediaSample&) override;
 
-    FilterCallRecord<Operation> m_record;
+    FilterControl<Operation> m_control;
     std::atomic<uint64_t> m_presented = 0;
     mutable HostMutex m_window_lock { LockRank::VendorFilterRecord };
     HWND m_window = nullptr;

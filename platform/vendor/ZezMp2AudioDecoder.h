@@ -50,7 +50,7 @@ private:
     // Brings stereo PCM at `rate` to the output rate; false when it cannot.
     bool resample(std::vector<uint8_t>& pcm, int rate);
 
-    FilterControl<Operation> m_control;
+    FilterControl<Operation> m_control { device() };
     std::atomic<DWORD> m_last_receive_tick = 0;
     std::atomic<DWORD> m_channels = 0;
     // Resamples a stream not at 48 kHz; made for m_resampler_rate. The upstream thread alone.

@@ -50,7 +50,7 @@ private:
     // Looks for a sequence header in the payload (its start may lie in the payload before).
     void scan_for_sequence_header(const std::vector<uint8_t>&);
 
-    FilterControl<Operation> m_control;
+    FilterControl<Operation> m_control { device() };
     std::atomic<bool> m_armed = false;
     // The last bytes of the payload before: a sequence header may be cut between two.
     std::vector<uint8_t> m_scan_tail;

@@ -107,41 +107,9 @@ void* ZezPsiParser::find_interface(REFIID iid)
     return Filter::find_interface(iid);
 }
 
-template<typename Body>
-HRESULT ZezPsiParser::call(Operation operation, Body&& body)
-{
-    std::optional<HRESULT> forced;
-    {
-        std::lock_guard guard(m_record_lock);
-        forced = m_forced[size_t(operation)];
-    }
-    HRESULT result = forced ? *forced : body();
-    std::lock_guard guard(m_record_lock);
-    m_calls.push_back({ operation, result });
-    return result;
-}
-
-std::vector<ZezPsiParser::Call> ZezPsiParser::calls() const
-{
-    std::lock_guard guard(m_record_lock);
-    return m_calls;
-}
-
-void ZezPsiParser::force_result(Operation operation, HRESULT result)
-{
-    std::lock_guard guard(m_record_lock);
-    m_forced[size_t(operation)] = result;
-}
-
-void ZezPsiParser::clear_forced_results()
-{
-    std::lock_guard guard(m_record_lock);
-    m_forced.fill(std::nullopt);
-}
-
 HRESULT ZezPsiParser::SetReceiveCallback(ReceiveCallback callback, void* context)
 {
-    return call(Operation::SetReceiveCallback, [&] {
+    return m_control.call(Operation::SetReceiveCallback, [&] {
         std::lock_guard guard(m_lock);
         m_callback = callback;
         m_context = context;
@@ -151,7 +119,7 @@ HRESULT ZezPsiParser::SetReceiveCallback(ReceiveCallback callback, void* context
 
 HRESULT ZezPsiParser::GetReceiveCallback(ReceiveCallback* callback, void** context)
 {
-    return call(Operation::GetReceiveCallback, [&] {
+    return m_control.call(Operation::GetReceiveCallback, [&] {
         if (!callback || !context)
             return E_POINTER;
         std::lock_guard guard(m_lock);
@@ -163,7 +131,7 @@ HRESULT ZezPsiParser::GetReceiveCallback(ReceiveCallback* callback, void** conte
 
 HRESULT ZezPsiParser::ClearTables(BYTE selector)
 {
-    return call(Operation::ClearTables, [&] {
+    return m_control.call(Operation::ClearTables, [&] {
         if (selector != 0 && selector != 255)
             return E_INVALIDARG;
         std::lock_guard guard(m_lock);

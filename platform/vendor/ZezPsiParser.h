@@ -1,12 +1,11 @@
 #pragma once
 
 #include "Filter.h"
+#include "FilterControl.h"
 #include "PsiSections.h"
 #include "vendor/VendorTvApi.h"
 
-#include <array>
 #include <deque>
-#include <optional>
 #include <vector>
 
 namespace kivo {
@@ -25,12 +24,8 @@ public:
         GetReceiveCallback,
         ClearTables,
     };
-    static constexpr size_t operation_count = size_t(Operation::ClearTables) + 1;
 
-    struct Call {
-        Operation operation;
-        HRESULT result;
-    };
+    using Call = FilterControl<Operation>::Record;
 
     ZezPsiParser();
     ~ZezPsiParser() override;
@@ -53,16 +48,13 @@ public:
     // made so far with their results; a forced result that an operation answers, doing nothing,
     // until cleared.
     HRESULT inject(std::vector<uint8_t> bytes);
-    std::vector<Call> calls() const;
-    void force_result(Operation, HRESULT);
-    void clear_forced_results();
+    std::vector<Call> calls() const { return m_control.calls(); }
+    void force_result(Operation operation, HRESULT result) { m_control.force_result(operation, result); }
+    void clear_forced_results() { m_control.clear_forced_results(); }
 
 private:
     class ParserInput;
     class Sink;
-
-    template<typename Body>
-    HRESULT call(Operation, Body&&);
 
     void on_pause(FILTER_STATE from) override;
     void on_stop() override;
@@ -88,10 +80,7 @@ private:
     ReceiveCallback m_callback = nullptr;
     void* m_context = nullptr;
 
-    // Held only for the record's own updates.
-    mutable SimMutex m_record_lock;
-    std::vector<Call> m_calls;
-    std::array<std::optional<HRESULT>, operation_count> m_forced;
+    FilterControl<Operation> m_control { device() };
 };
 
 } // namespace kivo

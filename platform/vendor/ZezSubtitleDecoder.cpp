@@ -6,7 +6,7 @@ namespace kivo {
 
 ZezSubtitleDecoder::ZezSubtitleDecoder()
     : TransformFilter(CLSID_DVBSubtitleDecoder, u"Zez RaruSubtitle", u"In", u"Out")
-    , m_record(device())
+    , m_control(device())
 {
 }
 
@@ -19,7 +19,7 @@ void* ZezSubtitleDecoder::find_interface(REFIID iid)
 
 HRESULT ZezSubtitleDecoder::ShowSubtitle(BOOL on)
 {
-    return m_record.run(Operation::ShowSubtitle, uint64_t(on), 0, [&] {
+    return m_control.call({ Operation::ShowSubtitle, uint64_t(on), 0, {} }, [&] {
         std::lock_guard guard(m_display_lock);
         m_display.shown = on != FALSE;
         return S_OK;
@@ -28,7 +28,7 @@ HRESULT ZezSubtitleDecoder::ShowSubtitle(BOOL on)
 
 HRESULT ZezSubtitleDecoder::SelectPage(DWORD magazine, DWORD page)
 {
-    return m_record.run(Operation::SelectPage, magazine, page, [&] {
+    return m_control.call({ Operation::SelectPage, magazine, page, {} }, [&] {
         std::lock_guard guard(m_display_lock);
         m_display.magazine = magazine;
         m_display.page = page;

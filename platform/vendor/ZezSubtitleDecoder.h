@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FilterCallRecord.h"
+#include "FilterControl.h"
 #include "RendererFilter.h"
 #include "vendor/VendorTvApi.h"
 
@@ -19,7 +19,7 @@ public:
         ShowSubtitle,
         SelectPage,
     };
-    using Call = FilterCallRecord<Operation>::Call;
+    using Call = FilterControl<Operation>::Record;
 
     struct Display {
         bool shown = false;
@@ -43,16 +43,16 @@ public:
     HRESULT inject(const SamplePtr& sample) { return input().receive(sample); }
     uint64_t samples_taken() const { return m_samples.load(std::memory_order_acquire); }
     Display display() const;
-    std::vector<Call> calls() const { return m_record.calls(); }
-    void force_result(Operation operation, HRESULT result) { m_record.force_result(operation, result); }
-    void clear_forced_results() { m_record.clear_forced_results(); }
+    std::vector<Call> calls() const { return m_control.calls(); }
+    void force_result(Operation operation, HRESULT result) { m_control.force_result(operation, result); }
+    void clear_forced_results() { m_control.clear_forced_results(); }
 
 private:
     HRESULT check_input_type(const MediaType&) override;
     std::vector<MediaType> output_types() override;
     HRESULT transform(const SamplePtr&) override;
 
-    FilterCallRecord<Operation> m_record;
+    FilterControl<Operation> m_control;
     std::atomic<uint64_t> m_samples = 0;
     mutable HostMutex m_display_lock { LockRank::VendorFilterRecord };
     Display m_display;

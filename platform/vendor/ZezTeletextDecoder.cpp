@@ -66,7 +66,7 @@ private:
 
 ZezTeletextDecoder::ZezTeletextDecoder()
     : Filter(CLSID_TeletextDecoder, u"Zez RaruTeletext")
-    , m_record(device())
+    , m_control(device())
     , m_decoder([this](const TeletextPesDecoder::Packet& packet) { deliver(packet); },
           [](const std::u16string& reason) { OutputDebugString((reason + u"\r\n").c_str()); })
 {
@@ -95,7 +95,7 @@ void* ZezTeletextDecoder::find_interface(REFIID iid)
 
 HRESULT ZezTeletextDecoder::SetReceiveCallback(ReceiveCallback callback, void* context)
 {
-    return m_record.run(Operation::SetReceiveCallback, reinterpret_cast<uintptr_t>(callback), reinterpret_cast<uintptr_t>(context), [&] {
+    return m_control.call({ Operation::SetReceiveCallback, reinterpret_cast<uintptr_t>(callback), reinterpret_cast<uintptr_t>(context), {} }, [&] {
         std::lock_guard guard(m_lock);
         m_callback = callback;
         m_context = context;
@@ -105,7 +105,7 @@ HRESULT ZezTeletextDecoder::SetReceiveCallback(ReceiveCallback callback, void* c
 
 HRESULT ZezTeletextDecoder::GetReceiveCallback(ReceiveCallback* callback, void** context)
 {
-    return m_record.run(Operation::GetReceiveCallback, reinterpret_cast<uintptr_t>(callback), reinterpret_cast<uintptr_t>(context), [&] {
+    return m_control.call({ Operation::GetReceiveCallback, reinterpret_cast<uintptr_t>(callback), reinterpret_cast<uintptr_t>(context), {} }, [&] {
         if (!callback || !context)
             return E_POINTER;
         std::lock_guard guard(m_lock);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Filter.h"
-#include "FilterCallRecord.h"
+#include "FilterControl.h"
 #include "SimCondition.h"
 #include "SimMutex.h"
 #include "TeletextPesDecoder.h"
@@ -27,7 +27,7 @@ public:
         SetReceiveCallback,
         GetReceiveCallback,
     };
-    using Call = FilterCallRecord<Operation>::Call;
+    using Call = FilterControl<Operation>::Record;
 
     ZezTeletextDecoder();
     ~ZezTeletextDecoder() override;
@@ -47,9 +47,9 @@ public:
     // Test control: a sample taken as if it came on "In" (VFW_E_WRONG_STATE while stopped); the
     // interface calls with their arguments (callback, context) and results; a forced result.
     HRESULT inject(const SamplePtr&);
-    std::vector<Call> calls() const { return m_record.calls(); }
-    void force_result(Operation operation, HRESULT result) { m_record.force_result(operation, result); }
-    void clear_forced_results() { m_record.clear_forced_results(); }
+    std::vector<Call> calls() const { return m_control.calls(); }
+    void force_result(Operation operation, HRESULT result) { m_control.force_result(operation, result); }
+    void clear_forced_results() { m_control.clear_forced_results(); }
 
 private:
     class Input;
@@ -71,7 +71,7 @@ private:
     InputPin* m_input = nullptr;
     OutputPin* m_output = nullptr;
     StreamingThread m_thread;
-    FilterCallRecord<Operation> m_record;
+    FilterControl<Operation> m_control;
 
     // Guarded by m_lock.
     ReceiveCallback m_callback = nullptr;

@@ -54,38 +54,6 @@ void* ZezVideoRenderer::find_interface(REFIID iid)
     return RendererFilter::find_interface(iid);
 }
 
-template<typename Body>
-HRESULT ZezVideoRenderer::call(Operation operation, Body&& body)
-{
-    std::optional<HRESULT> forced;
-    {
-        std::lock_guard guard(m_record_lock);
-        forced = m_forced[size_t(operation)];
-    }
-    HRESULT result = forced ? *forced : body();
-    std::lock_guard guard(m_record_lock);
-    m_calls.push_back({ operation, result });
-    return result;
-}
-
-std::vector<ZezVideoRenderer::Call> ZezVideoRenderer::calls() const
-{
-    std::lock_guard guard(m_record_lock);
-    return m_calls;
-}
-
-void ZezVideoRenderer::force_result(Operation operation, HRESULT result)
-{
-    std::lock_guard guard(m_record_lock);
-    m_forced[size_t(operation)] = result;
-}
-
-void ZezVideoRenderer::clear_forced_results()
-{
-    std::lock_guard guard(m_record_lock);
-    m_forced.fill(std::nullopt);
-}
-
 ZezVideoRenderer::WindowRecord ZezVideoRenderer::window() const
 {
     std::lock_guard guard(m_record_lock);
@@ -96,7 +64,7 @@ ZezVideoRenderer::WindowRecord ZezVideoRenderer::window() const
 
 HRESULT ZezVideoRenderer::GetRenderMode(VrenderModeFlag* flag)
 {
-    return call(Operation::GetRenderMode, [&] {
+    return m_control.call(Operation::GetRenderMode, [&] {
         if (!flag)
             return E_POINTER;
         std::lock_guard guard(m_picture_lock);
@@ -107,7 +75,7 @@ HRESULT ZezVideoRenderer::GetRenderMode(VrenderModeFlag* flag)
 
 HRESULT ZezVideoRenderer::SetRenderMode(VrenderModeFlag flag)
 {
-    return call(Operation::SetRenderMode, [&] {
+    return m_control.call(Operation::SetRenderMode, [&] {
         std::lock_guard guard(m_picture_lock);
         m_mode = flag;
         show_locked();
@@ -136,7 +104,7 @@ void ZezVideoRenderer::show_locked()
 
 HRESULT ZezVideoRenderer::DrawYuv420(BYTE* buffer, int width, int height)
 {
-    return call(Operation::DrawYuv420, [&] {
+    return m_control.call(Operation::DrawYuv420, [&] {
         if (!buffer)
             return E_POINTER;
         size_t size = VideoPicture::i420_size(width, height);
@@ -197,7 +165,7 @@ void ZezVideoRenderer::on_renderer_stopped()
 
 HRESULT ZezVideoRenderer::SetPreview(BYTE* buffer, int width, int height, VideoPreviewCallback callback, void* context)
 {
-    return call(Operation::SetPreview, [&] {
+    return m_control.call(Operation::SetPreview, [&] {
         if (!buffer) {
             // Disarmed: once this returns no callback runs, so a callback running now is waited
             // for (unless it is the caller).
@@ -248,7 +216,7 @@ void ZezVideoRenderer::deliver_preview(const VideoPicture& picture)
 
 HRESULT ZezVideoRenderer::CaptureCurrentFrame(BYTE* buffer, int* width, int* height, int* bytes, DWORD capacity)
 {
-    return call(Operation::CaptureCurrentFrame, [&] {
+    return m_control.call(Operation::CaptureCurrentFrame, [&] {
         if (!buffer || !width || !height || !bytes)
             return E_POINTER;
         std::lock_guard guard(m_picture_lock);
@@ -265,7 +233,7 @@ HRESULT ZezVideoRenderer::CaptureCurrentFrame(BYTE* buffer, int* width, int* hei
 
 HRESULT ZezVideoRenderer::GetLastReceiveTick(DWORD* tick)
 {
-    return call(Operation::GetLastReceiveTick, [&] {
+    return m_control.call(Operation::GetLastReceiveTick, [&] {
         if (!tick)
             return E_POINTER;
         *tick = last_receive_tick();
@@ -277,7 +245,7 @@ HRESULT ZezVideoRenderer::GetLastReceiveTick(DWORD* tick)
 
 HRESULT ZezVideoRenderer::put_WindowStyle(long style)
 {
-    return call(Operation::PutWindowStyle, [&] {
+    return m_control.call(Operation::PutWindowStyle, [&] {
         std::lock_guard guard(m_record_lock);
         m_window.style = style;
         return S_OK;
@@ -286,7 +254,7 @@ HRESULT ZezVideoRenderer::put_WindowStyle(long style)
 
 HRESULT ZezVideoRenderer::put_Visible(long visible)
 {
-    return call(Operation::PutVisible, [&] {
+    return m_control.call(Operation::PutVisible, [&] {
         std::lock_guard guard(m_record_lock);
         m_window.visible = visible;
         return S_OK;
@@ -295,7 +263,7 @@ HRESULT ZezVideoRenderer::put_Visible(long visible)
 
 HRESULT ZezVideoRenderer::put_Owner(OAHWND owner)
 {
-    return call(Operation::PutOwner, [&] {
+    return m_control.call(Operation::PutOwner, [&] {
         std::lock_guard guard(m_record_lock);
         m_window.owner = owner;
         return S_OK;
@@ -304,7 +272,7 @@ HRESULT ZezVideoRenderer::put_Owner(OAHWND owner)
 
 HRESULT ZezVideoRenderer::put_MessageDrain(OAHWND drain)
 {
-    return call(Operation::PutMessageDrain, [&] {
+    return m_control.call(Operation::PutMessageDrain, [&] {
         std::lock_guard guard(m_record_lock);
         m_window.message_drain = drain;
         return S_OK;
@@ -313,7 +281,7 @@ HRESULT ZezVideoRenderer::put_MessageDrain(OAHWND drain)
 
 HRESULT ZezVideoRenderer::get_MessageDrain(OAHWND* drain)
 {
-    return call(Operation::GetMessageDrain, [&] {
+    return m_control.call(Operation::GetMessageDrain, [&] {
         if (!drain)
             return E_POINTER;
         std::lock_guard guard(m_record_lock);
@@ -324,7 +292,7 @@ HRESULT ZezVideoRenderer::get_MessageDrain(OAHWND* drain)
 
 HRESULT ZezVideoRenderer::put_FullScreenMode(long full_screen)
 {
-    return call(Operation::PutFullScreenMode, [&] {
+    return m_control.call(Operation::PutFullScreenMode, [&] {
         std::lock_guard guard(m_record_lock);
         m_window.full_screen = full_screen;
         return S_OK;
@@ -333,7 +301,7 @@ HRESULT ZezVideoRenderer::put_FullScreenMode(long full_screen)
 
 HRESULT ZezVideoRenderer::SetWindowForeground(long focus)
 {
-    return call(Operation::SetWindowForeground, [&] {
+    return m_control.call(Operation::SetWindowForeground, [&] {
         std::lock_guard guard(m_record_lock);
         m_window.foreground_focus = focus;
         return S_OK;
@@ -342,7 +310,7 @@ HRESULT ZezVideoRenderer::SetWindowForeground(long focus)
 
 HRESULT ZezVideoRenderer::SetWindowPosition(long left, long top, long width, long height)
 {
-    return call(Operation::SetWindowPosition, [&] {
+    return m_control.call(Operation::SetWindowPosition, [&] {
         std::lock_guard guard(m_record_lock);
         m_window.position = { left, top, width, height };
         return S_OK;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FilterControl.h"
 #include "HostMutex.h"
 #include "RendererFilter.h"
 #include "SimCondition.h"
@@ -8,7 +9,6 @@
 #include "VideoPlane.h"
 #include "vendor/VendorVideoApi.h"
 
-#include <array>
 #include <optional>
 #include <vector>
 
@@ -47,12 +47,8 @@ public:
         SetWindowForeground,
         SetWindowPosition,
     };
-    static constexpr size_t operation_count = size_t(Operation::SetWindowPosition) + 1;
 
-    struct Call {
-        Operation operation;
-        HRESULT result;
-    };
+    using Call = FilterControl<Operation>::Record;
 
     // What the programs asked of the video window.
     struct WindowRecord {
@@ -102,9 +98,9 @@ public:
 
     // Test control: the interface calls made so far with their results, in order; a forced
     // result that an operation answers, doing nothing, until cleared; the video window's record.
-    std::vector<Call> calls() const;
-    void force_result(Operation, HRESULT);
-    void clear_forced_results();
+    std::vector<Call> calls() const { return m_control.calls(); }
+    void force_result(Operation operation, HRESULT result) { m_control.force_result(operation, result); }
+    void clear_forced_results() { m_control.clear_forced_results(); }
     WindowRecord window() const;
     VideoPlane::Owner plane_owner() const { return m_owner; }
 
@@ -124,8 +120,6 @@ private:
     void on_renderer_stopped() override;
 
     // Runs an operation unless a result is forced for it, and records the call.
-    template<typename Body>
-    HRESULT call(Operation, Body&&);
     void deliver_preview(const VideoPicture&);
     // Shows what is to be shown (the program's picture, else the last frame) as the mode says.
     void show_locked();
@@ -154,11 +148,8 @@ private:
     VideoScaler m_preview_scaler; // the renderer's thread alone
 
     mutable HostMutex m_record_lock { LockRank::VideoRendererRecord };
-    std::vector<Call> m_calls;
-    std::array<std::optional<HRESULT>, operation_count> m_forced;
+    FilterControl<Operation> m_control { device() };
     WindowRecord m_window;
 };
-
-
 
 } // namespace kivo

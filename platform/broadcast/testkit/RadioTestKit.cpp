@@ -2,6 +2,7 @@
 
 #include "Board.h"
 #include "Device.h"
+#include "broadcast/Pes.h"
 #include "broadcast/RadioFiles.h"
 
 #include <cstring>
@@ -99,18 +100,10 @@ std::vector<uint8_t> make_test_stream(const std::vector<uint16_t>& pids, size_t 
         uint8_t* payload = packet + 4;
         if (turn == 0 && index % 10 == 0) {
             // The PCR says when this packet's first byte arrives at the stream's rate.
-            uint64_t ticks = index * ts_packet_size * 8 * 27'000'000 / bits_per_second;
-            uint64_t base = ticks / 300;
-            uint64_t extension = ticks % 300;
             packet[3] |= 0x20;
             packet[4] = 7;
             packet[5] = 0x10;
-            packet[6] = static_cast<uint8_t>(base >> 25);
-            packet[7] = static_cast<uint8_t>(base >> 17);
-            packet[8] = static_cast<uint8_t>(base >> 9);
-            packet[9] = static_cast<uint8_t>(base >> 1);
-            packet[10] = static_cast<uint8_t>(((base & 1) << 7) | 0x7E | (extension >> 8));
-            packet[11] = static_cast<uint8_t>(extension);
+            write_pcr(&packet[6], index * ts_packet_size * 8 * 27'000'000 / bits_per_second);
             payload = packet + 12;
         }
         uint32_t number = static_cast<uint32_t>(index);

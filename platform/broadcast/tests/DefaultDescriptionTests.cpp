@@ -4,12 +4,15 @@
 #include "broadcast/MultiplexDescription.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 
 namespace kivo {
@@ -88,6 +91,32 @@ TEST(DefaultMultiplexes, HoldTheServicesOfAFreshDevice)
     EXPECT_GT(latin, 0);
     EXPECT_EQ(accented, 1);
     EXPECT_EQ(teletext_pages, (std::vector<uint16_t>{100, 101, 102}));
+}
+
+// The picture of each television service shows the name its SDT carries (Chinese names drawn in
+// Chinese), and every picture of the streams table belongs to a service.
+TEST(DefaultMultiplexes, EachPictureShowsTheNameTheServiceCarries)
+{
+    std::ifstream file(fs::path(KIVO_DEFAULT_DESCRIPTIONS) / "streams.json");
+    const auto table = nlohmann::json::parse(file);
+    std::map<std::string, std::string> drawn_name_of; // slug → the name the picture shows
+    for (const auto& entry : table.at("streams"))
+        if (entry.contains("video"))
+            drawn_name_of[entry.at("slug").get<std::string>()] = entry.at("video").at("name").get<std::string>();
+    std::set<std::string> shown;
+    for (int channel : channels) {
+        for (const ServiceDescription& service : read(channel).services) {
+            for (const StreamDescription& stream : service.streams) {
+                if (stream.kind != StreamKind::video)
+                    continue;
+                const std::string slug = fs::path(stream.file).stem().string();
+                ASSERT_TRUE(drawn_name_of.count(slug)) << stream.file;
+                EXPECT_EQ(drawn_name_of[slug], service.name.text) << "service " << service.service_id;
+                shown.insert(slug);
+            }
+        }
+    }
+    EXPECT_EQ(shown.size(), drawn_name_of.size()) << "a picture no service shows";
 }
 
 // With the build's elementary streams beside them, each multiplex plays in ffmpeg with its

@@ -1,32 +1,16 @@
 #include "StreamDecoding.h"
+#include "dshow/FfmpegPointers.h"
 
 #include <memory>
 
 namespace kivo::test {
 
-namespace {
-
-struct ParserFree {
-    void operator()(AVCodecParserContext* parser) const { av_parser_close(parser); }
-};
-struct CodecContextFree {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-
-} // namespace
-
 DecodedStream decode_stream(AVCodecID id, const std::vector<uint8_t>& bytes, const std::function<void(int, const AVFrame&)>& on_frame)
 {
     DecodedStream result;
     const AVCodec* codec = avcodec_find_decoder(id);
-    std::unique_ptr<AVCodecParserContext, ParserFree> parser(av_parser_init(id));
-    std::unique_ptr<AVCodecContext, CodecContextFree> decoder(avcodec_alloc_context3(codec));
+    CodecParserPtr parser(av_parser_init(id));
+    CodecContextPtr decoder(avcodec_alloc_context3(codec));
     decoder->thread_count = 1;
     decoder->err_recognition = AV_EF_EXPLODE | AV_EF_CRCCHECK | AV_EF_BITSTREAM | AV_EF_BUFFER;
     if (!parser || avcodec_open2(decoder.get(), codec, nullptr) < 0) {
@@ -34,8 +18,8 @@ DecodedStream decode_stream(AVCodecID id, const std::vector<uint8_t>& bytes, con
         return result;
     }
     result.codec = codec->name;
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    PacketPtr packet(av_packet_alloc());
 
     auto drain = [&] {
         while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {

@@ -3,6 +3,7 @@
 #include "kernel/tests/TestDevice.h"
 #include "dshow/tests/TestClips.h"
 
+#include "FfmpegPointers.h"
 #include "MediaFile.h"
 #include "WideText.h"
 
@@ -118,9 +119,5 @@ inline std::vector<ProbedFrame> ffprobe_frames(const std::filesystem::path& file
 // Times ffprobe prints with six decimals: a tick of 100 ns either way is rounding.
 inline constexpr LONGLONG printed_rounding = 10;
 
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 
 } // namespace kivo::test

@@ -1,5 +1,7 @@
 #include "TestClips.h"
 
+#include "dshow/FfmpegPointers.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -60,19 +62,6 @@ ClipRecipe recipe_of(Clip clip)
     }
     return {};
 }
-
-struct CodecContextFree {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 
 // One encoded stream of the clip being written.
 struct EncodedStream {
