@@ -16,9 +16,10 @@ class cTransportStream;
 
 class STREAMWELL_API cService {
 public:
-    // One elementary stream of the PMT. The descriptor records are heap copies (new) of the
-    // parser's records, null when absent; each record's `next` links further records of its kind
-    // and the service frees the whole chain (ClearStreams), not the STREAM.
+    // One elementary stream of the PMT, held by value. The descriptor records are heap copies
+    // (new) of the first record of each kind the parser delivered, with `next` cleared, or null
+    // when absent. `next` may link further records of the kind: the service frees the whole chain
+    // (ClearStreams); the STREAM itself frees nothing.
     struct STREAMWELL_API STREAM {
         BYTE m_byType = 0; // ISO/IEC 13818-1 stream_type
         WORD m_wPid = 0;
