@@ -87,8 +87,14 @@ const std::vector<Iso8859Part> iso8859_parts = {
 // Positions of parts 7 and 8 in their 1987 and 1988 forms, where today's iconv has the later ones
 // (0 is undefined).
 const std::map<std::pair<int, int>, char16_t> earlier_forms = {
-    { { 7, 0xA1 }, 0x02BD }, { { 7, 0xA2 }, 0x02BC }, { { 7, 0xA4 }, 0 }, { { 7, 0xA5 }, 0 }, { { 7, 0xAA }, 0 },
-    { { 8, 0xAF }, 0x203E }, { { 8, 0xFD }, 0 }, { { 8, 0xFE }, 0 },
+    { { 7, 0xA1 }, 0x02BD },
+    { { 7, 0xA2 }, 0x02BC },
+    { { 7, 0xA4 }, 0 },
+    { { 7, 0xA5 }, 0 },
+    { { 7, 0xAA }, 0 },
+    { { 8, 0xAF }, 0x203E },
+    { { 8, 0xFD }, 0 },
+    { { 8, 0xFE }, 0 },
 };
 
 Bytes with(Bytes text, std::initializer_list<unsigned char> more)
@@ -106,15 +112,15 @@ TEST_F(DvbTextTest, ExamplesOfTheBroadcastRules)
         std::u16string expected;
     };
     const Case cases[] = {
-        { { 0x41, 0xC2, 0x65 }, u"A\u00E9" },                   // a mark composes with the next byte
-        { { 0xC1, 0x42 }, u"?" },                               // B takes no grave accent
-        { { 0x05, 0xDD }, u"\u0130" },                          // part 9
-        { { 0x10, 0x00, 0x02, 0xB9 }, u"\u0161" },              // part 2 by the three-byte selector
-        { { 0x11, 0x00, 0x41, 0xE0, 0x8A, 0x00, 0x42 }, u"A B" }, // the two-byte line break is a space
-        { { 0x00, 0x41, 0x42 }, u"" },                          // no characters, whatever follows
-        { { 0x41, 0x86, 0x87, 0x8A, 0x42 }, u"AB" },            // emphasis and line breaks dropped
+        { { 0x41, 0xC2, 0x65 }, u"A\u00E9" },                            // a mark composes with the next byte
+        { { 0xC1, 0x42 }, u"?" },                                        // B takes no grave accent
+        { { 0x05, 0xDD }, u"\u0130" },                                   // part 9
+        { { 0x10, 0x00, 0x02, 0xB9 }, u"\u0161" },                       // part 2 by the three-byte selector
+        { { 0x11, 0x00, 0x41, 0xE0, 0x8A, 0x00, 0x42 }, u"A B" },        // the two-byte line break is a space
+        { { 0x00, 0x41, 0x42 }, u"" },                                   // no characters, whatever follows
+        { { 0x41, 0x86, 0x87, 0x8A, 0x42 }, u"AB" },                     // emphasis and line breaks dropped
         { { 0x11, 0x00, 0x00, 0x00, 0x41 }, std::u16string(u"\0A", 2) }, // a zero unit is written
-        { { 0xCF, 0x20 }, u" " },                               // a mark with a space gives a space
+        { { 0xCF, 0x20 }, u" " },                                        // a mark with a space gives a space
     };
     for (auto& c : cases) {
         EXPECT_EQ(decode(c.text), c.expected) << "text of " << c.text.size() << " bytes starting " << int(c.text[0]);
@@ -198,8 +204,15 @@ TEST_F(DvbTextTest, EachIso8859TableAgreesWithIconvAndTheEarlierGreekAndHebrew)
 TEST_F(DvbTextTest, TheDefaultTableAgreesWithIconvOutsideTheBroadcastRules)
 {
     const std::map<int, char16_t> from_the_standard = {
-        { 0xA8, 0x00A4 }, { 0xB4, 0x00D7 }, { 0xD4, 0x2122 }, { 0xE0, 0x2126 }, { 0xE1, 0x00C6 },
-        { 0xEA, 0x0152 }, { 0xF5, 0x0131 }, { 0xFB, 0x00DF }, { 0xFF, 0x00AD },
+        { 0xA8, 0x00A4 },
+        { 0xB4, 0x00D7 },
+        { 0xD4, 0x2122 },
+        { 0xE0, 0x2126 },
+        { 0xE1, 0x00C6 },
+        { 0xEA, 0x0152 },
+        { 0xF5, 0x0131 },
+        { 0xFB, 0x00DF },
+        { 0xFF, 0x00AD },
     };
     const std::vector<int> free_positions = { 0xA4, 0xA6, 0xC0, 0xC9, 0xCC, 0xD8, 0xD9, 0xDA, 0xDB, 0xE5 };
     for (int byte = 0x01; byte < 256; ++byte) {
@@ -240,15 +253,32 @@ TEST_F(DvbTextTest, EveryCompositionAgreesWithIconvAndTheBroadcastAdditions)
     };
     // Where broadcast text composes what iconv refuses.
     const std::map<std::pair<int, char>, char16_t> additions = {
-        { { 0xC6, 'E' }, 0x0114 }, { { 0xC6, 'e' }, 0x0115 }, { { 0xC7, 'i' }, 0x0131 },
-        { { 0xCD, 'Y' }, 0x04F2 }, { { 0xCD, 'y' }, 0x04F3 }, { { 0xCE, 'O' }, 0x01EA }, { { 0xCE, 'o' }, 0x01EB },
+        { { 0xC6, 'E' }, 0x0114 },
+        { { 0xC6, 'e' }, 0x0115 },
+        { { 0xC7, 'i' }, 0x0131 },
+        { { 0xCD, 'Y' }, 0x04F2 },
+        { { 0xCD, 'y' }, 0x04F3 },
+        { { 0xCE, 'O' }, 0x01EA },
+        { { 0xCE, 'o' }, 0x01EB },
     };
     // Code points read from the standards.
     const std::map<std::pair<int, char>, char16_t> from_the_standard = {
-        { { 0xC1, 'a' }, 0x00E0 }, { { 0xC2, 'e' }, 0x00E9 }, { { 0xC2, 'Z' }, 0x0179 }, { { 0xC3, 'w' }, 0x0175 },
-        { { 0xC4, 'n' }, 0x00F1 }, { { 0xC5, 'a' }, 0x0101 }, { { 0xC6, 'g' }, 0x011F }, { { 0xC7, 'I' }, 0x0130 },
-        { { 0xC7, 'z' }, 0x017C }, { { 0xC8, 'Y' }, 0x0178 }, { { 0xC8, 'y' }, 0x00FF }, { { 0xCA, 'u' }, 0x016F },
-        { { 0xCB, 'c' }, 0x00E7 }, { { 0xCD, 'o' }, 0x0151 }, { { 0xCE, 'e' }, 0x0119 }, { { 0xCF, 's' }, 0x0161 },
+        { { 0xC1, 'a' }, 0x00E0 },
+        { { 0xC2, 'e' }, 0x00E9 },
+        { { 0xC2, 'Z' }, 0x0179 },
+        { { 0xC3, 'w' }, 0x0175 },
+        { { 0xC4, 'n' }, 0x00F1 },
+        { { 0xC5, 'a' }, 0x0101 },
+        { { 0xC6, 'g' }, 0x011F },
+        { { 0xC7, 'I' }, 0x0130 },
+        { { 0xC7, 'z' }, 0x017C },
+        { { 0xC8, 'Y' }, 0x0178 },
+        { { 0xC8, 'y' }, 0x00FF },
+        { { 0xCA, 'u' }, 0x016F },
+        { { 0xCB, 'c' }, 0x00E7 },
+        { { 0xCD, 'o' }, 0x0151 },
+        { { 0xCE, 'e' }, 0x0119 },
+        { { 0xCF, 's' }, 0x0161 },
     };
     for (auto& [mark, composing] : letters) {
         for (int byte = 0; byte < 256; ++byte) {
@@ -295,15 +325,15 @@ TEST_F(DvbTextTest, TextsCutShortGiveOnlyWhatTheyHold)
         std::u16string expected;
     };
     const Case cases[] = {
-        { { 0x41, 0xC2, 0x65 }, 2, u"A" },            // a mark that ends the text gives nothing
+        { { 0x41, 0xC2, 0x65 }, 2, u"A" }, // a mark that ends the text gives nothing
         { { 0xC2, 0x65 }, 1, u"" },
         { { 0x11, 0x00, 0x41, 0x00, 0x42 }, 4, u"A" }, // half a unit gives nothing
         { { 0x11, 0x00, 0x41 }, 2, u"" },
         { { 0x11, 0x00 }, 1, u"" },
-        { { 0x10, 0x00, 0x05, 0xDD }, 3, u"" },         // a selector with no text
-        { { 0x10, 0x00, 0x05 }, 2, u"" },               // a three-byte selector cut short
+        { { 0x10, 0x00, 0x05, 0xDD }, 3, u"" }, // a selector with no text
+        { { 0x10, 0x00, 0x05 }, 2, u"" },       // a three-byte selector cut short
         { { 0x10, 0x00 }, 1, u"" },
-        { { 0x15, 0xA4, 0xA4 }, 2, u"?" },              // half a Big5 character
+        { { 0x15, 0xA4, 0xA4 }, 2, u"?" }, // half a Big5 character
         { { 0x15, 0x41 }, 1, u"" },
         { { 0x41 }, 0, u"" },
         { { 0x41 }, -1, u"" },
