@@ -95,6 +95,17 @@ constexpr Addition additions[] = {
     { 0xCE, 'O', 0x01EA }, { 0xCE, 'o', 0x01EB }, // ogonek on O
 };
 
+// Default-table positions where the C library's ISO 6937 gives a look-alike instead of the
+// standard's own character: the horizontal bar and the capital D with stroke.
+struct Position {
+    unsigned char byte;
+    char16_t value;
+};
+constexpr Position standard_characters[] = {
+    { 0xD0, 0x2015 },
+    { 0xE2, 0x0110 },
+};
+
 // The ISO 8859 parts whose later editions moved characters: the text uses the earlier forms.
 struct Override {
     int part;
@@ -137,6 +148,8 @@ Table default_table(Decoder& iso6937)
         else
             table[byte] = iso6937.unit({ static_cast<unsigned char>(byte) }).value_or(u'?');
     }
+    for (auto& position : standard_characters)
+        table[position.byte] = position.value;
     return table;
 }
 
