@@ -6,9 +6,13 @@
 
 #include <cstdio>
 #include <sstream>
+#include <type_traits>
 
 using namespace kivo;
 using namespace dvbt_test;
+
+// A copy would share the references and the owned records and free them twice.
+static_assert(!std::is_copy_constructible_v<CTsPlayer> && !std::is_copy_assignable_v<CTsPlayer>);
 
 namespace {
 

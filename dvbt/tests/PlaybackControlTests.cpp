@@ -356,7 +356,7 @@ TEST_F(TsPlayerTest, TheRadioBackgroundLoadsOnlyAWholePictureForARadioService)
 
         // What shows under the key: the radio colour around the emblem.
         Sleep(100);
-        auto shot = test::decode_png(screenshot_png(*device));
+        auto shot = test::review_screenshot(*device, "tv_player_radio_background");
         // The picture is fitted to the key's 480 x 240 with its aspect kept, so its top row is the
         // screen's and its middle lies at (240, 120).
         EXPECT_TRUE(near_565(shot.pixel_565(240, 10), 0, 17, 56)) << std::hex << shot.pixel_565(240, 10);
