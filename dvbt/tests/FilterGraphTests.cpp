@@ -109,6 +109,33 @@ TEST_F(TsPlayerTest, PlayWiringAttachesTheWindowsTheNotifyAndTheAudioClock)
                 held->Release();
         }
 
+        // The demultiplexer's clock instead, and none.
+        auto sync_source = [&] {
+            IMediaFilter* filter = nullptr;
+            IReferenceClock* clock = nullptr;
+            player.m_pGraph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&filter));
+            filter->GetSyncSource(&clock);
+            filter->Release();
+            if (clock)
+                clock->Release(); // the graph keeps it
+            return static_cast<void*>(clock);
+        };
+        IReferenceClock* demux_clock = nullptr;
+        ASSERT_EQ(player.m_pDemux->QueryInterface(IID_IReferenceClock, reinterpret_cast<void**>(&demux_clock)), S_OK);
+        EXPECT_EQ(player.SetSync2Audio(0, 1), 1);
+        EXPECT_EQ(sync_source(), demux_clock);
+        demux_clock->Release();
+        EXPECT_EQ(player.SetSync2Audio(0, 0), 1);
+        EXPECT_EQ(sync_source(), nullptr);
+        EXPECT_EQ(player.SetSync2Audio(1, 1), 1);
+
+        // The library's own notifications.
+        player.PostNotifyMessage(TSN_PIDS_MAPPED, 5);
+        MSG notice {};
+        ASSERT_TRUE(PeekMessage(&notice, window, WM_TSPLAYER_NOTIFY, WM_TSPLAYER_NOTIFY, PM_REMOVE));
+        EXPECT_EQ(notice.wParam, WPARAM(TSN_PIDS_MAPPED));
+        EXPECT_EQ(notice.lParam, 5);
+
         // Each event of the graph posts one notify message with lParam 0.
         DWORD channel = default_channel;
         ASSERT_EQ(player.SetChannel(&channel, 1), 1);
