@@ -4,7 +4,7 @@
 #include "program_services.h"
 
 #include <cstring>
-#include <memory>
+#include <cstdarg>
 
 namespace {
 
