@@ -3,11 +3,8 @@
 // Broadcast texts (service names, event names and texts) in DVB text: a byte string whose first
 // byte may select a character table. Decoded to UTF-16 without a terminating zero.
 
+#include "StreamwellExport.h"
 #include "platform.h"
-
-#ifndef STREAMWELL_API
-#    define STREAMWELL_API __attribute__((visibility("default")))
-#endif
 
 // With capacity 0 answers how many units the text gives; otherwise writes at most capacity units
 // into out and answers how many it wrote. Writing with a capacity of at least the count writes the

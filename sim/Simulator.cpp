@@ -16,6 +16,7 @@
 #include "ProgramImages.h"
 #include "broadcast/Radio.h"
 #include "SimulatedPhones.h"
+#include "StreamwellInstall.h"
 #include "StreamDrivers.h"
 #include "Volumes.h"
 #include "WideText.h"
@@ -83,8 +84,9 @@ bool Simulator::prepare(std::string* error)
     install_programs(*m_device);
     m_device->component<ProgramImages>().install();
     // The phone link's skin, language, settings and sound files, its paired-device file and its
-    // registry values; those a person changed in the root kept.
-    return install_dialdeck(*m_device, error);
+    // registry values, and the television library's radio background; those a person changed in
+    // the root kept.
+    return install_dialdeck(*m_device, error) && install_streamwell(*m_device, error);
 }
 
 std::optional<std::string> Simulator::device_for_commands()
