@@ -488,7 +488,7 @@ TEST_F(TsPlayerTest, TheThinWrappersReachTheirFilters)
         EXPECT_EQ(flag.width, 480u);
 
         // Receive callbacks, clear, channel mode, select by name.
-        auto callback = [](unsigned long, void*, void*) { return 0; };
+        auto callback = [](DWORD, void*, void*) { return 0; };
         int context = 0;
         EXPECT_EQ(player.SetInformationReceiveCallback(callback, &context), 1);
         ReceiveCallback read_callback = nullptr;
@@ -541,7 +541,7 @@ TEST_F(TsPlayerTest, TheThinWrappersReachTheirFilters)
             unsigned long bytes = 0;
         } preview;
         std::vector<BYTE> thumbnail(112 * 64 * 2);
-        auto on_preview = [](unsigned long value, unsigned char*, void* context) {
+        auto on_preview = [](DWORD value, unsigned char*, void* context) {
             auto& seen = *static_cast<Preview*>(context);
             ++seen.calls;
             seen.bytes = value;

@@ -10,7 +10,7 @@
 #include "vendor/PsiRecords.h"
 
 // Called on a filter's own thread with a record kind and the record, valid during the call.
-using ReceiveCallback = int (*)(unsigned long code, void* record, void* context);
+using ReceiveCallback = int (*)(DWORD code, void* record, void* context);
 
 struct ITsTuner : IUnknown {
     // Tunes the multiplex of that name (the test country's channels).

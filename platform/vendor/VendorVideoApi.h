@@ -19,7 +19,7 @@ static_assert(sizeof(VrenderModeFlag) == 40);
 
 // Called on the renderer's thread once per arming of the preview: the bytes written into the
 // caller's buffer, the buffer and the caller's context.
-using VideoPreviewCallback = int (*)(unsigned long value, unsigned char* buffer, void* context);
+using VideoPreviewCallback = int (*)(DWORD value, unsigned char* buffer, void* context);
 
 struct IVideoRenderMode : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetRenderMode(VrenderModeFlag* flag) = 0;

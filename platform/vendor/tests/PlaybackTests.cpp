@@ -555,7 +555,7 @@ TEST_F(PlaybackTest, ThePreviewFillsASmallBufferWithTheFrameScaled)
     ask(scenario, [&](IGraphBuilder& graph) {
         graph.FindFilterByName(u"ZEZ Video Renderer", reinterpret_cast<IBaseFilter**>(preview.renderer.put()));
         auto overlay = query<IVideoRenderOverlay>(preview.renderer.get(), IID_IVideoRenderOverlay);
-        HRESULT result = overlay->SetPreview(preview.buffer.data(), 112, 64, [](unsigned long written, unsigned char*, void* context) -> int {
+        HRESULT result = overlay->SetPreview(preview.buffer.data(), 112, 64, [](DWORD written, unsigned char*, void* context) -> int {
             auto& seen = *static_cast<Preview*>(context);
             ++seen.calls;
             seen.written = written;

@@ -76,7 +76,7 @@ private:
 struct Received {
     struct Record {
         DWORD thread;
-        unsigned long code;
+        DWORD code;
         DWORD magazine;
         DWORD packet;
         DWORD page_units; // headers only
@@ -84,7 +84,7 @@ struct Received {
     std::vector<Record> records;
 };
 
-int receive_packet(unsigned long code, void* record, void* context)
+int receive_packet(DWORD code, void* record, void* context)
 {
     auto& received = *static_cast<Received*>(context);
     const auto& address = *static_cast<const TeletextPacketAddress*>(record);

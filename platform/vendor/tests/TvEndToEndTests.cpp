@@ -118,8 +118,8 @@ struct Received {
     std::map<int, int> page_of_magazine;
     std::map<int, std::map<int, std::string>> teletext_rows;
 
-    static int on_psi(unsigned long code, void* record, void* context);
-    static int on_teletext(unsigned long code, void* record, void* context);
+    static int on_psi(DWORD code, void* record, void* context);
+    static int on_teletext(DWORD code, void* record, void* context);
 };
 
 std::vector<uint8_t> bytes_of(const uint8_t* text, size_t length)
@@ -127,7 +127,7 @@ std::vector<uint8_t> bytes_of(const uint8_t* text, size_t length)
     return text ? std::vector<uint8_t>(text, text + length) : std::vector<uint8_t> {};
 }
 
-int Received::on_psi(unsigned long code, void* record, void* context)
+int Received::on_psi(DWORD code, void* record, void* context)
 {
     auto& self = *static_cast<Received*>(context);
     std::lock_guard guard(self.lock);
@@ -175,7 +175,7 @@ int Received::on_psi(unsigned long code, void* record, void* context)
     return 0;
 }
 
-int Received::on_teletext(unsigned long code, void* record, void* context)
+int Received::on_teletext(DWORD code, void* record, void* context)
 {
     auto& self = *static_cast<Received*>(context);
     std::lock_guard guard(self.lock);

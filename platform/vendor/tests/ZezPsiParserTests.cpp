@@ -19,7 +19,7 @@ namespace {
 // What the program's callback saw: the code, a line of the record's values, and whether it ran on
 // the program's own thread.
 struct Received {
-    unsigned long code;
+    DWORD code;
     std::string values;
     bool on_program_thread;
 };
@@ -29,7 +29,7 @@ struct Receiver {
     std::vector<Received> seen;
 };
 
-int receive(unsigned long code, void* record, void* context)
+int receive(DWORD code, void* record, void* context)
 {
     auto& receiver = *static_cast<Receiver*>(context);
     std::string values;

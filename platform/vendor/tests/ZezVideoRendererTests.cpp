@@ -287,7 +287,7 @@ struct PreviewLog {
     DWORD hold_ms = 0; // how long each callback takes
 };
 
-int record_preview(unsigned long value, unsigned char* buffer, void* context)
+int record_preview(DWORD value, unsigned char* buffer, void* context)
 {
     auto* log = static_cast<PreviewLog*>(context);
     log->callback_running = true;
