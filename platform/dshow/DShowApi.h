@@ -228,7 +228,7 @@ inline constexpr GUID FORMAT_None = kivo::guid("{0F6417D6-C318-11D0-A43F-00A0C92
 inline constexpr GUID FORMAT_WaveFormatEx = kivo::guid("{05589F81-C356-11CE-BF01-00AA0055595A}");
 
 // The MPEG-2 demultiplexer's output pins: which PIDs each pin carries and in what form.
-enum MEDIA_SAMPLE_CONTENT {
+enum MEDIA_SAMPLE_CONTENT : int {
     MEDIA_TRANSPORT_PACKET = 0,   // whole 188-byte packets
     MEDIA_ELEMENTARY_STREAM = 1,  // the payload of PES packets, with their time stamps
     MEDIA_MPEG2_PSI = 2,          // whole sections
