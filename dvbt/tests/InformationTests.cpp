@@ -9,6 +9,7 @@
 #include "TccDvbtTuneFilter.h"
 #include "cInformation.h"
 #include "vendor/PsiRecords.h"
+#include "broadcast/DefaultMultiplexes.h"
 
 #include <set>
 
@@ -340,4 +341,77 @@ TEST(RecordingName, KeepsTheNameInsideItsFolder)
         RecordingName(c.name.c_str(), out, 128);
         EXPECT_EQ(std::u16string(out), c.expected);
     }
+}
+
+TEST_F(TsPlayerTest, InformationScansTheDefaultMultiplexesAndSelectsServices)
+{
+    run([&](HWND window) {
+        TestPlayer player;
+        set_up_for_play(player, window);
+        TestInformation info(player);
+        info.SetCallback();
+        ASSERT_EQ(info.Country(886), 1);
+        auto* tuner = player.layer<TccDvbtTuneFilter>(player.m_pTuner);
+
+        // As the scan screen does: tune, poll once a second at most eleven times, take what it found.
+        for (DWORD channel : default_multiplex_channels) {
+            SCOPED_TRACE(channel);
+            info.ChannelSelect(int(channel));
+            int polls = 0;
+            while (polls < 11 && !info.IsScanned()) {
+                Sleep(1000);
+                ++polls;
+            }
+            ASSERT_EQ(info.IsScanned(), 1);
+            std::vector<cService*> found;
+            {
+                cInformation::Lock lock(info);
+                for (auto const& service : info.m_pCurTransportStream->m_Services)
+                    found.push_back(service.get());
+            }
+            for (cService* service : found)
+                info.IsAvailableService(service);
+        }
+        info.SortAvailableServices();
+
+        std::vector<std::pair<int, std::u16string>> listed;
+        {
+            cInformation::Lock lock(info);
+            for (cService* service : info.m_AvailableServices)
+                listed.emplace_back(service->m_wServiceId, service->m_szName);
+        }
+        const std::vector<std::pair<int, std::u16string>> expected {
+            { 2401, u"海洋台" }, { 2402, u"Mountain News" }, { 2403, u"城市體育台" }, { 2404, u"" },
+            { 2601, u"兒童花園" }, { 2602, u"Family Drama" }, { 2603, u"港都廣播電台" },
+            { 2801, u"Music Wave" }, { 2802, u"東方旅遊台" }, { 2803, u"Radio Café" },
+            { 3001, u"財經日報台" }, { 3002, u"台北古典音樂台" }, { 3401, u"Film Classic" },
+        };
+        EXPECT_EQ(listed, expected);
+        ASSERT_EQ(info.m_AvailableServices.size(), 13u);
+
+        auto nth = [&](int index) { return *std::next(info.m_AvailableServices.begin(), index); };
+        auto tunings = [&] { return calls_of(*tuner, TccDvbtTuneFilter::Operation::SetChannel).size(); };
+
+        // A service of another transport stream retunes; one of the same stream does not.
+        size_t before = tunings();
+        EXPECT_EQ(info.ChannelSelect(nth(0)), 1);
+        EXPECT_EQ(tunings(), before + 1);
+        EXPECT_EQ(calls_of(*tuner, TccDvbtTuneFilter::Operation::SetChannel).back().first, 24u);
+        Sleep(1000); // the PAT names the stream
+        ASSERT_EQ(info.m_pCurTransportStream, nth(0)->m_pTransportStream);
+        EXPECT_EQ(info.ChannelSelect(nth(1)), 1);
+        EXPECT_EQ(tunings(), before + 1);
+        EXPECT_EQ(info.GetCurServiceId(), 2);
+        EXPECT_EQ(info.ChannelSelectNext(), 1);
+        EXPECT_EQ(tunings(), before + 1);
+        EXPECT_EQ(info.ChannelSelect(nth(4)), 1);
+        EXPECT_EQ(tunings(), before + 2);
+        EXPECT_EQ(calls_of(*tuner, TccDvbtTuneFilter::Operation::SetChannel).back().first, 26u);
+
+        // Stepping by type wraps around the list.
+        EXPECT_EQ(info.NextAvailableServiceByTpye(nth(11), 2), nth(6));
+        EXPECT_EQ(info.PrevAvailableServiceByTpye(nth(6), 2), nth(11));
+        EXPECT_EQ(info.NextAvailableServiceByTpye(nth(12), 1), nth(0));
+        info.Clear();
+    });
 }
