@@ -120,7 +120,21 @@ cInformation::Lock::~Lock()
     m_Information.Leave();
 }
 
-#define HOLD_LOCK Lock hold_lock(*this)
+// An operation takes the lock afresh: a thread already holding it (a reader's Lock) must not call
+// one, since an operation may let the lock go across the player's calls.
+cInformation::Operation::Operation(cInformation& information)
+    : m_Information(information)
+{
+    assert(m_Information.m_dwLockOwner.load() != GetCurrentThreadId() && "an engine operation under a held Lock");
+    m_Information.Enter();
+}
+
+cInformation::Operation::~Operation()
+{
+    m_Information.Leave();
+}
+
+#define HOLD_LOCK Operation hold_lock(*this)
 
 void cInformation::SetCallback()
 {
@@ -149,7 +163,7 @@ int cInformation::InformationReceive(DWORD code, void* record)
 {
     if (!record)
         return 1;
-    HOLD_LOCK;
+    Lock hold_lock(*this);
     switch (code) {
     case PSI_RECORD_PAT:
         ReceivePat(*static_cast<const PsiPat*>(record));
@@ -601,6 +615,11 @@ int cInformation::SelectAudio(int index)
 int cInformation::EnableVideo(int on)
 {
     HOLD_LOCK;
+    return SwitchVideo(on);
+}
+
+int cInformation::SwitchVideo(int on)
+{
     if (!on) {
         MapToPin(u"Video", 0, MEDIA_ELEMENTARY_STREAM);
         return 1;
@@ -628,7 +647,7 @@ int cInformation::Pause(int on)
     if (!on && !m_pCurService)
         return 0;
     int result = m_Player.MapPIDToTuner(1, m_wMappedPids, on ? 0 : m_nMappedPids);
-    EnableVideo(!on);
+    SwitchVideo(!on);
     return result;
 }
 

@@ -16,6 +16,7 @@
 #include "cCountry.h"
 #include "platform.h"
 
+#include <atomic>
 #include <list>
 #include <memory>
 #include <vector>
@@ -122,8 +123,22 @@ private:
     cService* Neighbour(cService* from, bool forward);
     cService* NeighbourByType(cService* from, unsigned char type, bool forward);
 
+    // Holds the lock for one public operation.
+    class Operation {
+    public:
+        explicit Operation(cInformation& information);
+        ~Operation();
+        Operation(const Operation&) = delete;
+        Operation& operator=(const Operation&) = delete;
+
+    private:
+        cInformation& m_Information;
+    };
+
+    int SwitchVideo(int on);
+
     CRITICAL_SECTION m_Lock {};
-    DWORD m_dwLockOwner = 0; // the thread holding the lock, for the debug checks
+    std::atomic<DWORD> m_dwLockOwner { 0 }; // the thread holding the lock, for the debug checks
     int m_nLockDepth = 0;
 };
 

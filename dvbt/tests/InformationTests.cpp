@@ -415,3 +415,15 @@ TEST_F(TsPlayerTest, InformationScansTheDefaultMultiplexesAndSelectsServices)
         info.Clear();
     });
 }
+
+TEST_F(TsPlayerTest, InformationOperationUnderAHeldLockIsCaught)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEBUG_DEATH(run([&](HWND) {
+        TestPlayer player;
+        TestInformation info(player);
+        cInformation::Lock lock(info);
+        info.GetCurService();
+    }),
+        "an engine operation under a held Lock");
+}
