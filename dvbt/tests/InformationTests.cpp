@@ -427,3 +427,73 @@ TEST_F(TsPlayerTest, InformationOperationUnderAHeldLockIsCaught)
     }),
         "an engine operation under a held Lock");
 }
+
+TEST_F(TsPlayerTest, InformationNoticesAudioAndRecording)
+{
+    run([&](HWND window) {
+        TestPlayer player;
+        set_up_for_play(player, window);
+        auto* tuner = player.layer<TccDvbtTuneFilter>(player.m_pTuner);
+        auto notices = [&](DWORD code) {
+            int count = 0;
+            MSG msg {};
+            while (PeekMessage(&msg, window, WM_TSPLAYER_NOTIFY, WM_TSPLAYER_NOTIFY, PM_REMOVE))
+                count += msg.wParam == code;
+            return count;
+        };
+        auto eit = [](TestInformation& info) {
+            PsiEit record { 5, 1, 0, 0x4E, 0, nullptr, 0, 0, 0 };
+            info.deliver(PSI_RECORD_EIT, &record);
+        };
+
+        // The first programme-guide record of the process is announced once, across objects.
+        {
+            TestInformation first(player);
+            TestInformation second(player);
+            eit(first);
+            eit(second);
+            eit(first);
+            EXPECT_EQ(notices(TSN_EPG_RECEIVED), 1);
+        }
+
+        TestInformation info(player);
+        info.pat(24, 1, { { 5, 0x100 } });
+        info.m_pCurService = info.service(24, 1, 5);
+        info.MapPids();
+        EXPECT_EQ(notices(TSN_PIDS_MAPPED), 0) << "a service without streams";
+        info.pmt(5, { { 2, 200 }, { 3, 201 }, { 4, 202 } });
+        EXPECT_EQ(notices(TSN_PIDS_MAPPED), 1);
+        info.pmt(5, { { 2, 200 }, { 3, 201 }, { 4, 202 } });
+        EXPECT_EQ(notices(TSN_PIDS_MAPPED), 0) << "the same PIDs are not mapped again";
+
+        // The second audio stream, then back round to the first.
+        EXPECT_EQ(info.SelectAudio(1), 1);
+        EXPECT_EQ(maps_of(player.m_pDemux, u"Audio"), std::vector<ULONG> { 202 });
+        EXPECT_EQ(notices(TSN_PIDS_MAPPED), 1);
+        EXPECT_EQ(info.SelectAudio(-1), 0);
+        EXPECT_EQ(maps_of(player.m_pDemux, u"Audio"), std::vector<ULONG> { 201 });
+
+        // Recording opens the PID filter and names the file after the service and the local time.
+        info.sdt(1, 5, 1, "News/24: \"late\"");
+        info.SetLocalTimeOffset(480);
+        PsiTdt tdt { at(2026, 12, 31, 20, 5) };
+        info.deliver(PSI_RECORD_TDT, &tdt);
+        info.Record(1);
+        auto filter = calls_of(*tuner, TccDvbtTuneFilter::Operation::SetPidFilter).back();
+        EXPECT_EQ(filter.first, 0u);
+        auto record = calls_of(*tuner, TccDvbtTuneFilter::Operation::Record).back();
+        EXPECT_EQ(record.text, u"\\nand\\News_24_ _late__20270101040500.ts");
+        info.Record(0);
+        filter = calls_of(*tuner, TccDvbtTuneFilter::Operation::SetPidFilter).back();
+        EXPECT_EQ(filter.first, 1u);
+        EXPECT_EQ(filter.second, DWORD(info.m_nMappedPids));
+
+        // Without a current service these do nothing.
+        info.m_pCurService = nullptr;
+        EXPECT_EQ(info.GetCurServiceId(), 0);
+        EXPECT_EQ(info.EnableVideo(1), 0);
+        EXPECT_EQ(info.Pause(0), 0);
+        EXPECT_EQ(info.Record(1), 0);
+        EXPECT_EQ(info.SelectAudio(1), 0);
+    });
+}
