@@ -73,6 +73,25 @@ public:
     }
 };
 
+// Every pointer the object keeps leads into its current country's tree.
+void expect_consistent(cInformation& info)
+{
+    cInformation::Lock lock(info);
+    std::set<const cTransportStream*> streams;
+    std::set<const cService*> services;
+    for (auto const& stream : info.m_pCurCountry->m_TransportStreams) {
+        streams.insert(stream.get());
+        for (auto const& service : stream->m_Services) {
+            EXPECT_EQ(service->m_pTransportStream, stream.get());
+            services.insert(service.get());
+        }
+    }
+    EXPECT_TRUE(!info.m_pCurTransportStream || streams.count(info.m_pCurTransportStream));
+    EXPECT_TRUE(!info.m_pCurService || services.count(info.m_pCurService));
+    for (cService* service : info.m_AvailableServices)
+        EXPECT_TRUE(services.count(service));
+}
+
 SYSTEMTIME at(WORD year, WORD month, WORD day, WORD hour, WORD minute = 0)
 {
     SYSTEMTIME time {};
@@ -407,6 +426,14 @@ TEST_F(TsPlayerTest, InformationScansTheDefaultMultiplexesAndSelectsServices)
         EXPECT_EQ(info.ChannelSelect(nth(4)), 1);
         EXPECT_EQ(tunings(), before + 2);
         EXPECT_EQ(calls_of(*tuner, TccDvbtTuneFilter::Operation::SetChannel).back().first, 26u);
+
+        // The parser keeps delivering while services change back and forth; the tree holds.
+        for (int step = 0; step < 13; ++step) {
+            SCOPED_TRACE(step);
+            EXPECT_EQ(info.ChannelSelect(nth(12 - step)), 1);
+            Sleep(step * 40);
+            expect_consistent(info);
+        }
 
         // Stepping by type wraps around the list.
         EXPECT_EQ(info.NextAvailableServiceByTpye(nth(11), 2), nth(6));
