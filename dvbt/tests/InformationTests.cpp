@@ -73,6 +73,18 @@ public:
     }
 };
 
+// Stops the graph and lets the filters go before the information object it calls back goes.
+struct FiltersReleased {
+    TestPlayer& player;
+    ~FiltersReleased()
+    {
+        player.Stop();
+        player.DisconnectFilterForPlay();
+        player.RemoveFilter();
+        player.DestroyFilter();
+    }
+};
+
 // Every pointer the object keeps leads into its current country's tree.
 void expect_consistent(cInformation& info)
 {
@@ -142,6 +154,7 @@ TEST_F(TsPlayerTest, InformationRecordsBuildTheTree)
         TestPlayer player;
         set_up_for_play(player, window);
         TestInformation info(player);
+        FiltersReleased released { player };
 
         // A PMT before any PAT is refused and adds nothing.
         EXPECT_EQ(info.pmt(1, { { 3, 100 } }), 0);
@@ -220,6 +233,7 @@ TEST_F(TsPlayerTest, InformationAvailableServicesSortAndStep)
         TestPlayer player;
         set_up_for_play(player, window);
         TestInformation info(player);
+        FiltersReleased released { player };
 
         struct Case {
             const char* what;
@@ -282,6 +296,7 @@ TEST_F(TsPlayerTest, InformationMapsThePidsOfTheServiceAndTheScan)
         TestPlayer player;
         set_up_for_play(player, window);
         TestInformation info(player);
+        FiltersReleased released { player };
         auto* tuner = player.layer<TccDvbtTuneFilter>(player.m_pTuner);
         auto last_filter = [&] { return calls_of(*tuner, TccDvbtTuneFilter::Operation::SetPidFilter).back(); };
 
@@ -368,6 +383,7 @@ TEST_F(TsPlayerTest, InformationScansTheDefaultMultiplexesAndSelectsServices)
         TestPlayer player;
         set_up_for_play(player, window);
         TestInformation info(player);
+        FiltersReleased released { player };
         info.SetCallback();
         ASSERT_EQ(info.Country(886), 1);
         auto* tuner = player.layer<TccDvbtTuneFilter>(player.m_pTuner);
@@ -484,6 +500,7 @@ TEST_F(TsPlayerTest, InformationNoticesAudioAndRecording)
         }
 
         TestInformation info(player);
+        FiltersReleased released { player };
         info.pat(24, 1, { { 5, 0x100 } });
         info.m_pCurService = info.service(24, 1, 5);
         info.MapPids();
