@@ -29,28 +29,6 @@ using namespace dvbt_test;
 
 namespace {
 
-// The PIDs a pin of the demultiplexer has mapped, ascending.
-std::vector<ULONG> maps_of(IBaseFilter* demux, const WCHAR* pin_name)
-{
-    std::vector<ULONG> pids;
-    IPin* pin = nullptr;
-    if (FAILED(demux->FindPin(pin_name, &pin)))
-        return pids;
-    IMPEG2PIDMap* map = nullptr;
-    IEnumPIDMap* maps = nullptr;
-    if (SUCCEEDED(pin->QueryInterface(IID_IMPEG2PIDMap, reinterpret_cast<void**>(&map))) && SUCCEEDED(map->EnumPIDMap(&maps))) {
-        PID_MAP entry;
-        ULONG fetched = 0;
-        while (maps->Next(1, &entry, &fetched) == S_OK && fetched == 1)
-            pids.push_back(entry.ulPID);
-        maps->Release();
-    }
-    if (map)
-        map->Release();
-    pin->Release();
-    return pids;
-}
-
 // Tunes the default channel and maps "Mountain News" to the video and audio pins.
 void tune_default_service(TestPlayer& player)
 {

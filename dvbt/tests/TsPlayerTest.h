@@ -49,6 +49,8 @@ LRESULT CALLBACK key_page_procedure(HWND, UINT, WPARAM, LPARAM);
 
 // Whether a pin of a filter is connected.
 bool connected(IBaseFilter* filter, const WCHAR* pin);
+// The PIDs a pin of the demultiplexer has mapped, in PID order.
+std::vector<ULONG> maps_of(IBaseFilter* demux, const WCHAR* pin_name);
 
 class TsPlayerTest : public ::testing::Test {
 protected:
