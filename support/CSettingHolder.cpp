@@ -14,14 +14,16 @@ constexpr const char16_t* click_sound = u"\\NAND\\app\\Sound.wav";
 CSettingHolder::CSettingHolder()
 {
     ReadSetting();
-    m_quit = 0;
-    m_hClickEvent = CreateEvent(nullptr, TRUE, FALSE, nullptr);
-    m_hThread = CreateThread(nullptr, 0, ClickSoundThread, this, 0, nullptr);
+    m_click->event = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    auto* thread_state = new std::shared_ptr<ClickState>(m_click);
+    m_hThread = CreateThread(nullptr, 0, ClickSoundThread, thread_state, 0, nullptr);
+    if (!m_hThread)
+        delete thread_state;
 }
 
 CSettingHolder::~CSettingHolder()
 {
-    m_quit = 1;
+    m_click->quit = 1;
     if (m_hThread) {
         // A kill arriving meanwhile ends the wait; the thread then ends with the process.
         kivo::DeferredTermination deferred;
@@ -29,8 +31,8 @@ CSettingHolder::~CSettingHolder()
         while (waited == WAIT_TIMEOUT)
             waited = WaitForSingleObject(m_hThread, click_poll_ms);
         CloseHandle(m_hThread);
-    } else if (m_hClickEvent) {
-        CloseHandle(m_hClickEvent);
+    } else if (m_click->event) {
+        CloseHandle(m_click->event);
     }
 }
 
@@ -52,7 +54,7 @@ int CSettingHolder::WriteSetting()
 void CSettingHolder::Click()
 {
     if (m_setting[3] != 0)
-        SetEvent(m_hClickEvent);
+        SetEvent(m_click->event);
 }
 
 void CSettingHolder::ClickWithBacklight()
@@ -63,14 +65,15 @@ void CSettingHolder::ClickWithBacklight()
 
 DWORD CSettingHolder::ClickSoundThread(LPVOID parameter)
 {
-    auto* holder = static_cast<CSettingHolder*>(parameter);
-    while (holder->m_quit == 0) {
-        if (WaitForSingleObject(holder->m_hClickEvent, click_poll_ms) == WAIT_OBJECT_0)
+    std::unique_ptr<std::shared_ptr<ClickState>> owned(static_cast<std::shared_ptr<ClickState>*>(parameter));
+    ClickState& state = **owned;
+    while (state.quit == 0) {
+        if (WaitForSingleObject(state.event, click_poll_ms) == WAIT_OBJECT_0)
             PlaySound(click_sound, nullptr, SND_FILENAME);
         // Clicks asked for while the sound played are merged into it.
-        ResetEvent(holder->m_hClickEvent);
+        ResetEvent(state.event);
     }
-    CloseHandle(holder->m_hClickEvent);
-    holder->m_hClickEvent = nullptr;
+    CloseHandle(state.event);
+    state.event = nullptr;
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "platform.h"
 
 #include <atomic>
+#include <memory>
 
 // A member of every device-family dialog that gives key clicks: it loads "NAND\SETTING.PAR" when
 // the dialog is built, and plays the key click on a thread of its own when a button handler asks
@@ -28,10 +29,15 @@ public:
     SettingRecord m_setting = SettingRecord::defaults();
 
 private:
-    static DWORD ClickSoundThread(LPVOID holder);
+    // What the click thread uses, shared with it: a holder whose process is killed stops waiting
+    // for the thread, which may then still run after the holder is gone.
+    struct ClickState {
+        HANDLE event = nullptr;
+        std::atomic<LONG> quit = 0;
+    };
+    static DWORD ClickSoundThread(LPVOID state);
 
-    HANDLE m_hClickEvent = nullptr;
-    std::atomic<LONG> m_quit = 0;
+    std::shared_ptr<ClickState> m_click = std::make_shared<ClickState>();
     HANDLE m_hThread = nullptr;
     CParmFileRW m_parm;
 };
