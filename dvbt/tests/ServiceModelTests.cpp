@@ -13,7 +13,7 @@ namespace {
 
 constexpr ULONG english = 'e' | 'n' << 8 | 'g' << 16;
 
-struct StreamSpec {
+struct PlannedStream {
     BYTE type;
     WORD pid;
     bool teletext = false;
@@ -31,16 +31,16 @@ PsiSubtitleRecord* subtitle_record_for(WORD pid)
     return record;
 }
 
-void add_streams(cService& service, const std::vector<StreamSpec>& specs)
+void add_streams(cService& service, const std::vector<PlannedStream>& planned)
 {
-    for (auto const& spec : specs) {
+    for (auto const& wanted : planned) {
         cService::STREAM stream;
-        stream.m_byType = spec.type;
-        stream.m_wPid = spec.pid;
-        if (spec.teletext)
+        stream.m_byType = wanted.type;
+        stream.m_wPid = wanted.pid;
+        if (wanted.teletext)
             stream.m_pTeletext = new PsiTeletextRecord {};
-        if (spec.subtitle)
-            stream.m_pSubtitle = subtitle_record_for(spec.pid);
+        if (wanted.subtitle)
+            stream.m_pSubtitle = subtitle_record_for(wanted.pid);
         service.m_Streams.push_back(stream);
     }
 }
@@ -49,7 +49,7 @@ TEST(ServiceStreams, QueriesOfEachStreamSet)
 {
     struct Case {
         const char* name;
-        std::vector<StreamSpec> streams;
+        std::vector<PlannedStream> streams;
         int audioIndex;
         WORD video;
         WORD audio;

@@ -96,46 +96,46 @@ bool is_slug(const std::string& slug)
     return true;
 }
 
-std::optional<StreamSpec> read_spec(const Json& entry, const std::string& where, std::string& error)
+std::optional<ServiceStream> read_service(const Json& entry, const std::string& where, std::string& error)
 {
     if (!entry.is_object()) {
         error = where + ": must be an object";
         return {};
     }
     Fields fields(entry, where, error);
-    StreamSpec spec;
+    ServiceStream service;
     auto slug = fields.text("slug");
     if (!slug)
         return {};
     if (!is_slug(*slug))
         return fields.fail_value("slug", "lower-case letters, digits and '-'");
-    spec.slug = *slug;
-    fields.set_where(where + " (" + spec.slug + ")");
+    service.slug = *slug;
+    fields.set_where(where + " (" + service.slug + ")");
 
     // Tones stay well below half the sampling rate, and a whole number of cycles fits a whole
     // number of seconds, so the sound joins where the stream starts again.
     auto tone = fields.integer("tone_hz", 20, 12000);
     if (!tone)
         return {};
-    spec.tone_hz = *tone;
+    service.tone_hz = *tone;
 
     const Json* seconds = fields.take("seconds");
     if (!seconds)
         return {};
     double length = seconds->is_number() ? seconds->get<double>() : 0;
-    double pictures = length * StreamSpec::frames_per_second;
+    double pictures = length * ServiceStream::frames_per_second;
     if (!(length > 0 && length <= 600) || std::fabs(pictures - std::round(pictures)) > 1e-6
-        || std::lround(pictures) % StreamSpec::pictures_per_group != 0)
+        || std::lround(pictures) % ServiceStream::pictures_per_group != 0)
         return fields.fail_value("seconds", "a whole number of 0.6 s groups of pictures, up to 600 s");
-    spec.picture_count = static_cast<int>(std::lround(pictures));
-    if (std::lround(length * spec.tone_hz * 1000) % 1000 != 0)
+    service.picture_count = static_cast<int>(std::lround(pictures));
+    if (std::lround(length * service.tone_hz * 1000) % 1000 != 0)
         return fields.fail_value("seconds", "a whole number of cycles of the tone");
 
     if (entry.contains("video")) {
         const Json* video = fields.take("video");
         if (!video->is_object())
             return fields.fail_value("video", "an object");
-        Fields picture(*video, where + " (" + spec.slug + ") video", error);
+        Fields picture(*video, where + " (" + service.slug + ") video", error);
         auto name = picture.text("name");
         if (!name)
             return {};
@@ -151,19 +151,19 @@ std::optional<StreamSpec> read_spec(const Json& entry, const std::string& where,
             return picture.fail("the picture's width and height must be even");
         if (!picture.all_known())
             return {};
-        spec.has_video = true;
-        spec.name = *name;
-        spec.width = *width;
-        spec.height = *height;
+        service.has_video = true;
+        service.name = *name;
+        service.width = *width;
+        service.height = *height;
     }
     if (!fields.all_known())
         return {};
-    return spec;
+    return service;
 }
 
 } // namespace
 
-std::optional<std::vector<StreamSpec>> read_stream_table(const std::filesystem::path& path, std::string& error)
+std::optional<std::vector<ServiceStream>> read_stream_table(const std::filesystem::path& path, std::string& error)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -184,20 +184,20 @@ std::optional<std::vector<StreamSpec>> read_stream_table(const std::filesystem::
     if (!top.all_known())
         return {};
 
-    std::vector<StreamSpec> specs;
+    std::vector<ServiceStream> services;
     std::set<std::string> slugs;
     for (size_t index = 0; index < streams->size(); ++index) {
         std::string where = path.string() + ": stream " + std::to_string(index + 1);
-        auto spec = read_spec((*streams)[index], where, error);
-        if (!spec)
+        auto service = read_service((*streams)[index], where, error);
+        if (!service)
             return {};
-        if (!slugs.insert(spec->slug).second) {
-            error = where + ": the slug \"" + spec->slug + "\" is used twice";
+        if (!slugs.insert(service->slug).second) {
+            error = where + ": the slug \"" + service->slug + "\" is used twice";
             return {};
         }
-        specs.push_back(std::move(*spec));
+        services.push_back(std::move(*service));
     }
-    return specs;
+    return services;
 }
 
 } // namespace kivo

@@ -11,7 +11,7 @@
 
 namespace kivo {
 
-struct StreamSpec {
+struct ServiceStream {
     static constexpr int frames_per_second = 25;
     // A group of pictures lasts 0.6 s: a whole number of pictures and of 1152-sample sound frames
     // at 48 kHz, so a stream made of whole groups ends on a sound frame's end too.
@@ -37,6 +37,6 @@ struct StreamSpec {
 // "height"}}, ...]}, "video" left out for a radio service). A missing or unknown field, a value out
 // of range, a length that is not whole groups of pictures or a repeated slug is refused, with
 // `error` naming it.
-std::optional<std::vector<StreamSpec>> read_stream_table(const std::filesystem::path&, std::string& error);
+std::optional<std::vector<ServiceStream>> read_stream_table(const std::filesystem::path&, std::string& error);
 
 } // namespace kivo

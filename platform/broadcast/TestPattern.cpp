@@ -58,7 +58,7 @@ RECT TestPattern::clock_area() const
 
 std::u16string TestPattern::clock_text(int index)
 {
-    int tenths = index * 10 / StreamSpec::frames_per_second;
+    int tenths = index * 10 / ServiceStream::frames_per_second;
     int seconds = tenths / 10;
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%d", seconds / 3600, seconds / 60 % 60, seconds % 60, tenths % 10);

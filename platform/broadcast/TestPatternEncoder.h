@@ -29,10 +29,10 @@ public:
     }
 
     // I and P pictures only, at 25 a second, a closed group every 0.6 s.
-    std::optional<std::vector<uint8_t>> video(const StreamSpec&, std::string& error);
+    std::optional<std::vector<uint8_t>> video(const ServiceStream&, std::string& error);
     // 48 kHz stereo: the tone on the left, an octave above it on the right, so a choice of
     // channel can be heard and checked.
-    std::optional<std::vector<uint8_t>> audio(const StreamSpec&, std::string& error);
+    std::optional<std::vector<uint8_t>> audio(const ServiceStream&, std::string& error);
 
 private:
     FontEngine& m_fonts;

@@ -33,21 +33,21 @@ std::vector<uint8_t> read_file(const std::filesystem::path& path)
     return { std::istreambuf_iterator<char>(in), {} };
 }
 
-const std::vector<StreamSpec>& default_table()
+const std::vector<ServiceStream>& default_table()
 {
-    static const std::vector<StreamSpec> table = [] {
+    static const std::vector<ServiceStream> table = [] {
         std::string error;
         auto read = read_stream_table(KIVO_DEFAULT_STREAM_TABLE, error);
         EXPECT_TRUE(read) << error;
-        return read.value_or(std::vector<StreamSpec> {});
+        return read.value_or(std::vector<ServiceStream> {});
     }();
     return table;
 }
 
-const StreamSpec& default_spec(const std::string& slug)
+const ServiceStream& default_spec(const std::string& slug)
 {
     auto& table = default_table();
-    auto found = std::find_if(table.begin(), table.end(), [&](auto& spec) { return spec.slug == slug; });
+    auto found = std::find_if(table.begin(), table.end(), [&](auto& service) { return service.slug == slug; });
     if (found == table.end())
         throw std::runtime_error("no default service " + slug);
     return *found;
@@ -189,14 +189,14 @@ TEST(StreamTable, DefaultTableHoldsTheDefaultServices)
     std::vector<std::string> slugs;
     std::set<int> tones;
     std::set<std::pair<int, int>> sizes;
-    for (auto& spec : default_table()) {
-        slugs.push_back(spec.slug);
-        tones.insert(spec.tone_hz);
-        bool is_television = std::find(television.begin(), television.end(), spec.slug) != television.end();
-        EXPECT_EQ(spec.has_video, is_television) << spec.slug;
-        if (spec.has_video) {
-            EXPECT_EQ(spec.name.empty(), spec.slug == "unnamed-service") << spec.slug;
-            sizes.insert({ spec.width, spec.height });
+    for (auto& service : default_table()) {
+        slugs.push_back(service.slug);
+        tones.insert(service.tone_hz);
+        bool is_television = std::find(television.begin(), television.end(), service.slug) != television.end();
+        EXPECT_EQ(service.has_video, is_television) << service.slug;
+        if (service.has_video) {
+            EXPECT_EQ(service.name.empty(), service.slug == "unnamed-service") << service.slug;
+            sizes.insert({ service.width, service.height });
         }
     }
     std::vector<std::string> expected = television;
@@ -241,28 +241,28 @@ TEST(StreamTable, RefusesABadRowNamingTheCause)
 
 TEST(DefaultStreams, DecodeWithTheirSizeCodecAndLength)
 {
-    for (auto& spec : default_table()) {
-        SCOPED_TRACE(spec.slug);
-        EXPECT_EQ(std::filesystem::exists(built_streams / (spec.slug + ".m2v")), spec.has_video);
-        if (spec.has_video) {
+    for (auto& service : default_table()) {
+        SCOPED_TRACE(service.slug);
+        EXPECT_EQ(std::filesystem::exists(built_streams / (service.slug + ".m2v")), service.has_video);
+        if (service.has_video) {
             int out_of_order = 0;
-            auto video = test::decode_stream(AV_CODEC_ID_MPEG2VIDEO, read_file(built_streams / (spec.slug + ".m2v")),
+            auto video = test::decode_stream(AV_CODEC_ID_MPEG2VIDEO, read_file(built_streams / (service.slug + ".m2v")),
                 [&](int index, const AVFrame& frame) {
-                    auto expected = index % StreamSpec::pictures_per_group == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_P;
+                    auto expected = index % ServiceStream::pictures_per_group == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_P;
                     out_of_order += frame.pict_type != expected;
                 });
             EXPECT_EQ(video.codec, "mpeg2video");
             EXPECT_EQ(video.errors, 0);
-            EXPECT_EQ(video.frames, spec.picture_count);
-            EXPECT_EQ(video.width, spec.width);
-            EXPECT_EQ(video.height, spec.height);
+            EXPECT_EQ(video.frames, service.picture_count);
+            EXPECT_EQ(video.width, service.width);
+            EXPECT_EQ(video.height, service.height);
             EXPECT_EQ(out_of_order, 0) << "an I picture opens each group, P pictures follow";
         }
-        auto audio = test::decode_stream(AV_CODEC_ID_MP2, read_file(built_streams / (spec.slug + ".mp2")));
+        auto audio = test::decode_stream(AV_CODEC_ID_MP2, read_file(built_streams / (service.slug + ".mp2")));
         EXPECT_EQ(audio.codec.substr(0, 3), "mp2");
         EXPECT_EQ(audio.errors, 0);
-        EXPECT_EQ(audio.frames, spec.audio_frame_count());
-        EXPECT_EQ(audio.frames * StreamSpec::samples_per_audio_frame, spec.picture_count * StreamSpec::samples_per_picture)
+        EXPECT_EQ(audio.frames, service.audio_frame_count());
+        EXPECT_EQ(audio.frames * ServiceStream::samples_per_audio_frame, service.picture_count * ServiceStream::samples_per_picture)
             << "the sound lasts as long as the pictures";
         EXPECT_EQ(audio.sample_rate, 48000);
         EXPECT_EQ(audio.channels, 2);
@@ -271,11 +271,11 @@ TEST(DefaultStreams, DecodeWithTheirSizeCodecAndLength)
 
 TEST(DefaultStreams, EveryGroupIsClosedAndOpensWithASequenceHeaderAndAnIPicture)
 {
-    for (auto& spec : default_table()) {
-        if (!spec.has_video)
+    for (auto& service : default_table()) {
+        if (!service.has_video)
             continue;
-        SCOPED_TRACE(spec.slug);
-        auto stream = read_file(built_streams / (spec.slug + ".m2v"));
+        SCOPED_TRACE(service.slug);
+        auto stream = read_file(built_streams / (service.slug + ".m2v"));
         auto codes = start_codes(stream);
         ASSERT_FALSE(codes.empty());
         EXPECT_EQ(codes.front().first, sequence_header) << "the stream starts with a sequence header";
@@ -297,45 +297,45 @@ TEST(DefaultStreams, EveryGroupIsClosedAndOpensWithASequenceHeaderAndAnIPicture)
             if (code != extension_start && code != user_data_start)
                 previous_header = code;
         }
-        EXPECT_EQ(groups, spec.picture_count / StreamSpec::pictures_per_group);
+        EXPECT_EQ(groups, service.picture_count / ServiceStream::pictures_per_group);
     }
 }
 
 TEST(DefaultStreams, LoopedStreamsJoinWithoutErrorsAndTheClockStartsAgain)
 {
-    auto& spec = default_spec("ocean-tv");
+    auto& service = default_spec("ocean-tv");
     auto looped = concatenated(read_file(built_streams / "ocean-tv.m2v"), 2);
-    auto pictures = decode_pictures(looped, { 0, 25, spec.picture_count });
+    auto pictures = decode_pictures(looped, { 0, 25, service.picture_count });
     ASSERT_EQ(pictures.size(), 3u);
-    TestPattern pattern(spec.width, spec.height, u"", fonts());
-    EXPECT_LT(mean_difference(pictures[0], pictures[spec.picture_count], pattern.clock_area()), 1.0);
+    TestPattern pattern(service.width, service.height, u"", fonts());
+    EXPECT_LT(mean_difference(pictures[0], pictures[service.picture_count], pattern.clock_area()), 1.0);
     EXPECT_GT(mean_difference(pictures[0], pictures[25], pattern.clock_area()), 1.0) << "the clock runs";
 
     auto sound = test::decode_stream(AV_CODEC_ID_MP2, concatenated(read_file(built_streams / "ocean-tv.mp2"), 2));
     EXPECT_EQ(sound.errors, 0);
-    EXPECT_EQ(sound.frames, 2 * spec.audio_frame_count());
+    EXPECT_EQ(sound.frames, 2 * service.audio_frame_count());
 }
 
 TEST(DefaultStreams, PictureShowsBarsTheNameAndARunningClock)
 {
     for (auto slug : { "ocean-tv", "film-classic", "unnamed-service" }) {
         SCOPED_TRACE(slug);
-        auto& spec = default_spec(slug);
-        TestPattern pattern(spec.width, spec.height, u"", fonts());
-        auto pictures = decode_pictures(read_file(built_streams / (spec.slug + ".m2v")), { 0, 25 });
+        auto& service = default_spec(slug);
+        TestPattern pattern(service.width, service.height, u"", fonts());
+        auto pictures = decode_pictures(read_file(built_streams / (service.slug + ".m2v")), { 0, 25 });
         ASSERT_EQ(pictures.size(), 2u);
         auto& first = pictures[0];
 
         RECT bars = pattern.bars_area();
         int middle = (bars.top + bars.bottom) / 2;
-        EXPECT_NEAR(first.at(spec.width / 14, middle), 180, 8) << "the first bar is 75 % white";
-        EXPECT_NEAR(first.cb_at(spec.width / 14, middle), 128, 8);
-        EXPECT_GT(first.cb_at(spec.width * 13 / 14, middle), 190) << "the last bar is blue";
+        EXPECT_NEAR(first.at(service.width / 14, middle), 180, 8) << "the first bar is 75 % white";
+        EXPECT_NEAR(first.cb_at(service.width / 14, middle), 128, 8);
+        EXPECT_GT(first.cb_at(service.width * 13 / 14, middle), 190) << "the last bar is blue";
 
         RECT name = pattern.name_area();
         int area = (name.right - name.left) * (name.bottom - name.top);
         int lit = count_brighter(first, name, 150);
-        if (spec.name.empty()) {
+        if (service.name.empty()) {
             EXPECT_EQ(lit, 0) << "no name is drawn";
         } else {
             EXPECT_GT(lit, area / 50) << "the name is drawn large";
@@ -353,20 +353,20 @@ TEST(TestPatternEncoder, TwoRunsGiveTheBytesOfTheBuild)
     TestPatternEncoder encoder(fonts());
     for (auto slug : { "kids-garden", "travel-east", "radio-cafe" }) {
         SCOPED_TRACE(slug);
-        auto& spec = default_spec(slug);
+        auto& service = default_spec(slug);
         std::string error;
-        if (spec.has_video) {
-            auto first = encoder.video(spec, error);
-            auto second = encoder.video(spec, error);
+        if (service.has_video) {
+            auto first = encoder.video(service, error);
+            auto second = encoder.video(service, error);
             ASSERT_TRUE(first && second) << error;
             EXPECT_TRUE(*first == *second);
-            EXPECT_TRUE(*first == read_file(built_streams / (spec.slug + ".m2v")));
+            EXPECT_TRUE(*first == read_file(built_streams / (service.slug + ".m2v")));
         }
-        auto first = encoder.audio(spec, error);
-        auto second = encoder.audio(spec, error);
+        auto first = encoder.audio(service, error);
+        auto second = encoder.audio(service, error);
         ASSERT_TRUE(first && second) << error;
         EXPECT_TRUE(*first == *second);
-        EXPECT_TRUE(*first == read_file(built_streams / (spec.slug + ".mp2")));
+        EXPECT_TRUE(*first == read_file(built_streams / (service.slug + ".mp2")));
     }
 }
 
@@ -374,13 +374,13 @@ TEST(TestPatternEncoder, SoundIsTheServicesToneLeftAndItsOctaveRight)
 {
     for (auto slug : { "radio-harbour", "film-classic" }) {
         SCOPED_TRACE(slug);
-        auto& spec = default_spec(slug);
-        auto sound = decode_sound(read_file(built_streams / (spec.slug + ".mp2")));
+        auto& service = default_spec(slug);
+        auto sound = decode_sound(read_file(built_streams / (service.slug + ".mp2")));
         ASSERT_FALSE(sound.left.empty());
-        EXPECT_GT(tone_share(sound.left, spec.tone_hz, 48000), 0.9);
-        EXPECT_LT(tone_share(sound.left, spec.tone_hz * 2, 48000), 0.01);
-        EXPECT_GT(tone_share(sound.right, spec.tone_hz * 2, 48000), 0.9);
-        EXPECT_LT(tone_share(sound.right, spec.tone_hz, 48000), 0.01);
+        EXPECT_GT(tone_share(sound.left, service.tone_hz, 48000), 0.9);
+        EXPECT_LT(tone_share(sound.left, service.tone_hz * 2, 48000), 0.01);
+        EXPECT_GT(tone_share(sound.right, service.tone_hz * 2, 48000), 0.9);
+        EXPECT_LT(tone_share(sound.right, service.tone_hz, 48000), 0.01);
     }
 }
 

@@ -40,16 +40,16 @@ bool write_file(const std::filesystem::path& path, const std::vector<uint8_t>& b
     return true;
 }
 
-bool make_streams(kivo::TestPatternEncoder& encoder, const kivo::StreamSpec& spec, const std::filesystem::path& folder,
+bool make_streams(kivo::TestPatternEncoder& encoder, const kivo::ServiceStream& service, const std::filesystem::path& folder,
     std::string& error)
 {
-    if (spec.has_video) {
-        auto video = encoder.video(spec, error);
-        if (!video || !write_file(folder / (spec.slug + ".m2v"), *video, error))
+    if (service.has_video) {
+        auto video = encoder.video(service, error);
+        if (!video || !write_file(folder / (service.slug + ".m2v"), *video, error))
             return false;
     }
-    auto audio = encoder.audio(spec, error);
-    return audio && write_file(folder / (spec.slug + ".mp2"), *audio, error);
+    auto audio = encoder.audio(service, error);
+    return audio && write_file(folder / (service.slug + ".mp2"), *audio, error);
 }
 
 } // namespace
@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     }
     std::vector<std::string> wanted(argv + 3, argv + argc);
     for (auto& slug : wanted) {
-        if (std::none_of(table->begin(), table->end(), [&](auto& spec) { return spec.slug == slug; })) {
+        if (std::none_of(table->begin(), table->end(), [&](auto& service) { return service.slug == slug; })) {
             std::fprintf(stderr, "kivo-mkes: no service \"%s\" in %s\n", slug.c_str(), argv[1]);
             return 1;
         }
@@ -83,11 +83,11 @@ int main(int argc, char** argv)
     }
     kivo::FontEngine fonts(kivo::FontEngine::installed_files());
     kivo::TestPatternEncoder encoder(fonts);
-    for (auto& spec : *table) {
-        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), spec.slug) == wanted.end())
+    for (auto& service : *table) {
+        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), service.slug) == wanted.end())
             continue;
-        if (!make_streams(encoder, spec, folder, error)) {
-            std::fprintf(stderr, "kivo-mkes: %s: %s\n", spec.slug.c_str(), error.c_str());
+        if (!make_streams(encoder, service, folder, error)) {
+            std::fprintf(stderr, "kivo-mkes: %s: %s\n", service.slug.c_str(), error.c_str());
             return 1;
         }
     }
